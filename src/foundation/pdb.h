@@ -101,7 +101,7 @@ struct PdbImage {
 
 // The header fields as read by the header-only probe (host values).
 struct PdbHeader {
-    std::string name;
+    std::string name;  // up to the first NUL; 32 characters when the field holds none
     uint16_t attributes = 0;
     uint16_t version = 0;
     uint32_t creationDate = 0, modificationDate = 0, lastBackupDate = 0;
@@ -157,5 +157,14 @@ bool parsePdbHeader(std::span<const uint8_t> bytes, PdbHeader& header);
 // digit), the first non-digit is skipped, the second non-digit or the end
 // stops. "7.1" gives 71, "7.0" gives 70.
 uint16_t parseVersionText(std::string_view text);
+
+}  // namespace foundation
+
+namespace foundation {
+
+// The acceptance test of the header-only probe: type and creator match and
+// minVersion <= version <= maxVersion.
+bool headerMatches(const PdbHeader& header, uint32_t type, uint32_t creator, uint16_t minVersion,
+                   uint16_t maxVersion);
 
 }  // namespace foundation

@@ -1,0 +1,238 @@
+#include "foundation/link_registry.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/link_file.h"
+#include "platform/files.h"
+
+namespace foundation {
+
+std::string_view HandheldBook::bookName() const { return std::string_view(name, strnlen(name, kMaxBookNameLength)); }
+
+void HandheldBook::setBookName(std::string_view text) {
+    std::memset(name, 0, sizeof name);
+    std::memcpy(name, text.data(), std::min(text.size(), kMaxBookNameLength));
+}
+
+namespace {
+
+inline unsigned char foldCase(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+
+}  // namespace
+
+int compareNames(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = foldCase(a[i]), y = foldCase(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && compareNames(a, b) == 0; }
+
+bool parseLinkLine(std::string_view line, ParsedLinkLine& out) {
+    out = ParsedLinkLine();
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos || eq == 0) return false;
+    out.link.book.setBookName(line.substr(0, eq));
+    out.link.book.versionSign = kVersionSignDesktopOnly;
+
+    std::string_view rest = line.substr(eq + 1);
+    // Five numbers, each ended by a comma; a missing or malformed one leaves
+    // the rest 0 and the link without a PC path.
+    int32_t numbers[5] = {};
+    out.complete = true;
+    for (int i = 0; i < 5 && out.complete; ++i) {
+        size_t comma = rest.find(',');
+        if (comma == std::string_view::npos || !parseInt32(rest.substr(0, comma), numbers[i])) {
+            out.complete = false;
+            break;
+        }
+        rest = rest.substr(comma + 1);
+    }
+    LinkEntry& link = out.link;
+    link.syncRule = numbers[0];
+    link.book.category = int16_t(numbers[1]);
+    link.lastSyncedCounter = ScrambleCounter(numbers[2]);
+    link.csvSyncTime = {uint32_t(numbers[3]), uint32_t(numbers[4])};
+    if (!out.complete) return true;
+
+    size_t question = rest.find('?');
+    if (question != std::string_view::npos) {
+        int32_t mapping = 0;
+        if (!parseInt32(rest.substr(0, question), mapping)) mapping = 0;
+        link.fontMapping = mapping;
+        link.pcPath = std::string(rest.substr(question + 1));
+    } else {
+        link.fontMapping = 0;  // the older form: the path alone
+        link.pcPath = std::string(rest);
+    }
+    out.complete = !link.pcPath.empty();
+    return true;
+}
+
+std::string formatLinkLine(const LinkEntry& link) {
+    std::string s(link.name());
+    s += '=';
+    s += std::to_string(link.syncRule) + ',';
+    s += std::to_string(link.book.category) + ',';
+    s += std::to_string(ScrambleCounter(link.lastSyncedCounter)) + ',';
+    s += std::to_string(int32_t(link.csvSyncTime.low)) + ',';
+    s += std::to_string(int32_t(link.csvSyncTime.high)) + ',';
+    s += std::to_string(link.fontMapping) + '?';
+    s += link.pcPath;
+    s += '\n';
+    return s;
+}
+
+LinkRegistry::LinkRegistry(Product product, std::string fileName)
+    : product_(std::move(product)), fileName_(std::move(fileName)) {}
+
+int32_t LinkRegistry::LockSyncFile(int32_t mode) {
+    std::string folder;
+    RegistryValue(product_.productKey(), "Path", folder);
+    return syncFile.lock(folder, mode);
+}
+
+std::string LinkRegistry::serialize() const {
+    std::string out = std::to_string(highResolution) + "\n";
+    for (const UserEntry& user : userList) {
+        bool any = std::any_of(user.links.begin(), user.links.end(),
+                               [](const LinkEntry& l) { return !l.pcPath.empty(); });
+        if (!any) continue;
+        out += "[" + user.name + "]\n";
+        out += "enabled=" + std::to_string(user.enabled) + std::to_string(user.deviceClass) + "\n";
+        for (const LinkEntry& link : user.links)
+            if (!link.pcPath.empty()) out += formatLinkLine(link);
+    }
+    return out;
+}
+
+bool LinkRegistry::UnloadTBMData(int save) {
+    if (!loaded_) return true;
+    if (save == 1 && !writeLinkFile(registryFilePath, serialize())) return false;
+    userList.clear();
+    bookIndex.clear();
+    if (releaseModuleState) releaseModuleState();
+    loaded_ = false;
+    return true;
+}
+
+void LinkRegistry::loadUser(const LinkFileText& file, UserEntry& user, int userIndex) {
+    if (!file.empty()) {
+        std::vector<std::string_view> lines = file.section(user.name);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::string_view line = lines[i];
+            if (i == 0 && line.substr(0, 8) == "enabled=") {
+                user.enabled = line.size() > 8 && line[8] == '1' ? 1 : 0;
+                if (line.size() > 9) user.deviceClass = static_cast<unsigned char>(line[9]) - '0';
+                continue;
+            }
+            ParsedLinkLine parsed;
+            if (!parseLinkLine(line, parsed)) continue;
+            if (parsed.complete) {
+                BookIndexEntry* entry = findBook(parsed.link.name());
+                if (!entry) entry = &insertBook({0, std::string(parsed.link.name()), parsed.link.pcPath});
+                ++entry->refCount;
+            }
+            insertLink(user, std::move(parsed.link));
+        }
+    }
+    if (!findHandheldBooks) return;
+    std::vector<HandheldBook> books;
+    if (findHandheldBooks(userIndex, books) < 0) return;
+    for (const HandheldBook& book : books) {
+        auto [pos, found] = lookupSorted(user.links, book.bookName(), [](const LinkEntry& l) { return l.name(); });
+        if (!found) {
+            LinkEntry fresh;
+            fresh.book = book;
+            pos = size_t(user.links.insert(user.links.begin() + std::ptrdiff_t(pos), std::move(fresh)) -
+                         user.links.begin());
+        }
+        user.links[pos].book = book;
+    }
+}
+
+int LinkRegistry::LoadLinkRegistry() {
+    ProductSettings fresh = readProductSettings(product_);
+    if (fresh.productFolder.empty()) return -1;
+    // An in-memory registry still loaded is written first. When that write
+    // fails, it stays as it is: reloading over it would either lose its
+    // changes or load them twice.
+    if (!UnloadTBMData(1)) return BF_ERR_WRITE;
+    settings = std::move(fresh);
+    templateWorkbookPath = platform::joinPath(settings.productFolder, "dummy.xls");
+    registryFilePath = platform::joinPath(settings.productFolder, fileName_);
+
+    LinkFileText file;
+    readLinkFile(registryFilePath, file);
+    std::vector<std::string> names = readUserNames(product_);
+    if (names.empty()) return -1;
+    if (!file.empty() && !file.firstLine().empty() && file.firstLine()[0] == '1') highResolution = 1;
+
+    loaded_ = true;
+    userList.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        UserEntry user;
+        user.name = names[i].substr(0, kMaxBookNameLength);
+        loadUser(file, user, int(i));
+        userList.push_back(std::move(user));
+    }
+    return 0;
+}
+
+int LinkRegistry::RefreshLinkRegistry(int32_t mode, int save) {
+    int32_t previous = LockSyncFile(mode);
+    if (previous < 0) return previous;
+    if (save == 0) UnloadTBMData(0);
+    int rc = LoadLinkRegistry();
+    UnlockSyncFile();
+    return rc < 0 ? rc : previous;
+}
+
+LinkEntry* LinkRegistry::findLink(int userIndex, std::string_view bookName) {
+    if (userIndex < 0 || size_t(userIndex) >= userList.size()) return nullptr;
+    auto& links = userList[size_t(userIndex)].links;
+    auto [pos, found] = lookupSorted(links, bookName, [](const LinkEntry& l) { return l.name(); });
+    return found ? &links[pos] : nullptr;
+}
+
+BookIndexEntry* LinkRegistry::findBook(std::string_view bookName) {
+    auto [pos, found] = lookupSorted(bookIndex, bookName, [](const BookIndexEntry& e) { return std::string_view(e.name); });
+    return found ? &bookIndex[pos] : nullptr;
+}
+
+LinkEntry& LinkRegistry::insertLink(UserEntry& user, LinkEntry link) {
+    auto [pos, found] = lookupSorted(user.links, link.name(), [](const LinkEntry& l) { return l.name(); });
+    return *user.links.insert(user.links.begin() + std::ptrdiff_t(pos), std::move(link));
+}
+
+BookIndexEntry& LinkRegistry::insertBook(BookIndexEntry entry) {
+    auto [pos, found] =
+        lookupSorted(bookIndex, entry.name, [](const BookIndexEntry& e) { return std::string_view(e.name); });
+    return *bookIndex.insert(bookIndex.begin() + std::ptrdiff_t(pos), std::move(entry));
+}
+
+void LinkRegistry::removeBook(std::string_view bookName) {
+    auto [pos, found] = lookupSorted(bookIndex, bookName, [](const BookIndexEntry& e) { return std::string_view(e.name); });
+    if (found) bookIndex.erase(bookIndex.begin() + std::ptrdiff_t(pos));
+}
+
+std::string LinkRegistry::userFolder(int userIndex) const { return GetUserFolder(product_, userIndex); }
+
+std::string LinkRegistry::backupFolder(int userIndex) const {
+    std::string folder = userFolder(userIndex);
+    return folder.empty() ? std::string() : platform::joinPath(folder, settings.backupFolderName);
+}
+
+std::string LinkRegistry::installFolder(int userIndex) const {
+    std::string folder = userFolder(userIndex);
+    return folder.empty() ? std::string() : platform::joinPath(folder, settings.installFolderName);
+}
+
+}  // namespace foundation

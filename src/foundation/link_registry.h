@@ -1,0 +1,213 @@
+// foundation/link_registry.h - the workbook library's link registry.
+//
+// For every HotSync user it records which handheld workbook is linked to
+// which desktop file (an Excel workbook or a set of CSV files), with the
+// sync rule and the state of the last transfer. It lives in TBRegistry.dat in
+// the product folder, is held in memory by each process that loads the
+// library, and is merged at every load with the workbooks present in each
+// user's Backup folder.
+//
+// TBRegistry.dat (ANSI text, CR LF line ends on disk, LF accepted):
+//   1. "%d\n"                 highResolution (0 or 1)
+//   2. per user in userList order that has a link with a PC path:
+//      "[%s]\n"               user name
+//      "enabled=%d%d\n"       enabled flag and deviceClass
+//      "%s=%d,%d,%d,%d,%d,%d?%s\n" per link with a PC path, in list order:
+//                             book name = syncRule, category,
+//                             ScrambleCounter(lastSyncedCounter),
+//                             csvSyncTime low, csvSyncTime high, fontMapping ? pcPath
+//   Older lines lack the font mapping and "?": "...,%d,%s" (fontMapping 0).
+//
+// HandheldBook, the first 52 bytes of every LinkEntry:
+//   off width
+//    0   2    reserved, 0
+//    2  32    name, NUL-terminated, at most 31 characters
+//   34   2    versionSign: >0 format version of a book that follows the naming
+//             rule, <0 negated version of one that does not, 0 unsupported
+//             version, 1 a desktop link whose book is not (yet) in Backup
+//   36   2    category 0-15, -1 when not read
+//   38   2    padding
+//   40   4    changeCounter, highest among the book's sheet databases
+//   44   8    newestBackupTime (FILETIME: low, high)
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/link_file.h"
+#include "foundation/registry_access.h"
+#include "foundation/sync_lock.h"
+
+namespace foundation {
+
+// ScrambleCounter: the self-inverse scrambling of change counters in the
+// book header and in the link registry file: 0, -1 and -2 stay as they are,
+// every other value is XOR-ed with 0x5C3E9A71.
+constexpr uint32_t kCounterScrambleKey = 0x5C3E9A71;
+constexpr int32_t ScrambleCounter(int32_t value) {
+    if (value == 0 || value == -1 || value == -2) return value;
+    return int32_t(uint32_t(value) ^ kCounterScrambleKey);
+}
+
+// A Windows FILETIME as two 32-bit halves (so HandheldBook keeps its layout).
+struct FileTimeParts {
+    uint32_t low = 0;
+    uint32_t high = 0;
+    uint64_t value() const { return (uint64_t(high) << 32) | low; }
+    static FileTimeParts of(uint64_t t) { return {uint32_t(t), uint32_t(t >> 32)}; }
+};
+
+constexpr size_t kBookNameSize = 32;
+constexpr size_t kMaxBookNameLength = 31;
+
+struct HandheldBook {
+    int16_t reserved = 0;
+    char name[kBookNameSize] = {};
+    int16_t versionSign = 0;
+    int16_t category = 0;
+    uint8_t padding[2] = {};
+    uint32_t changeCounter = 0;
+    FileTimeParts newestBackupTime;
+
+    std::string_view bookName() const;
+    void setBookName(std::string_view text);  // cut to 31 characters
+};
+static_assert(sizeof(HandheldBook) == 52);
+static_assert(offsetof(HandheldBook, name) == 2);
+static_assert(offsetof(HandheldBook, versionSign) == 34);
+static_assert(offsetof(HandheldBook, category) == 36);
+static_assert(offsetof(HandheldBook, changeCounter) == 40);
+static_assert(offsetof(HandheldBook, newestBackupTime) == 44);
+
+// versionSign of a desktop link whose book is not in Backup.
+constexpr int16_t kVersionSignDesktopOnly = 1;
+
+enum SyncRule : int32_t {
+    kSyncSynchronize = 0,
+    kSyncHandheldOverwrites = 1,
+    kSyncDesktopOverwrites = 2,
+};
+
+// lastSyncedCounter values with a meaning of their own.
+constexpr int32_t kCounterImportNext = -1;  // import at the next chance
+constexpr int32_t kCounterPcFileMissing = -2;  // the PC file was missing at the last HotSync
+
+struct LinkEntry {
+    HandheldBook book;
+    int32_t syncRule = kSyncSynchronize;
+    int32_t lastSyncedCounter = 0;
+    FileTimeParts csvSyncTime;
+    int32_t fontMapping = 0;  // 0-4, or -1 when High Resolution is off for the link
+    std::string pcPath;       // empty: not linked
+
+    std::string_view name() const { return book.bookName(); }
+};
+
+struct UserEntry {
+    std::string name;  // at most 31 characters
+    int32_t enabled = 1;
+    int32_t deviceClass = 0;
+    std::vector<LinkEntry> links;  // sorted by book name without regard to case
+};
+
+struct BookIndexEntry {
+    int16_t refCount = 0;  // links of all users that carry this book with a PC path
+    std::string name;
+    std::string pcPath;
+};
+
+// Case-insensitive (ASCII) comparison of book names, as the sorted lists use.
+int compareNames(std::string_view a, std::string_view b);
+bool sameName(std::string_view a, std::string_view b);
+
+// The sorted-list lookup: the position of the first entry whose name is not
+// less than the key, and whether that entry is equal to it.
+template <typename List, typename NameOf>
+std::pair<size_t, bool> lookupSorted(const List& list, std::string_view key, NameOf nameOf) {
+    size_t lo = 0, hi = list.size();
+    while (lo < hi) {
+        size_t mid = lo + (hi - lo) / 2;
+        if (compareNames(nameOf(list[mid]), key) < 0) lo = mid + 1;
+        else hi = mid;
+    }
+    return {lo, lo < list.size() && compareNames(nameOf(list[lo]), key) == 0};
+}
+
+// One line of a user's section in the link file, parsed. A line that lacks
+// one of the five numbers or the path gives a link without a PC path.
+struct ParsedLinkLine {
+    LinkEntry link;
+    bool complete = false;
+};
+// Returns false for a line that is not a link line (no "=", empty name).
+bool parseLinkLine(std::string_view line, ParsedLinkLine& out);
+std::string formatLinkLine(const LinkEntry& link);
+
+class LinkRegistry {
+public:
+    // Lists the handheld workbooks of a user's Backup folder (discovery);
+    // returns their count or a negative status.
+    using BookScanner = std::function<int(int userIndex, std::vector<HandheldBook>& books)>;
+
+    LinkRegistry(Product product, std::string fileName);
+
+    // Wiring by the owner of the module state.
+    BookScanner findHandheldBooks;
+    std::function<void()> releaseModuleState;  // category cache, workbook buffers
+
+    // Module-wide values loaded or used by the registry.
+    int32_t highResolution = 0;  // kept across loads; set to 1 by a file whose first line begins with "1"
+    ProductSettings settings;
+    std::string templateWorkbookPath;
+    std::string registryFilePath;
+    std::vector<UserEntry> userList;
+    std::vector<BookIndexEntry> bookIndex;
+    SyncFile syncFile;
+
+    bool loaded() const { return loaded_; }
+    const Product& product() const { return product_; }
+
+    // LockSyncFile / UnlockSyncFile on sync.dat in the product folder.
+    int32_t LockSyncFile(int32_t mode);
+    void UnlockSyncFile() { syncFile.unlock(); }
+    // Writes the file when save is 1 (a failed write keeps everything in
+    // memory and returns false), then frees the in-memory registry.
+    bool UnloadTBMData(int save);
+    // 0, -1 (no product folder, no user), or -9 when the registry still in
+    // memory could not be written first: it is then kept unchanged, so its
+    // changes are neither lost nor loaded twice.
+    int LoadLinkRegistry();
+    // The previous lock mode (zero or positive) or a negative error.
+    int RefreshLinkRegistry(int32_t mode, int save);
+
+    // The file text for the in-memory registry.
+    std::string serialize() const;
+
+    // Lookups (nullptr when absent).
+    LinkEntry* findLink(int userIndex, std::string_view bookName);
+    BookIndexEntry* findBook(std::string_view bookName);
+    // Inserts a link at its sorted position (before an equal name, as the
+    // sorted-list lookup places it) and returns it.
+    LinkEntry& insertLink(UserEntry& user, LinkEntry link);
+    BookIndexEntry& insertBook(BookIndexEntry entry);
+    void removeBook(std::string_view bookName);
+
+    // Folders of a user: the user folder, then "Backup"/"Install" inside it.
+    // Empty when the user has no folder.
+    std::string userFolder(int userIndex) const;
+    std::string backupFolder(int userIndex) const;
+    std::string installFolder(int userIndex) const;
+
+private:
+    void loadUser(const LinkFileText& file, UserEntry& user, int userIndex);
+
+    Product product_;
+    std::string fileName_;
+    bool loaded_ = false;
+};
+
+}  // namespace foundation

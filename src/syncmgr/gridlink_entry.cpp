@@ -1,0 +1,12 @@
+// The attach and detach steps of libgridlink (DllMain on Windows).
+#include "platform/library.h"
+#include "syncmgr/gridlink_state.h"
+
+namespace {
+
+bool onAttach() { return syncmgr::attachGridlink(syncmgr::gridlinkState()); }
+void onDetach() { syncmgr::detachGridlink(syncmgr::gridlinkState()); }
+
+}  // namespace
+
+PLATFORM_LIBRARY_ENTRY(onAttach, onDetach)
