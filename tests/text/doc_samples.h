@@ -1,0 +1,33 @@
+// Inputs shared by the Doc tests: deterministic English-like text, random
+// bytes, small alphabets, a sequence without repeated three-byte strings, and
+// a byte-at-a-time decoder to compare the shipped one against.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace docref {
+
+// Words, punctuation and CR LF / LF line ends, from a fixed seed.
+std::vector<uint8_t> englishText(size_t length, uint32_t seed);
+// Uniform random bytes (every value, CR and LF included).
+std::vector<uint8_t> randomBytes(size_t length, uint32_t seed);
+// Random bytes drawn from the given alphabet.
+std::vector<uint8_t> randomFrom(const std::string& alphabet, size_t length, uint32_t seed);
+// length bytes from first .. first + symbols - 1 in which no three-byte
+// string occurs twice (a prefix of a de Bruijn sequence; symbols^3 >= length).
+std::vector<uint8_t> noRepeats(size_t length, uint8_t first, unsigned symbols);
+
+// The line-end conversion written out plainly.
+std::vector<uint8_t> convertedCopy(std::vector<uint8_t> bytes);
+
+// Decodes a compression-2 record one token at a time, with the capacity and
+// stop rules of the format (a token that cannot be decoded whole ends it).
+std::vector<uint8_t> simpleDecode(const std::vector<uint8_t>& record, size_t capacity);
+
+std::string hex(const std::vector<uint8_t>& bytes);
+
+}  // namespace docref
