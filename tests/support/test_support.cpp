@@ -97,7 +97,7 @@ static std::string dumpAround(const std::vector<uint8_t>& b, size_t at) {
     std::ostringstream os;
     size_t start = at >= 16 ? (at - 16) & ~size_t(15) : 0;
     for (size_t row = start; row < b.size() && row < start + 48; row += 16) {
-        char line[16];
+        char line[24];
         std::snprintf(line, sizeof line, "%06zx:", row);
         os << line;
         for (size_t i = row; i < row + 16 && i < b.size(); ++i) {

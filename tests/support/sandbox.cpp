@@ -1,0 +1,109 @@
+#include "support/sandbox.h"
+
+#include <filesystem>
+
+#include "foundation/byteorder.h"
+#include "foundation/link_registry.h"
+#include "foundation/registry_access.h"
+#include "platform/registry.h"
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> makeSheetDatabase(const SheetDbSpec& spec) {
+    std::vector<std::vector<uint8_t>> records;
+    std::vector<uint8_t> r0(66, 0);
+    foundation::storeBE16(&r0[4], spec.version);
+    r0[4 + 3] = spec.bookFlags;
+    foundation::storeBE32(&r0[4 + 4], 6);
+    r0[4 + 8] = 255;
+    foundation::storeBE16(&r0[4 + 12], 30);
+    foundation::storeBE16(&r0[4 + 14], 12);
+    foundation::storeBE32(&r0[4 + 16], uint32_t(foundation::ScrambleCounter(int32_t(spec.changeCounter))));
+    foundation::storeBE16(&r0[4 + 22], 1);
+    foundation::storeBE16(&r0[4 + 24], 1);
+    foundation::storeBE32(&r0[4 + 38], 0x0C00);
+    r0[4 + 42] = 2;
+    records.push_back(r0);
+    records.push_back({0, 0, 0, 1});
+    records.push_back({0, 1, 0, 0});
+    for (const auto& r : spec.cellRecords) records.push_back(r);
+    records.push_back({0xFF, 0xFF, 0xFF, 0xFF});
+
+    size_t n = records.size();
+    std::vector<uint8_t> f(78 + 8 * n + 2, 0);
+    for (size_t i = 0; i < spec.name.size() && i < 31; ++i) f[i] = uint8_t(spec.name[i]);
+    foundation::storeBE16(&f[34], spec.version);
+    foundation::storeBE32(&f[36], 0x75541D36);
+    foundation::storeBE32(&f[40], 0x75541D36);
+    for (int i = 0; i < 4; ++i) {
+        f[60 + i] = uint8_t(spec.type[i]);
+        f[64 + i] = uint8_t(spec.creator[i]);
+    }
+    foundation::storeBE16(&f[76], uint16_t(n));
+    size_t offset = f.size();
+    for (size_t i = 0; i < n; ++i) {
+        foundation::storeBE32(&f[78 + 8 * i], uint32_t(offset));
+        offset += records[i].size();
+    }
+    for (const auto& r : records) f.insert(f.end(), r.begin(), r.end());
+    return f;
+}
+
+Sandbox::Sandbox(std::string productName, bool withSyncFile)
+    : product(std::move(productName)), hive_(dir.file("registry.reg")) {
+    productFolder = dir.makeDir("product");
+    if (withSyncFile) writeFile(productFolder + "/sync.dat", std::string(4, '\0'));
+    writeFile(productFolder + "/dummy.xls", std::string("template workbook"));
+    setValue(productKey(), "Path", productFolder);
+}
+
+std::string Sandbox::productKey() const { return foundation::Product{product}.productKey(); }
+
+int Sandbox::addUser(const std::string& name, const std::string& id) {
+    int index = int(userFolders_.size());
+    std::string folder = dir.makeDir("palm/" + name);
+    fs::create_directories(folder + "/Backup");
+    fs::create_directories(folder + "/Install");
+    userFolders_.push_back(folder);
+    std::string key = foundation::Product{product}.userKey(index);
+    setValue(key, "Name", name);
+    setValue(key, "Path", folder);
+    if (!id.empty()) setValue(key, "ID", id);
+    return index;
+}
+
+std::string Sandbox::userFolder(int user) const { return userFolders_.at(size_t(user)); }
+std::string Sandbox::backup(int user) const { return userFolder(user) + "/Backup"; }
+std::string Sandbox::install(int user) const { return userFolder(user) + "/Install"; }
+
+std::string Sandbox::putInBackup(int user, const SheetDbSpec& spec, const std::string& fileName) {
+    std::string path = backup(user) + "/" + (fileName.empty() ? spec.name + ".pdb" : fileName);
+    writeFile(path, makeSheetDatabase(spec));
+    return path;
+}
+
+void Sandbox::setValue(const std::string& keyPath, const std::string& name, const std::string& text) {
+    std::string t = text;
+    if (foundation::RegistryValue(keyPath, name, t) != 0) throw std::runtime_error("registry write failed");
+}
+
+std::string Sandbox::value(const std::string& keyPath, const std::string& name) {
+    return foundation::RegistryRead(keyPath, name);
+}
+
+long Sandbox::installFlag(const std::string& id) {
+    platform::registry::Value v;
+    if (platform::registry::queryValue(platform::registry::Root::CurrentUser,
+                                       {"SOFTWARE", "U.S. Robotics", "Pilot Desktop", "HotSync Manager"},
+                                       "Install" + id, v) != 0)
+        return -1;
+    return long(v.number);
+}
+
+std::string Sandbox::registryFile() const {
+    return productFolder + (product == "Quillo" ? "/QLRegistry.dat" : "/TBRegistry.dat");
+}
+
+}  // namespace testsupport
