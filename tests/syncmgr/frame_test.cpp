@@ -2,9 +2,11 @@
 // by name, GetErrorText through the exported entry.
 #include "gridlink.h"
 
+#include <dlfcn.h>
+
 #include "platform/bstr.h"
 #include "platform/library.h"
-#include "support/test_support.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -13,6 +15,8 @@ std::string gridlinkPath() { return testsupport::buildDir() + "/lib/libgridlink.
 }  // namespace
 
 TEST(GridlinkFrame, GetErrorTextThroughTheExport) {
+    testsupport::Sandbox box;
+    box.addUser("Ann", "101");
     std::string error;
     auto lib = platform::Library::load(gridlinkPath(), &error);
     ASSERT_TRUE(lib) << error;
@@ -37,4 +41,23 @@ TEST(GridlinkFrame, GetErrorTextThroughTheExport) {
     record.number = -1;
     getErrorText(&record);
     sysFree(record.text);
+}
+
+TEST(GridlinkFrame, PlainDlopenKeepsARefusingLibraryForErrorTexts) {
+    // No product installed: the attach step refuses, but a host that loads
+    // the library without the platform loader keeps it.
+    testsupport::TempDir dir;
+    testsupport::ScopedHive hive(dir.file("empty.reg"));
+    void* handle = dlopen(gridlinkPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    auto getErrorText = reinterpret_cast<int16_t(WINAPI*)(TextRecord*)>(dlsym(handle, "GetErrorText"));
+    auto notify = reinterpret_cast<int32_t (*)(int32_t, int32_t)>(dlsym(handle, "HS_Notify"));
+    ASSERT_TRUE(getErrorText && notify);
+    TextRecord record{};
+    record.number = -6;
+    EXPECT_EQ(getErrorText(&record), 0);
+    EXPECT_EQ(platform::byteStringView(record.text), "EOF, no more cells.");
+    platform::clearByteString(record.text);
+    EXPECT_EQ(notify(HS_SYNC_STARTED, 101), 1);
+    dlclose(handle);
 }
