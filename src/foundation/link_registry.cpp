@@ -123,26 +123,28 @@ bool LinkRegistry::UnloadTBMData(int save) {
     return true;
 }
 
-void LinkRegistry::loadUser(const LinkFileText& file, UserEntry& user, int userIndex) {
-    if (!file.empty()) {
-        std::vector<std::string_view> lines = file.section(user.name);
-        for (size_t i = 0; i < lines.size(); ++i) {
-            std::string_view line = lines[i];
-            if (i == 0 && line.substr(0, 8) == "enabled=") {
-                user.enabled = line.size() > 8 && line[8] == '1' ? 1 : 0;
-                if (line.size() > 9) user.deviceClass = static_cast<unsigned char>(line[9]) - '0';
-                continue;
-            }
-            ParsedLinkLine parsed;
-            if (!parseLinkLine(line, parsed)) continue;
-            if (parsed.complete) {
-                BookIndexEntry* entry = findBook(parsed.link.name());
-                if (!entry) entry = &insertBook({0, std::string(parsed.link.name()), parsed.link.pcPath});
-                ++entry->refCount;
-            }
-            insertLink(user, std::move(parsed.link));
+void LinkRegistry::readUserSection(const LinkFileText& file, UserEntry& user) {
+    if (file.empty()) return;
+    std::vector<std::string_view> lines = file.section(user.name);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        if (i == 0 && line.substr(0, 8) == "enabled=") {
+            user.enabled = line.size() > 8 && line[8] == '1' ? 1 : 0;
+            if (line.size() > 9) user.deviceClass = static_cast<unsigned char>(line[9]) - '0';
+            continue;
         }
+        ParsedLinkLine parsed;
+        if (!parseLinkLine(line, parsed)) continue;
+        if (parsed.complete) {
+            BookIndexEntry* entry = findBook(parsed.link.name());
+            if (!entry) entry = &insertBook({0, std::string(parsed.link.name()), parsed.link.pcPath});
+            ++entry->refCount;
+        }
+        insertLink(user, std::move(parsed.link));
     }
+}
+
+void LinkRegistry::mergeBackup(UserEntry& user, int userIndex) {
     if (!findHandheldBooks) return;
     std::vector<HandheldBook> books;
     if (findHandheldBooks(userIndex, books) < 0) return;
@@ -180,7 +182,8 @@ int LinkRegistry::LoadLinkRegistry() {
     for (size_t i = 0; i < names.size(); ++i) {
         UserEntry user;
         user.name = names[i].substr(0, kMaxBookNameLength);
-        loadUser(file, user, int(i));
+        readUserSection(file, user);
+        mergeBackup(user, int(i));
         userList.push_back(std::move(user));
     }
     return 0;

@@ -186,6 +186,9 @@ public:
 
     // The file text for the in-memory registry.
     std::string serialize() const;
+    // Reads the user's section of the file into the user's entry and
+    // counts its linked books in bookIndex (a step of the load).
+    void readUserSection(const LinkFileText& file, UserEntry& user);
 
     // Lookups (nullptr when absent).
     LinkEntry* findLink(int userIndex, std::string_view bookName);
@@ -203,7 +206,7 @@ public:
     std::string installFolder(int userIndex) const;
 
 private:
-    void loadUser(const LinkFileText& file, UserEntry& user, int userIndex);
+    void mergeBackup(UserEntry& user, int userIndex);
 
     Product product_;
     std::string fileName_;

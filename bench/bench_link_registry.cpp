@@ -1,0 +1,90 @@
+// Loading the link registry at scale: 20 users with 1,000 linked books each
+// in TBRegistry.dat, and a Backup folder holding 5,000 sheet databases
+// (1,000 books of 5 sheets) merged into the first user's links.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "foundation/link_registry.h"
+#include "support/sandbox.h"
+#include "syncmgr/discovery.h"
+#include "syncmgr/gridlink_state.h"
+
+namespace {
+
+constexpr int kUsers = 20;
+constexpr int kLinksPerUser = 1000;
+constexpr int kBooksInBackup = 1000;
+constexpr int kSheetsPerBook = 5;
+
+std::string bookName(int i) { return "Book" + std::to_string(100000 + i * 7919 % 100000); }
+
+struct Scale {
+    testsupport::Sandbox box;
+    Scale() {
+        for (int u = 0; u < kUsers; ++u) box.addUser("User " + std::to_string(u), std::to_string(1000 + u));
+        std::string text = "0\r\n";
+        for (int u = 0; u < kUsers; ++u) {
+            text += "[User " + std::to_string(u) + "]\r\nenabled=10\r\n";
+            for (int i = 0; i < kLinksPerUser; ++i)
+                text += bookName(i) + "=0,1,-1,0,0,-1?/data/sheets/" + bookName(i) + ".xls\r\n";
+        }
+        testsupport::writeFile(box.registryFile(), text);
+        const char* sheets[kSheetsPerBook] = {"Jan", "Feb", "Mar", "Apr", "May"};
+        for (int i = 0; i < kBooksInBackup; ++i)
+            for (const char* sheet : sheets)
+                box.putInBackup(0, testsupport::SheetDbSpec(bookName(i) + "-" + sheet, 71, uint32_t(i)));
+    }
+};
+
+Scale& scale() {
+    static auto s = std::make_unique<Scale>();
+    return *s;
+}
+
+void BM_LoadLinkRegistry(benchmark::State& state) {
+    Scale& s = scale();
+    syncmgr::GridlinkState gridlink;
+    for (auto _ : state) {
+        int rc = gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
+        if (rc < 0) state.SkipWithError("refresh failed");
+        benchmark::DoNotOptimize(gridlink.registry.userList.data());
+    }
+    size_t links = 0;
+    for (const auto& u : gridlink.registry.userList) links += u.links.size();
+    state.counters["users"] = double(gridlink.registry.userList.size());
+    state.counters["links"] = double(links);
+    (void)s;
+}
+BENCHMARK(BM_LoadLinkRegistry)->Unit(benchmark::kMillisecond);
+
+void BM_FindHandheldBooks(benchmark::State& state) {
+    Scale& s = scale();
+    std::vector<foundation::HandheldBook> books;
+    for (auto _ : state) {
+        int n = syncmgr::scanHandheldBooks(s.box.backup(0), books);
+        if (n != kBooksInBackup) state.SkipWithError("wrong book count");
+    }
+    state.counters["files"] = double(kBooksInBackup * kSheetsPerBook);
+    state.counters["books"] = double(books.size());
+}
+BENCHMARK(BM_FindHandheldBooks)->Unit(benchmark::kMillisecond);
+
+void BM_SerializeLinkRegistry(benchmark::State& state) {
+    Scale& s = scale();
+    syncmgr::GridlinkState gridlink;
+    gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
+    size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text = gridlink.registry.serialize();
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["bytes"] = double(bytes);
+    (void)s;
+}
+BENCHMARK(BM_SerializeLinkRegistry)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
