@@ -91,13 +91,7 @@ std::string formatLinkLine(const LinkEntry& link) {
 }
 
 LinkRegistry::LinkRegistry(Product product, std::string fileName)
-    : product_(std::move(product)), fileName_(std::move(fileName)) {}
-
-int32_t LinkRegistry::LockSyncFile(int32_t mode) {
-    std::string folder;
-    RegistryValue(product_.productKey(), "Path", folder);
-    return syncFile.lock(folder, mode);
-}
+    : LinkRegistryBase(std::move(product), std::move(fileName)) {}
 
 std::string LinkRegistry::serialize() const {
     std::string out = std::to_string(highResolution) + "\n";
@@ -113,14 +107,23 @@ std::string LinkRegistry::serialize() const {
     return out;
 }
 
-bool LinkRegistry::UnloadTBMData(int save) {
-    if (!loaded_) return true;
-    if (save == 1 && !writeLinkFile(registryFilePath, serialize())) return false;
+void LinkRegistry::onSettingsRead() { templateWorkbookPath = platform::joinPath(settings.productFolder, "dummy.xls"); }
+
+void LinkRegistry::clearLists() {
     userList.clear();
     bookIndex.clear();
-    if (releaseModuleState) releaseModuleState();
-    loaded_ = false;
-    return true;
+}
+
+void LinkRegistry::onFileRead(const LinkFileText& file) {
+    if (!file.empty() && !file.firstLine().empty() && file.firstLine()[0] == '1') highResolution = 1;
+}
+
+void LinkRegistry::addUser(const std::string& name, const LinkFileText& file, int userIndex) {
+    UserEntry user;
+    user.name = name.substr(0, kMaxBookNameLength);
+    readUserSection(file, user);
+    mergeBackup(user, userIndex);
+    userList.push_back(std::move(user));
 }
 
 void LinkRegistry::readUserSection(const LinkFileText& file, UserEntry& user) {
@@ -160,44 +163,6 @@ void LinkRegistry::mergeBackup(UserEntry& user, int userIndex) {
     }
 }
 
-int LinkRegistry::LoadLinkRegistry() {
-    ProductSettings fresh = readProductSettings(product_);
-    if (fresh.productFolder.empty()) return -1;
-    // An in-memory registry still loaded is written first. When that write
-    // fails, it stays as it is: reloading over it would either lose its
-    // changes or load them twice.
-    if (!UnloadTBMData(1)) return BF_ERR_WRITE;
-    settings = std::move(fresh);
-    templateWorkbookPath = platform::joinPath(settings.productFolder, "dummy.xls");
-    registryFilePath = platform::joinPath(settings.productFolder, fileName_);
-
-    LinkFileText file;
-    readLinkFile(registryFilePath, file);
-    std::vector<std::string> names = readUserNames(product_);
-    if (names.empty()) return -1;
-    if (!file.empty() && !file.firstLine().empty() && file.firstLine()[0] == '1') highResolution = 1;
-
-    loaded_ = true;
-    userList.reserve(names.size());
-    for (size_t i = 0; i < names.size(); ++i) {
-        UserEntry user;
-        user.name = names[i].substr(0, kMaxBookNameLength);
-        readUserSection(file, user);
-        mergeBackup(user, int(i));
-        userList.push_back(std::move(user));
-    }
-    return 0;
-}
-
-int LinkRegistry::RefreshLinkRegistry(int32_t mode, int save) {
-    int32_t previous = LockSyncFile(mode);
-    if (previous < 0) return previous;
-    if (save == 0) UnloadTBMData(0);
-    int rc = LoadLinkRegistry();
-    UnlockSyncFile();
-    return rc < 0 ? rc : previous;
-}
-
 LinkEntry* LinkRegistry::findLink(int userIndex, std::string_view bookName) {
     if (userIndex < 0 || size_t(userIndex) >= userList.size()) return nullptr;
     auto& links = userList[size_t(userIndex)].links;
@@ -224,18 +189,6 @@ BookIndexEntry& LinkRegistry::insertBook(BookIndexEntry entry) {
 void LinkRegistry::removeBook(std::string_view bookName) {
     auto [pos, found] = lookupSorted(bookIndex, bookName, [](const BookIndexEntry& e) { return std::string_view(e.name); });
     if (found) bookIndex.erase(bookIndex.begin() + std::ptrdiff_t(pos));
-}
-
-std::string LinkRegistry::userFolder(int userIndex) const { return GetUserFolder(product_, userIndex); }
-
-std::string LinkRegistry::backupFolder(int userIndex) const {
-    std::string folder = userFolder(userIndex);
-    return folder.empty() ? std::string() : platform::joinPath(folder, settings.backupFolderName);
-}
-
-std::string LinkRegistry::installFolder(int userIndex) const {
-    std::string folder = userFolder(userIndex);
-    return folder.empty() ? std::string() : platform::joinPath(folder, settings.installFolderName);
 }
 
 }  // namespace foundation

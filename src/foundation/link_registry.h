@@ -39,8 +39,7 @@
 #include <vector>
 
 #include "foundation/link_file.h"
-#include "foundation/registry_access.h"
-#include "foundation/sync_lock.h"
+#include "foundation/link_registry_base.h"
 
 namespace foundation {
 
@@ -147,7 +146,7 @@ struct ParsedLinkLine {
 bool parseLinkLine(std::string_view line, ParsedLinkLine& out);
 std::string formatLinkLine(const LinkEntry& link);
 
-class LinkRegistry {
+class LinkRegistry : public LinkRegistryBase {
 public:
     // Lists the handheld workbooks of a user's Backup folder (discovery);
     // returns their count or a negative status.
@@ -155,37 +154,15 @@ public:
 
     LinkRegistry(Product product, std::string fileName);
 
-    // Wiring by the owner of the module state.
     BookScanner findHandheldBooks;
-    std::function<void()> releaseModuleState;  // category cache, workbook buffers
 
     // Module-wide values loaded or used by the registry.
     int32_t highResolution = 0;  // kept across loads; set to 1 by a file whose first line begins with "1"
-    ProductSettings settings;
     std::string templateWorkbookPath;
-    std::string registryFilePath;
     std::vector<UserEntry> userList;
     std::vector<BookIndexEntry> bookIndex;
-    SyncFile syncFile;
 
-    bool loaded() const { return loaded_; }
-    const Product& product() const { return product_; }
-
-    // LockSyncFile / UnlockSyncFile on sync.dat in the product folder.
-    int32_t LockSyncFile(int32_t mode);
-    void UnlockSyncFile() { syncFile.unlock(); }
-    // Writes the file when save is 1 (a failed write keeps everything in
-    // memory and returns false), then frees the in-memory registry.
-    bool UnloadTBMData(int save);
-    // 0, -1 (no product folder, no user), or -9 when the registry still in
-    // memory could not be written first: it is then kept unchanged, so its
-    // changes are neither lost nor loaded twice.
-    int LoadLinkRegistry();
-    // The previous lock mode (zero or positive) or a negative error.
-    int RefreshLinkRegistry(int32_t mode, int save);
-
-    // The file text for the in-memory registry.
-    std::string serialize() const;
+    std::string serialize() const override;
     // Reads the user's section of the file into the user's entry and
     // counts its linked books in bookIndex (a step of the load).
     void readUserSection(const LinkFileText& file, UserEntry& user);
@@ -199,18 +176,14 @@ public:
     BookIndexEntry& insertBook(BookIndexEntry entry);
     void removeBook(std::string_view bookName);
 
-    // Folders of a user: the user folder, then "Backup"/"Install" inside it.
-    // Empty when the user has no folder.
-    std::string userFolder(int userIndex) const;
-    std::string backupFolder(int userIndex) const;
-    std::string installFolder(int userIndex) const;
+protected:
+    void onSettingsRead() override;
+    void clearLists() override;
+    void onFileRead(const LinkFileText& file) override;
+    void addUser(const std::string& name, const LinkFileText& file, int userIndex) override;
 
 private:
     void mergeBackup(UserEntry& user, int userIndex);
-
-    Product product_;
-    std::string fileName_;
-    bool loaded_ = false;
 };
 
 }  // namespace foundation

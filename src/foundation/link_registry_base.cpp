@@ -1,0 +1,67 @@
+#include "foundation/link_registry_base.h"
+
+#include "platform/files.h"
+
+namespace foundation {
+
+LinkRegistryBase::LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions)
+    : syncFile(std::move(syncOptions)), product_(std::move(product)), fileName_(std::move(fileName)) {}
+
+int32_t LinkRegistryBase::LockSyncFile(int32_t mode) {
+    std::string folder;
+    RegistryValue(product_.productKey(), "Path", folder);
+    return syncFile.lock(folder, mode);
+}
+
+bool LinkRegistryBase::UnloadTBMData(int save) {
+    if (!loaded_) return true;
+    if (save == 1 && !writeLinkFile(registryFilePath, serialize())) return false;
+    clearLists();
+    if (releaseModuleState) releaseModuleState();
+    loaded_ = false;
+    return true;
+}
+
+int LinkRegistryBase::LoadLinkRegistry() {
+    ProductSettings fresh = readProductSettings(product_);
+    if (fresh.productFolder.empty()) return -1;
+    // An in-memory registry still loaded is written first. When that write
+    // fails, it stays as it is: reloading over it would either lose its
+    // changes or load them twice.
+    if (!UnloadTBMData(1)) return BF_ERR_WRITE;
+    settings = std::move(fresh);
+    registryFilePath = platform::joinPath(settings.productFolder, fileName_);
+    onSettingsRead();
+
+    LinkFileText file;
+    readLinkFile(registryFilePath, file);
+    std::vector<std::string> names = readUserNames(product_);
+    if (names.empty()) return -1;
+    onFileRead(file);
+    loaded_ = true;
+    for (size_t i = 0; i < names.size(); ++i) addUser(names[i], file, int(i));
+    return 0;
+}
+
+int LinkRegistryBase::RefreshLinkRegistry(int32_t mode, int save) {
+    int32_t previous = LockSyncFile(mode);
+    if (previous < 0) return previous;
+    if (save == 0) UnloadTBMData(0);
+    int rc = LoadLinkRegistry();
+    UnlockSyncFile();
+    return rc < 0 ? rc : previous;
+}
+
+std::string LinkRegistryBase::userFolder(int userIndex) const { return GetUserFolder(product_, userIndex); }
+
+std::string LinkRegistryBase::backupFolder(int userIndex) const {
+    std::string folder = userFolder(userIndex);
+    return folder.empty() ? std::string() : platform::joinPath(folder, settings.backupFolderName);
+}
+
+std::string LinkRegistryBase::installFolder(int userIndex) const {
+    std::string folder = userFolder(userIndex);
+    return folder.empty() ? std::string() : platform::joinPath(folder, settings.installFolderName);
+}
+
+}  // namespace foundation

@@ -1,0 +1,80 @@
+// foundation/link_registry_base.h - what both libraries' link registries share.
+//
+// A link registry is a text file in the product folder (TBRegistry.dat for
+// the workbook library, QLRegistry.dat for the text library), held in memory
+// by each process that loads the library and rebuilt from scratch at every
+// load: the users from the registry, their sections of the file, and what
+// lies in each user's Backup folder. It is read and written only while the
+// lock on sync.dat is held, for the span of one refresh. The variants differ
+// in their line formats and in what they find in Backup; they provide those
+// steps, this class the load, save and refresh around them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "foundation/link_file.h"
+#include "foundation/registry_access.h"
+#include "foundation/sync_lock.h"
+
+namespace foundation {
+
+class LinkRegistryBase {
+public:
+    LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions = {});
+    virtual ~LinkRegistryBase() = default;
+    LinkRegistryBase(const LinkRegistryBase&) = delete;
+    LinkRegistryBase& operator=(const LinkRegistryBase&) = delete;
+    LinkRegistryBase(LinkRegistryBase&&) = default;
+
+    // Called when the in-memory registry is freed (the owner's caches and
+    // buffers that depend on it).
+    std::function<void()> releaseModuleState;
+
+    ProductSettings settings;
+    std::string registryFilePath;
+    SyncFile syncFile;
+
+    bool loaded() const { return loaded_; }
+    const Product& product() const { return product_; }
+
+    // LockSyncFile / UnlockSyncFile on sync.dat in the product folder.
+    int32_t LockSyncFile(int32_t mode);
+    void UnlockSyncFile() { syncFile.unlock(); }
+    // UnloadTBMData: writes the file when save is 1, then frees the in-memory
+    // registry. The file is replaced atomically; when that write fails the
+    // old file stays and everything is kept in memory (returns false).
+    bool UnloadTBMData(int save);
+    // LoadLinkRegistry: 0, -1 (no product folder, no user), or -9 when the
+    // registry still in memory could not be written first: it is then kept
+    // unchanged, so its changes are neither lost nor loaded twice.
+    int LoadLinkRegistry();
+    // RefreshLinkRegistry: lock, drop (save 0) or save (save 1), reload,
+    // unlock. The previous lock mode (zero or positive) or a negative error.
+    int RefreshLinkRegistry(int32_t mode, int save);
+
+    // The file text for the in-memory registry.
+    virtual std::string serialize() const = 0;
+
+    // Folders of a user: the user folder, then the Backup and Install
+    // folders inside it. Empty when the user has no folder.
+    std::string userFolder(int userIndex) const;
+    std::string backupFolder(int userIndex) const;
+    std::string installFolder(int userIndex) const;
+
+protected:
+    // The variant's steps of a load: after the product settings are read,
+    // freeing the lists, after the file is read, and one user at a time.
+    virtual void onSettingsRead() {}
+    virtual void clearLists() = 0;
+    virtual void onFileRead(const LinkFileText&) {}
+    virtual void addUser(const std::string& name, const LinkFileText& file, int userIndex) = 0;
+
+private:
+    Product product_;
+    std::string fileName_;
+    bool loaded_ = false;
+};
+
+}  // namespace foundation
