@@ -68,7 +68,7 @@ int scanHandheldBooks(const std::string& folder, std::vector<HandheldBook>& book
         if (!file) continue;
         foundation::PdbHeader header;
         if (!probeHeader(*file, header)) continue;
-        if (header.type != foundation::fourCC("Data") || header.creator != foundation::fourCC("PiTB")) continue;
+        if (header.type != workbook::kSheetType || header.creator != workbook::kSheetCreator) continue;
 
         std::string_view fullName = header.name;
         std::string_view bookPart = fullName;

@@ -38,3 +38,15 @@ TEST(ByteReader, StickyFailureAtTheEnd) {
     EXPECT_TRUE(t.bytes(6).empty());
     EXPECT_FALSE(t.ok());
 }
+
+#include "foundation/file_names.h"
+
+TEST(FileNames, OnlyPlainNamesAreSafe) {
+    EXPECT_TRUE(foundation::isSafeFileNamePart("Budget-Jan"));
+    EXPECT_TRUE(foundation::isSafeFileNamePart("A b.c"));
+    EXPECT_TRUE(foundation::isSafeFileNamePart("..."));
+    EXPECT_TRUE(foundation::isSafeFileNamePart("\xE9t\xE9"));  // ANSI letters
+    for (std::string_view bad : {"", ".", "..", "a/b", "..\\x", "a\tb", "a\nb", "x\x7F"})
+        EXPECT_FALSE(foundation::isSafeFileNamePart(bad)) << bad;
+    EXPECT_FALSE(foundation::isSafeFileNamePart(std::string_view("a\0b", 3)));
+}
