@@ -3,7 +3,7 @@
 // Each platform call checks, before doing its work, whether a fault is armed
 // for its operation; an armed fault makes the call fail with the given system
 // error number as if the OS had refused it. Faults can also be armed for a
-// whole process through BRIGHTFOLD_FAULTS="op:errno[:skip],..." (read once),
+// whole process through BRIGHTFOLD_FAULTS="op:errno[:skip[:times]],..." (read once),
 // so that tests can make a library loaded into a child process fail.
 #pragma once
 
