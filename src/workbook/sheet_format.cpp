@@ -5,6 +5,7 @@
 
 #include "foundation/byte_reader.h"
 #include "foundation/byteorder.h"
+#include "foundation/link_registry.h"
 
 namespace workbook {
 
@@ -25,6 +26,8 @@ void appendRecordKey(std::vector<uint8_t>& out, RecordKey key) {
     foundation::storeBE16(bytes + 2, key.column);
     out.insert(out.end(), bytes, bytes + kKeySize);
 }
+
+uint32_t ScrambleCounter(uint32_t value) { return uint32_t(foundation::ScrambleCounter(int32_t(value))); }
 
 // ---- Book header ----------------------------------------------------------
 

@@ -234,17 +234,13 @@ void loadSheetSettings(const BookHeader& header, SheetRecord& sheet);
 
 // ---- Change counter --------------------------------------------------------
 
-constexpr uint32_t kCounterScramble = 0x5C3E9A71;
-
 // The stored form of a change counter and back again: 0, -1 and -2 stay as
-// they are, any other value is XOR-ed with 0x5C3E9A71. The three values whose
-// scrambled form would be 0, -1 or -2 (0x5C3E9A71, 0xA3C1658E, 0xA3C1658F)
-// therefore come back as 0, -1 and -2; the handheld uses the same function,
-// so the stored form cannot change.
-constexpr uint32_t ScrambleCounter(uint32_t value) {
-    if (value == 0 || value == 0xFFFFFFFFu || value == 0xFFFFFFFEu) return value;
-    return value ^ kCounterScramble;
-}
+// they are, any other value is XOR-ed with 0x5C3E9A71 (the link registry
+// file stores its counters the same way; both use foundation's one
+// implementation). The three values whose scrambled form would be 0, -1 or
+// -2 (0x5C3E9A71, 0xA3C1658E, 0xA3C1658F) therefore come back as 0, -1 and
+// -2; the handheld uses the same function, so the stored form cannot change.
+uint32_t ScrambleCounter(uint32_t value);
 
 // ---- Widths and heights ------------------------------------------------------
 

@@ -306,23 +306,9 @@ TEST(CellRecord, EncodeRefusesSmallBuffersAndOverlongTexts) {
     EXPECT_EQ(parseCellRecord(out)->text.size(), kMaxRecordTextLength);
 }
 
-TEST(CellRecord, WrittenOnlyWhenItCarriesSomething) {
-    EXPECT_FALSE(cellIsWorthWriting(0, 0x00010006, 255, 0));
-    EXPECT_TRUE(cellIsWorthWriting(1, 0, 255, 0));
-    EXPECT_TRUE(cellIsWorthWriting(0, kFlagExplicitFormat, 255, 0));
-    EXPECT_TRUE(cellIsWorthWriting(0, 0, 254, 0));
-    EXPECT_TRUE(cellIsWorthWriting(0, 0, 255, 1));
-}
-
-TEST(Keys, ParseAndClassify) {
+TEST(Keys, ShortKeysAreRefused) {
     EXPECT_FALSE(parseRecordKey(hexBytes("FFFF FF")));
     EXPECT_EQ(*parseRecordKey(hexBytes("FFFE 0102 99")), (RecordKey{0xFFFE, 0x0102}));
-    EXPECT_TRUE(isCellKey({1, 1}));
-    EXPECT_TRUE(isCellKey({9999, 256}));
-    EXPECT_FALSE(isCellKey({10000, 1}));
-    EXPECT_FALSE(isCellKey({1, 257}));
-    EXPECT_FALSE(isCellKey(kRowEntriesKey));
-    EXPECT_FALSE(isCellKey(kColumnEntriesKey));
 }
 
 TEST(Charts, ItemTextForSales) {
