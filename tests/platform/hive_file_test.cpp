@@ -222,3 +222,27 @@ TEST(HiveFile, OddInputNeverBreaksTheRewrite) {
         EXPECT_EQ(once, twice) << "input: " << input;
     }
 }
+
+TEST(HiveFile, DepthIsBounded) {
+    // A hostile key line thousands of levels deep stays a raw line; the
+    // deepest allowed key is read as a key.
+    std::string deep = "[HKEY_CURRENT_USER";
+    for (size_t i = 1; i < hive::kMaxKeyDepth; ++i) deep += "\\k";
+    std::string tooDeep = deep;
+    for (int i = 0; i < 20000; ++i) tooDeep += "\\k";
+    hive::Hive h = hive::parse("[HKEY_CURRENT_USER\\A]\n" + tooDeep + "]\n" + deep + "]\n\"v\"=\"1\"\n");
+    const hive::Key* a = keyAt(h, {"HKEY_CURRENT_USER", "A"});
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->entries.size(), 1u);
+    EXPECT_EQ(a->entries[0].kind, hive::Entry::Kind::Raw);
+    size_t depth = 1;
+    const hive::Key* key = keyAt(h, {"HKEY_CURRENT_USER"});
+    while (key && !key->children.empty() && key->children.back().name == "k") {
+        key = &key->children.back();
+        ++depth;
+    }
+    EXPECT_EQ(depth, hive::kMaxKeyDepth);
+    EXPECT_EQ(key->entries.size(), 1u);
+    std::string once = hive::serialize(h);
+    EXPECT_EQ(hive::serialize(hive::parse(once)), once);
+}

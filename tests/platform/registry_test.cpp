@@ -228,6 +228,7 @@ TEST_F(Registry, NamesThatCannotBeStoredAreRefused) {
     EXPECT_EQ(reg::createKey(Root::CurrentUser, {"Software", "a\\b"}), reg::kInvalidParameter);
     EXPECT_EQ(reg::createKey(Root::CurrentUser, {"Software", ""}), reg::kInvalidParameter);
     EXPECT_EQ(reg::createKey(Root::CurrentUser, {"Line\nBreak"}), reg::kInvalidParameter);
+    EXPECT_EQ(reg::createKey(Root::CurrentUser, reg::KeyPath(600, "deep")), reg::kInvalidParameter);
     ASSERT_EQ(reg::createKey(Root::CurrentUser, {"Software"}), reg::kSuccess);
     EXPECT_EQ(reg::setValue(Root::CurrentUser, {"Software"}, "a\nb", text("x")), reg::kInvalidParameter);
     EXPECT_EQ(reg::setValue(Root::CurrentUser, {"Software"}, std::string_view("a\0b", 3), text("x")),

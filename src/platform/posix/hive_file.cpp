@@ -1,6 +1,8 @@
 // REGEDIT4 hive text: one linear pass to parse, one to write.
 #include "platform/posix/hive_file.h"
 
+#include <unordered_map>
+
 namespace platform::hive {
 namespace {
 
@@ -61,7 +63,7 @@ bool parseKeyLine(std::string_view line, std::vector<std::string_view>& parts) {
         if (end > start) parts.push_back(inner.substr(start, end - start));
         start = end + 1;
     }
-    return !parts.empty();
+    return !parts.empty() && parts.size() <= kMaxKeyDepth;
 }
 
 // A quoted text with \\ and \" escapes starting at text[pos] == '"'. On
@@ -69,17 +71,23 @@ bool parseKeyLine(std::string_view line, std::vector<std::string_view>& parts) {
 bool parseQuoted(std::string_view text, size_t& pos, std::string& out) {
     out.clear();
     if (pos >= text.size() || text[pos] != '"') return false;
-    for (size_t i = pos + 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"') {
-            pos = i + 1;
+    size_t i = pos + 1;
+    while (i < text.size()) {
+        size_t stop = i;
+        while (stop < text.size() && text[stop] != '"' && text[stop] != '\\') ++stop;
+        if (stop == text.size()) return false;
+        out.append(text.substr(i, stop - i));
+        if (text[stop] == '"') {
+            pos = stop + 1;
             return true;
         }
-        if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
-            out += text[++i];
-            continue;
+        if (stop + 1 < text.size() && (text[stop + 1] == '\\' || text[stop + 1] == '"')) {
+            out += text[stop + 1];
+            i = stop + 2;
+        } else {
+            out += '\\';  // a lone backslash stands for itself
+            i = stop + 1;
         }
-        out += c;  // any other byte, a lone backslash included, stands for itself
     }
     return false;
 }
@@ -225,19 +233,59 @@ void appendKey(std::string& out, const Key& key, std::string& path, bool isRoot)
     path.resize(pathLength);
 }
 
-// Adds a value entry to a key; a later value of the same name replaces the
-// earlier one in its place, as an import of the file would.
-void addEntry(std::vector<Entry>& entries, Entry&& entry) {
-    if (entry.kind != Entry::Kind::Raw) {
-        for (Entry& old : entries) {
-            if (old.kind != Entry::Kind::Raw && sameName(old.name, entry.name)) {
-                old = std::move(entry);
+// Lookups while parsing, so that a file with very many keys or values reads
+// in linear time: (key number, lower-case name) -> position among the
+// children or entries of that key. Key numbers start at 1; 0 is the hive.
+class ParseIndex {
+public:
+    // The child of `parent` named `name`, created when missing.
+    Key& child(std::vector<Key>& level, size_t parentId, std::string_view name, size_t& childId) {
+        auto [it, added] = keys_.try_emplace(slot(parentId, name), Found{level.size(), nextId_});
+        if (added) {
+            level.push_back(Key{std::string(name), false, {}, {}});
+            ++nextId_;
+        }
+        childId = it->second.id;
+        return level[it->second.position];
+    }
+
+    // Adds a value entry to a key; a later value of the same name replaces the
+    // earlier one in its place, as an import of the file would.
+    void addEntry(Key& key, size_t keyId, Entry&& entry) {
+        if (entry.kind != Entry::Kind::Raw) {
+            auto [it, added] = values_.try_emplace(slot(keyId, entry.name), key.entries.size());
+            if (!added) {
+                key.entries[it->second] = std::move(entry);
                 return;
             }
         }
+        key.entries.push_back(std::move(entry));
     }
-    entries.push_back(std::move(entry));
-}
+
+private:
+    struct Found {
+        size_t position;
+        size_t id;
+    };
+    struct Slot {
+        size_t owner;       // key number
+        std::string lower;  // the name in lower case (short names stay inline)
+        bool operator==(const Slot& other) const { return owner == other.owner && lower == other.lower; }
+    };
+    struct SlotHash {
+        size_t operator()(const Slot& slot) const {
+            return std::hash<std::string>()(slot.lower) ^ (slot.owner * 0x9E3779B97F4A7C15ull);
+        }
+    };
+    static Slot slot(size_t owner, std::string_view name) {
+        Slot result{owner, std::string(name)};
+        for (char& c : result.lower) c = lowerAscii(c);
+        return result;
+    }
+    std::unordered_map<Slot, Found, SlotHash> keys_;
+    std::unordered_map<Slot, size_t, SlotHash> values_;
+    size_t nextId_ = 1;
+};
 
 // A line that continues the value line before it (a line ended by "\"):
 // neither blank nor the start of a key or value.
@@ -283,7 +331,9 @@ Hive parse(std::string_view text) {
     Hive hive;
     std::vector<std::string_view> lines = splitLines(text);
     std::vector<std::string_view> parts;
+    ParseIndex index;
     Key* current = nullptr;
+    size_t currentId = 0;
     bool seenContent = false;
 
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -297,21 +347,18 @@ Hive parse(std::string_view text) {
         if (parseKeyLine(line, parts)) {
             std::vector<Key>* level = &hive.roots;
             Key* key = nullptr;
+            size_t id = 0;
             for (std::string_view part : parts) {
-                key = findChild(*level, part);
-                if (!key) {
-                    level->push_back(Key{std::string(part), false, {}, {}});
-                    key = &level->back();
-                }
+                key = &index.child(*level, id, part, id);
                 level = &key->children;
             }
             key->listed = true;
             current = key;
+            currentId = id;
             continue;
         }
 
         Entry entry;
-        entry.lines.emplace_back(line);
         size_t pos = 0;
         bool named = false;
         if (line[0] == '@') {
@@ -338,6 +385,7 @@ Hive parse(std::string_view text) {
             }
             if (entry.kind == Entry::Kind::Unsupported) {
                 // A value of another type may run over continuation lines.
+                entry.lines.emplace_back(line);
                 while (!trimRight(entry.lines.back()).empty() && trimRight(entry.lines.back()).back() == '\\' &&
                        i + 1 < lines.size() && isContinuation(lines[i + 1]))
                     entry.lines.emplace_back(lines[++i]);
@@ -348,14 +396,16 @@ Hive parse(std::string_view text) {
         } else {
             entry.kind = Entry::Kind::Raw;
             entry.name.clear();
+            entry.lines.emplace_back(line);
         }
 
         if (!current) {  // a line outside any key, a value included: kept as it stood
+            if (entry.lines.empty()) entry.lines.emplace_back(line);
             hive.preamble.insert(hive.preamble.end(), entry.lines.begin(), entry.lines.end());
             continue;
         }
         if (entry.kind == Entry::Kind::String || entry.kind == Entry::Kind::Dword) entry.lines.clear();
-        addEntry(current->entries, std::move(entry));
+        index.addEntry(*current, currentId, std::move(entry));
     }
     return hive;
 }

@@ -38,6 +38,9 @@ constexpr std::string_view kDwordPrefix = "dword:";
 constexpr std::string_view kTextHexPrefix = "hex(1):";
 constexpr size_t kDwordDigits = 8;
 constexpr size_t kHexLineWidth = 76;  // a hex value line is continued past this column
+// Deepest key, root included (Windows allows 512 levels). A deeper key line is
+// kept as a raw line, so a hostile file cannot make the tree arbitrarily deep.
+constexpr size_t kMaxKeyDepth = 512;
 
 struct Entry {
     enum class Kind {

@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kRootNames[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"};
 constexpr std::string_view kLockSuffix = ".lock";
 constexpr std::string_view kTempSuffix = ".tmp";
-constexpr size_t kMaxHiveSize = size_t(64) << 20;  // far above any real hive
+constexpr size_t kMaxHiveSize = size_t(16) << 20;  // far above any real hive
 
 const char* rootName(Root root) { return kRootNames[root == Root::LocalMachine ? 1 : 0]; }
 
@@ -31,6 +31,7 @@ bool validValueName(std::string_view name) {
 }
 
 bool validKeyPath(const KeyPath& path) {
+    if (path.size() >= hive::kMaxKeyDepth) return false;  // the root is one level more
     for (const std::string& name : path) {
         if (name.empty() || name.find('\\') != std::string::npos || !validValueName(name)) return false;
     }
