@@ -201,6 +201,132 @@ std::optional<size_t> encodeDocRecord(std::span<uint8_t> text, uint8_t compressi
     return encodeTokens(text.data(), text.size(), out.data());
 }
 
+namespace {
+
+// Decodes tokens one at a time with every check, while fewer than `until`
+// bytes are out. False when a malformed token ends the record.
+bool decodeCarefully(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint8_t* ostart, uint8_t* oend,
+                     size_t until) {
+    while (ip < iend && op < oend && size_t(op - ostart) < until) {
+        const uint8_t b = *ip++;
+        if (b >= token::kSpacePairFirst) {
+            *op++ = token::kSpace;
+            if (op < oend) *op++ = uint8_t(b & 0x7F);
+        } else if (b >= token::kBackRefFirst) {
+            if (ip == iend) return false;
+            const uint32_t v = (uint32_t(b & token::kBackRefMask) << 8) | *ip++;
+            const size_t distance = v >> 3;
+            const size_t length = (v & 7) + token::kMinMatch;
+            if (distance == 0 || distance > size_t(op - ostart)) return false;
+            const size_t n = std::min(length, size_t(oend - op));
+            const uint8_t* from = op - distance;
+            for (size_t i = 0; i < n; ++i) op[i] = from[i];
+            op += n;
+        } else if (b >= token::kLiteralFirst) {
+            *op++ = b == token::kCR ? token::kSpace : b;
+        } else if (b == 0) {
+            *op++ = 0;
+        } else {
+            if (size_t(iend - ip) < b) return false;
+            const size_t n = std::min(size_t(b), size_t(oend - op));
+            std::memcpy(op, ip, n);
+            op += n;
+            ip += b;
+        }
+    }
+    return true;
+}
+
+// Fast decoding works from a table indexed by a token's first two bytes.
+// Each 32-bit entry says what the token writes:
+//   bits  0..15  the bytes of a literal or space pair
+//   bits 16..19  output length (1 or 2; 3..10 for a back-reference)
+//   bit  20      set for a back-reference: the literal bytes go 16 bytes
+//                ahead, out of the way (later tokens overwrite them)
+//   bits 21..31  source distance of the 16-byte copy every token makes: the
+//                back-reference's distance, or kLiteralSource for literals
+//                (a copy of settled output that the literal bytes then
+//                overwrite); 0 sends the token to the careful path (runs,
+//                distance 0, distances under 8 that overlap the copy)
+constexpr size_t kLiteralSource = 64;
+constexpr unsigned kLengthShift = 16, kAheadBit = 20, kSourceShift = 21;
+
+struct PairTable {
+    uint32_t entry[65536];
+};
+
+const PairTable& pairTable() {
+    static const PairTable* table = [] {
+        static PairTable t;
+        for (uint32_t x = 0; x < 65536; ++x) {
+            const uint32_t b = x & 0xFF, b2 = x >> 8;
+            uint32_t e = 0;
+            if (b >= token::kSpacePairFirst) {
+                e = token::kSpace | ((b & 0x7F) << 8) | (2u << kLengthShift) | (kLiteralSource << kSourceShift);
+            } else if (b >= token::kBackRefFirst) {
+                const uint32_t v = ((b & token::kBackRefMask) << 8) | b2;
+                const uint32_t distance = v >> 3, length = (v & 7) + token::kMinMatch;
+                if (distance >= 8) e = (length << kLengthShift) | (1u << kAheadBit) | (distance << kSourceShift);
+            } else if (b == 0 || b >= token::kLiteralFirst) {
+                e = (b == token::kCR ? token::kSpace : b) | (1u << kLengthShift) | (kLiteralSource << kSourceShift);
+            }
+            t.entry[x] = e;
+        }
+        return &t;
+    }();
+    return *table;
+}
+
+// Decodes while 16 input bytes and 96 bytes of room remain, once
+// kLiteralSource bytes are out. Four tokens are taken from one 8-byte load
+// (all but runs are at most 2 bytes); their start offsets follow from
+// per-byte back-reference flags, so the only chain from token to token is a
+// shift and an add. Every token is one 16-byte copy and one 4-byte store of
+// its table entry, without branches between literals, space pairs and
+// back-references, whose mix in text defeats branch prediction. Copies may
+// write past their length into the room; later tokens overwrite it. False
+// when a malformed token ends the record.
+bool decodeFast(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint8_t* ostart, uint8_t* oend) {
+    constexpr size_t kInputMargin = 16;
+    constexpr size_t kRoomMargin = 96;
+    if (size_t(iend - ip) < kInputMargin || size_t(oend - op) < kRoomMargin || size_t(op - ostart) < kLiteralSource)
+        return true;
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    const PairTable& table = pairTable();
+    const uint8_t* const ilimit = iend - kInputMargin;
+    uint8_t* const olimit = oend - kRoomMargin;
+    while (ip <= ilimit && op <= olimit) {
+        const uint64_t word = load64(ip);
+        // 8 in every byte whose top bits are 10 (a back-reference's first byte).
+        const uint64_t t = (word & (kOnes * 0xC0)) ^ kHigh;
+        const uint64_t refFlags = (~(((t & (kOnes * 0x7F)) + kOnes * 0x7F) | t) & kHigh) >> 4;
+        unsigned shift = 0;
+        bool restart = false;
+        for (int k = 0; k < 4; ++k) {
+            const uint32_t e = table.entry[uint16_t(word >> shift)];
+            const size_t distance = e >> kSourceShift;
+            if (distance - 1 >= size_t(op - ostart)) [[unlikely]] {
+                // Runs, near or malformed back-references: one token with every
+                // check, then a fresh word.
+                ip += shift >> 3;
+                if (!decodeCarefully(ip, iend, op, ostart, oend, 1 + size_t(op - ostart))) return false;
+                restart = true;
+                break;
+            }
+            copy8(op, op - distance);
+            copy8(op + 8, op - distance + 8);
+            std::memcpy(op + ((e >> kLengthShift) & 16), &e, sizeof e);
+            op += (e >> kLengthShift) & 0xF;
+            shift += 8 + unsigned((refFlags >> shift) & 8);
+        }
+        if (!restart) ip += shift >> 3;
+    }
+    return true;
+}
+
+}  // namespace
+
 size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std::span<uint8_t> out) {
     if (compression == kCompressionPlain) {
         size_t n = std::min(record.size(), out.size());
@@ -214,73 +340,9 @@ size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std
     uint8_t* const ostart = out.data();
     uint8_t* op = ostart;
     uint8_t* const oend = ostart + out.size();
-
-    // Fast loop: while any token is whole in the record (at most 9 bytes) and
-    // 16 bytes of room remain, copies may write a little past their length.
-    constexpr size_t kTokenMax = 1 + token::kMaxRun;
-    constexpr size_t kSlack = 16;
-    if (record.size() >= kTokenMax && out.size() >= kSlack) {
-        const uint8_t* const ilimit = iend - kTokenMax;
-        uint8_t* const olimit = oend - kSlack;
-        while (ip <= ilimit && op <= olimit) {
-            uint8_t b = *ip++;
-            if (b >= token::kSpacePairFirst) {
-                op[0] = token::kSpace;
-                op[1] = uint8_t(b & 0x7F);
-                op += 2;
-            } else if (b >= token::kBackRefFirst) {
-                uint32_t v = (uint32_t(b & token::kBackRefMask) << 8) | *ip++;
-                size_t distance = v >> 3;
-                size_t length = (v & 7) + token::kMinMatch;
-                if (distance == 0 || distance > size_t(op - ostart)) return size_t(op - ostart);
-                const uint8_t* from = op - distance;
-                if (distance >= 8) {
-                    copy8(op, from);
-                    copy8(op + 8, from + 8);
-                } else {
-                    for (size_t i = 0; i < length; ++i) op[i] = from[i];
-                }
-                op += length;
-            } else if (b >= token::kLiteralFirst) {
-                *op++ = b == token::kCR ? token::kSpace : b;
-            } else if (b == 0) {
-                *op++ = 0;
-            } else {
-                copy8(op, ip);
-                op += b;
-                ip += b;
-            }
-        }
-    }
-
-    // Careful loop for the end of the record and of the room.
-    while (ip < iend && op < oend) {
-        uint8_t b = *ip++;
-        if (b >= token::kSpacePairFirst) {
-            *op++ = token::kSpace;
-            if (op < oend) *op++ = uint8_t(b & 0x7F);
-        } else if (b >= token::kBackRefFirst) {
-            if (ip == iend) break;
-            uint32_t v = (uint32_t(b & token::kBackRefMask) << 8) | *ip++;
-            size_t distance = v >> 3;
-            size_t length = (v & 7) + token::kMinMatch;
-            if (distance == 0 || distance > size_t(op - ostart)) break;
-            size_t n = std::min(length, size_t(oend - op));
-            const uint8_t* from = op - distance;
-            for (size_t i = 0; i < n; ++i) op[i] = from[i];
-            op += n;
-        } else if (b >= token::kLiteralFirst) {
-            *op++ = b == token::kCR ? token::kSpace : b;
-        } else if (b == 0) {
-            *op++ = 0;
-        } else {
-            if (size_t(iend - ip) < b) break;
-            size_t n = std::min(size_t(b), size_t(oend - op));
-            std::memcpy(op, ip, n);
-            op += n;
-            ip += b;
-        }
-    }
+    // The first bytes carefully, the bulk fast, the end carefully again.
+    if (decodeCarefully(ip, iend, op, ostart, oend, kLiteralSource) && decodeFast(ip, iend, op, ostart, oend))
+        decodeCarefully(ip, iend, op, ostart, oend, SIZE_MAX);
     return size_t(op - ostart);
 }
 

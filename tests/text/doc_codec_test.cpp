@@ -233,6 +233,29 @@ TEST(DocCodecDecoder, AgreesWithTheSimpleDecoderOnArbitraryBytes) {
     }
 }
 
+TEST(DocCodecDecoder, CorruptionDeepInARecordStopsWhereTheSimpleDecoderStops) {
+    // Valid streams damaged far from their start, so the damage meets the
+    // fast path: a back-reference reaching before the start, a distance of 0
+    // or 1..7, a run, or the stream cut short.
+    const std::vector<std::vector<uint8_t>> damages = {
+        hexBytes("BF FF"), hexBytes("80 00"), hexBytes("80 07"), hexBytes("80 0F"), hexBytes("80 3A"),
+        hexBytes("03 41 42 43"), hexBytes("08"), hexBytes("00 00"), hexBytes("0D 0D")};
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        auto stream = encode(docref::englishText(8192, seed));
+        for (size_t d = 0; d < damages.size(); ++d) {
+            size_t at = 100 + (seed * 977 + d * 131) % (stream.size() - 200);
+            auto damaged = stream;
+            std::copy(damages[d].begin(), damages[d].end(), damaged.begin() + ptrdiff_t(at));
+            auto cut = std::vector<uint8_t>(damaged.begin(), damaged.begin() + ptrdiff_t(at + damages[d].size() / 2));
+            for (const auto* s : {&damaged, &cut}) {
+                SCOPED_TRACE("seed " + std::to_string(seed) + " damage " + std::to_string(d));
+                ASSERT_TRUE(sameBytes(docref::simpleDecode(*s, 8192), decode(*s, 8192)));
+                ASSERT_TRUE(sameBytes(docref::simpleDecode(*s, 5000), decode(*s, 5000)));
+            }
+        }
+    }
+}
+
 TEST(DocCodecRoundTrip, EveryRecordLengthDecodesToItsConvertedText) {
     for (size_t len = 0; len <= text::kTextRecordSize; ++len) {
         uint32_t seed = uint32_t(len) * 2654435761u;
