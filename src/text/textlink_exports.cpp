@@ -1,0 +1,72 @@
+// The exported functions of libtextlink: thin wrappers that catch every C++
+// exception at the boundary (allocation failure becomes -3, left in the
+// record's status as well) and call the module's operations.
+#include <new>
+
+#include "foundation/status.h"
+#include "text/textlink_state.h"
+#include "textlink.h"
+
+#define TEXTLINK_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// Runs an operation so that no exception leaves the library; a record-taking
+// export also gets the failure's status in the record.
+template <typename F>
+int16_t guarded(DocTransferRecord* record, F&& operation) {
+    int16_t status;
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        status = BF_ERR_MEMORY;
+    } catch (...) {
+        status = BF_ERR_PROGRAM;
+    }
+    if (record) record->status = status;
+    return status;
+}
+
+text::TextlinkState& state() { return text::textlinkState(); }
+
+}  // namespace
+
+TEXTLINK_EXPORT int16_t WINAPI WriteDoc(DocTransferRecord* record) {
+    return guarded(record, [&] { return text::writeDoc(state().doc, record); });
+}
+
+TEXTLINK_EXPORT int16_t WINAPI FlushDoc(DocTransferRecord* record) {
+    return guarded(record, [&] { return text::flushDocument(state(), record); });
+}
+
+TEXTLINK_EXPORT int16_t WINAPI ReadDoc(DocTransferRecord* record) {
+    return guarded(record, [&] { return text::readDoc(state().doc, record); });
+}
+
+TEXTLINK_EXPORT int16_t WINAPI GetErrorText(TextRecord* record) {
+    return guarded(nullptr, [&] { return foundation::fillErrorText(record, foundation::ErrorTexts::Text); });
+}
+
+// The dialogs come with their own issue; until then these answer "Program
+// error." (with a record: left in its status too, -1 without one).
+TEXTLINK_EXPORT int16_t WINAPI ExportFromPCDialog(DocTransferRecord* record) {
+    if (!record) return BF_ERR_PARAMETER;
+    record->status = BF_ERR_PROGRAM;
+    return BF_ERR_PROGRAM;
+}
+
+TEXTLINK_EXPORT int16_t WINAPI ExportFromPC(void) { return BF_ERR_PROGRAM; }
+
+TEXTLINK_EXPORT int16_t WINAPI ImportToPCDialog(DocTransferRecord* record) {
+    if (!record) return BF_ERR_PARAMETER;
+    record->status = BF_ERR_PROGRAM;
+    return BF_ERR_PROGRAM;
+}
+
+TEXTLINK_EXPORT int16_t WINAPI ImportToPC(void) { return BF_ERR_PROGRAM; }
+
+TEXTLINK_EXPORT int16_t WINAPI AboutDialog(void) { return BF_ERR_PROGRAM; }
+
+TEXTLINK_EXPORT int16_t WINAPI ExportFromCommandLine(CommandLineExportRecord* record) {
+    return guarded(nullptr, [&] { return text::exportFromCommandLine(state(), record); });
+}

@@ -1,0 +1,216 @@
+#include "text/textlink_state.h"
+
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "foundation/file_names.h"
+#include "foundation/registry_access.h"
+#include "platform/bstr.h"
+#include "platform/files.h"
+#include "platform/ui.h"
+#include "text/doc_format.h"
+
+namespace text {
+
+namespace {
+
+int16_t setStatus(DocTransferRecord* record, int16_t status) {
+    record->status = status;
+    return status;
+}
+
+// A format with one %s, filled.
+std::string fill(const char* format, std::string_view text) {
+    std::string out(format);
+    size_t at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, text);
+    return out;
+}
+
+// The part of a path after its last '/' or '\'.
+std::string_view fileNamePart(std::string_view path) {
+    size_t cut = path.find_last_of("/\\");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+std::string installFolderName(const TextlinkState& state) {
+    if (!state.registry.settings.installFolderName.empty()) return state.registry.settings.installFolderName;
+    return foundation::readProductSettings(state.registry.product()).installFolderName;
+}
+
+// Reads up to size bytes, retrying short reads; the count, or -1 on error.
+long long readPiece(platform::File& file, uint8_t* buffer, size_t size) {
+    size_t have = 0;
+    while (have < size) {
+        long long got = file.read(buffer + have, size - have);
+        if (got < 0) return -1;
+        if (got == 0) break;
+        have += size_t(got);
+    }
+    return (long long)have;
+}
+
+}  // namespace
+
+TextlinkState& textlinkState() {
+    static TextlinkState state;
+    return state;
+}
+
+std::string notInstalledText() { return fill(kNotInstalledFormat, kProductName); }
+
+bool attachTextlink(TextlinkState& state) {
+    state.dbVersion = foundation::parseVersionText(kVersionText);
+    if (state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) {
+        state.attachFailed = true;
+        platform::ui::messageBox(platform::ui::focusWindow(), notInstalledText(), "Error", platform::ui::Buttons::Ok,
+                                 platform::ui::Icon::Error);
+        return false;
+    }
+    state.attachFailed = false;
+    return true;
+}
+
+void detachTextlink(TextlinkState& state) {
+    closeDoc(state.doc);
+    // After a refused attach nothing is loaded and nothing is locked again
+    // (sync.dat may be the very file that could not be opened).
+    if (!state.registry.loaded()) return;
+    state.registry.LockSyncFile(foundation::kLockModeDesktop);
+    state.registry.UnloadTBMData(0);
+    state.registry.UnlockSyncFile();
+}
+
+int16_t flushDocument(TextlinkState& state, DocTransferRecord* record) {
+    const foundation::Product& product = state.registry.product();
+    return flushDoc(state.doc, record, [&product](int16_t user) {
+        // A negative index names no user key; nothing to raise.
+        if (user >= 0) foundation::MarkPendingInstall(product, user);
+    });
+}
+
+int16_t exportToUser(TextlinkState& state, DocTransferRecord* record, const std::string* source) {
+    if (!record) return BF_ERR_PARAMETER;
+    record->status = 0;
+    if (record->user < 0) return 0;
+    // Without a user folder the path would start at the root of the disk.
+    std::string folder = foundation::GetUserFolder(state.registry.product(), record->user);
+    if (folder.empty()) return setStatus(record, BF_ERR_PATH);
+    std::string output = platform::joinPath(platform::joinPath(folder, installFolderName(state)), "");
+    if (source) {
+        std::string_view name = fileNamePart(*source);
+        if (!foundation::isSafeFileNamePart(name)) return setStatus(record, BF_ERR_PATH);
+        output += name;
+    }
+    if (!platform::replaceByteString(record->path, output)) return setStatus(record, BF_ERR_MEMORY);
+    if (!source) return 0;
+    return setStatus(record, convertTextFileToDoc(state, *source, record));
+}
+
+int16_t convertTextFileToDoc(TextlinkState& state, const std::string& source, DocTransferRecord* record) {
+    if (!record) return BF_ERR_PARAMETER;
+    if (!record->path) return setStatus(record, BF_ERR_PATH);
+    // Another document open (the caller's, in either direction) is left as it
+    // is: writing into it would mix the two texts.
+    if (state.doc.open != DocDirection::None) return setStatus(record, BF_ERR_PROGRAM);
+    auto file = platform::File::open(source, platform::File::Mode::Read);
+    if (!file) return setStatus(record, BF_ERR_OPEN);
+
+    std::vector<uint8_t> piece(kSourcePieceSize);
+    record->status = 0;
+    for (;;) {
+        long long got = readPiece(*file, piece.data(), piece.size());
+        if (got < 0) {
+            // A read error is no end of file: a shortened database must not
+            // be written as if the conversion had succeeded.
+            closeDoc(state.doc);
+            record->status = BF_ERR_OPEN;
+            break;
+        }
+        if (got == 0) {
+            if (record->status == 0) flushDocument(state, record);
+            break;
+        }
+        record->data = reinterpret_cast<BSTR>(piece.data());
+        record->length = int32_t(got);
+        writeDoc(state.doc, record);
+        if (record->status != 0) {
+            closeDoc(state.doc);
+            break;
+        }
+    }
+    record->data = nullptr;
+    record->length = 0;
+    return record->status;
+}
+
+int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePath, const std::string& textPath) {
+    if (state.doc.open != DocDirection::None) return BF_ERR_PROGRAM;
+    if (platform::fileExists(textPath)) {
+        platform::ui::Answer answer =
+            platform::ui::messageBox(platform::ui::focusWindow(), fill(kReplaceQuestionFormat, textPath),
+                                     kReplaceCaption, platform::ui::Buttons::YesNo, platform::ui::Icon::Warning);
+        if (answer != platform::ui::IdYes) return BF_ERR_CANCELLED;
+    }
+
+    DocTransferRecord record{};
+    record.path = platform::allocByteString(databasePath);
+    if (!record.path) return BF_ERR_MEMORY;
+    // The database is opened (and its first record decoded) before the text
+    // file is touched, so an unreadable database leaves the file as it was.
+    readDoc(state.doc, &record);
+    int16_t status = record.status;
+    if (status == 0 || status == BF_EOF) {
+        auto file = platform::File::open(textPath, platform::File::Mode::CreateTruncate);
+        if (!file) {
+            status = BF_ERR_WRITE;
+        } else {
+            while (status == 0) {
+                if (record.length > 0 && !file->write(record.data, size_t(record.length))) {
+                    status = BF_ERR_WRITE;
+                    break;
+                }
+                readDoc(state.doc, &record);
+                status = record.status;
+            }
+            if (status == BF_EOF && !file->flush()) status = BF_ERR_WRITE;
+            file->close();
+        }
+        // A conversion stopped by a failed write ends the reading document,
+        // so that the next ReadDoc starts over.
+        if (status != BF_EOF) closeDoc(state.doc);
+    }
+    platform::clearByteString(record.path);
+    platform::clearByteString(record.data);
+    return status == BF_EOF ? 0 : status;
+}
+
+int16_t exportFromCommandLine(TextlinkState& state, const CommandLineExportRecord* record) {
+    if (!record || !record->userName || !record->filePath) return BF_ERR_PARAMETER;
+    if (state.attachFailed) return BF_ERR_PARAMETER;
+
+    DocRegistry& registry = state.registry;
+    int32_t previous = registry.LockSyncFile(foundation::kLockModeCommandLine);
+    if (previous < 0) return BF_ERR_PARAMETER;
+    // Writes the registry in memory back first. When that write fails the
+    // lists in memory are kept (and used); with no product folder or no
+    // user there is no one to export to.
+    int loaded = registry.LoadLinkRegistry();
+    registry.UnlockSyncFile();
+    if (loaded == -1 || !registry.loaded()) return BF_ERR_USER;
+
+    const std::string_view wanted(record->userName);
+    for (size_t i = 0; i < registry.userList.size(); ++i) {
+        if (registry.userList[i].name != wanted) continue;
+        DocTransferRecord own{};
+        own.user = int16_t(i);
+        const std::string source(record->filePath);
+        int16_t status = exportToUser(state, &own, &source);
+        platform::clearByteString(own.path);
+        return status;
+    }
+    return BF_ERR_USER;
+}
+
+}  // namespace text

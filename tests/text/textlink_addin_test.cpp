@@ -1,0 +1,116 @@
+// The word-processor add-in stand-in driven as a process: exporting by user
+// name, writing in pieces, reading back, and its exit codes.
+#include <filesystem>
+
+#include "foundation/registry_access.h"
+#include "support/sandbox.h"
+#include "textlink_testing.h"
+
+using testsupport::writeFile;
+using textlinktest::ProcessResult;
+using textlinktest::textOf;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class QuilloAddin : public ::testing::Test {
+protected:
+    testsupport::Sandbox box{"Quillo"};
+    int jo = -1;
+
+    void SetUp() override { jo = box.addUser("Jo", "31"); }
+    ProcessResult run(const std::vector<std::string>& args) {
+        return textlinktest::runProgram(textlinktest::addinPath(), args,
+                                        {{"BRIGHTFOLD_HIVE", std::getenv("BRIGHTFOLD_HIVE")},
+                                         {"BRIGHTFOLD_UI", "headless"},
+                                         {"BRIGHTFOLD_TEXTLINK", textlinktest::textlinkPath()}});
+    }
+};
+
+}  // namespace
+
+TEST_F(QuilloAddin, ExportsByUserNameAndReadsBack) {
+    std::string notes = box.dir.file("notes.txt");
+    writeFile(notes, std::string("First line\r\nSecond line\r\n"));
+    ProcessResult r = run({"export", notes, "--user", "Jo"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::string database = box.install(jo) + "/notes.pdb";
+    ASSERT_TRUE(fs::exists(database));
+    EXPECT_EQ(box.installFlag("31"), 1);
+
+    std::string back = box.dir.file("back.txt");
+    r = run({"read", database, back});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(textOf(back), "First line \nSecond line \n");
+}
+
+TEST_F(QuilloAddin, WritesInPiecesAndReadsBack) {
+    std::string text;
+    for (int i = 0; text.size() < 30000; ++i) text += "piece " + std::to_string(i) + "; ";
+    text.resize(30000);
+    std::string source = box.dir.file("long.txt");
+    writeFile(source, text);
+    ProcessResult r = run({"write", source, "--user", "0", "--piece", "777", "--to", box.install(jo) + "/Long.doc"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("in 39 pieces"), std::string::npos) << r.out;
+    std::string database = box.install(jo) + "/Long.pdb";
+    ASSERT_TRUE(fs::exists(database));
+    EXPECT_EQ(box.installFlag("31"), 1);
+
+    std::string back = box.dir.file("back.txt");
+    r = run({"read", database, back});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(textOf(back), text);
+}
+
+TEST_F(QuilloAddin, LibraryStatusErrorsExitWith1AndTheirMessage) {
+    std::string notes = box.dir.file("notes.txt");
+    writeFile(notes, std::string("x"));
+    ProcessResult r = run({"export", notes, "--user", "jo"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Invalid user name. (status -10)"), std::string::npos) << r.err;
+
+    r = run({"read", box.dir.file("none.pdb"), box.dir.file("out.txt")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Can not open input file. (status -2)"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(box.dir.file("out.txt")));
+
+    std::string empty = box.dir.file("empty.txt");
+    writeFile(empty, std::string());
+    r = run({"write", empty, "--user", "0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("FlushDoc failed: Program error, invalid worksheet name. (status -4)"), std::string::npos)
+        << r.err;
+}
+
+TEST_F(QuilloAddin, UsageErrorsExitWith2) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"bogus"},
+                                               {"export", "a.txt"},
+                                               {"export", "--user", "Jo"},
+                                               {"read", "a.pdb"},
+                                               {"read", "a.pdb", "b.txt", "--user", "0"},
+                                               {"write", "a.txt", "--user", "x"},
+                                               {"write", "a.txt", "--user", "0", "--piece", "0"},
+                                               {"export", "a.txt", "--user", "Jo", "--piece", "5"},
+                                               {"read", "a", "b", "--frobnicate"},
+                                               {"write", "a.txt", "--user"}}) {
+        ProcessResult r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(r.err.find("quillo-addin: "), std::string::npos);
+    }
+    ProcessResult help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"export FILE --user NAME", "write FILE --user INDEX", "read DATABASE OUTPUT"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}
+
+TEST_F(QuilloAddin, ALibraryThatRefusesToLoadExitsWith1) {
+    foundation::RegistryDeleteKey(box.productKey() + "\\User0");
+    ProcessResult r = run({"read", "a.pdb", "b.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Error: Quillo is not installed properly\n"), std::string::npos) << r.err;
+}

@@ -1,0 +1,79 @@
+// Helpers for the text library's tests: Palm Doc databases as bytes, a
+// message box backend that records and answers, child processes with their
+// standard error captured, and the paths of the built library and stand-in.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+#include "support/test_support.h"
+
+namespace textlinktest {
+
+struct DocDbSpec {
+    std::string name;                // database name in the header
+    std::vector<std::string> texts;  // one plain (compression 1) text record each
+    const char* type = "TEXt";
+    const char* creator = "REAd";
+    uint16_t recordSize = 4096;
+};
+// A whole Palm Doc database file: header, record list, record 0, records.
+std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec);
+
+std::string textOf(const std::string& path);  // a file's bytes as text ("" when missing)
+std::string crlf(const std::string& lfText);   // line feeds as CR LF
+
+// Records every message box ("caption: text") and answers from a list,
+// then with the safe choice.
+class RecordingBackend : public platform::ui::Backend {
+public:
+    struct Shared {
+        std::vector<std::string> boxes;
+        std::vector<platform::ui::MessageBox> details;
+        std::vector<platform::ui::Answer> answers;
+    };
+    explicit RecordingBackend(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+    platform::ui::Answer messageBox(const platform::ui::MessageBox& box) override;
+
+private:
+    std::shared_ptr<Shared> shared_;
+};
+
+// Installs a RecordingBackend for the scope; restores the default after.
+class ScopedRecorder {
+public:
+    explicit ScopedRecorder(std::vector<platform::ui::Answer> answers = {});
+    ~ScopedRecorder();
+    const std::vector<std::string>& boxes() const { return shared_->boxes; }
+    const std::vector<platform::ui::MessageBox>& details() const { return shared_->details; }
+
+private:
+    std::shared_ptr<RecordingBackend::Shared> shared_;
+};
+
+// Runs body in a forked child whose standard error goes to a file; the
+// child's exit code (body's result, 255 when it did not end normally) and
+// what it wrote to standard error.
+struct ChildResult {
+    int exitCode = -1;
+    std::string stderrText;
+};
+ChildResult runInChild(const testsupport::TempDir& dir, const std::function<int()>& body);
+
+// Runs a program with arguments and extra environment, capturing stdout and
+// stderr; the exit code (-1 when it could not run).
+struct ProcessResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::pair<std::string, std::string>>& env = {});
+
+std::string textlinkPath();  // the built lib/libtextlink.so
+std::string addinPath();     // the built bin/quillo-addin
+
+}  // namespace textlinktest
