@@ -1,0 +1,131 @@
+#include "syncmgr/export_checks.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "foundation/link_registry.h"
+#include "foundation/sync_lock.h"
+#include "platform/bstr.h"
+#include "platform/files.h"
+#include "workbook/passwords.h"
+
+namespace syncmgr {
+
+namespace {
+
+constexpr std::string_view kWorkbookEnding = ".xls";
+
+bool endsWithNoCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() && foundation::sameName(text.substr(text.size() - ending.size()), ending);
+}
+
+// pcPath begins with the given path, compared over the path's length.
+bool beginsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && foundation::sameName(text.substr(0, prefix.size()), prefix);
+}
+
+bool allowsExport(const foundation::LinkEntry& link) {
+    return link.syncRule == foundation::kSyncDesktopOverwrites || link.syncRule == foundation::kSyncSynchronize ||
+           link.book.versionSign == 0;
+}
+
+}  // namespace
+
+std::string_view pathFileName(std::string_view path) {
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool ExportList::contains(std::string_view path) const {
+    std::string_view rest = block;
+    while (!rest.empty()) {
+        size_t nul = rest.find('\0');
+        std::string_view entry = rest.substr(0, nul);
+        if (foundation::sameName(entry, path)) return true;
+        if (nul == std::string_view::npos) break;
+        rest.remove_prefix(nul + 1);
+    }
+    return false;
+}
+
+void ExportList::append(std::string_view path) {
+    block.append(path);
+    block += '\0';
+    ++count;
+}
+
+int16_t VerifyFileExport(workbook::TransferContext& context, SheetRecord* record, int user) {
+    if (!record) return BF_ERR_PARAMETER;
+    workbook::TransferOptions& options = context.options;
+    options.exportTarget.authorPassword.clear();
+    options.exportTarget.userPassword.clear();
+    options.exportTargetUser = user;
+
+    const std::string path(platform::byteStringText(record->sheetName));
+    std::string_view name = pathFileName(path);
+    size_t start = 0;
+    if (user < 0) {
+        if (!endsWithNoCase(name, kWorkbookEnding)) return BF_ERR_PARAMETER;
+        name.remove_suffix(kWorkbookEnding.size());
+    } else {
+        start = size_t(user);
+    }
+    const std::string bookName(name);
+
+    foundation::LinkRegistry& registry = context.registry;
+    const foundation::BookIndexEntry* book = registry.findBook(bookName);
+    if (!book || !beginsWithNoCase(book->pcPath, path)) return BF_ERR_PARAMETER;
+
+    for (size_t u = start; u < registry.userList.size(); ++u) {
+        if (registry.userList[u].enabled == 0) continue;
+        const foundation::LinkEntry* link = registry.findLink(int(u), bookName);
+        if (!link || link->pcPath.empty()) continue;
+        if (!allowsExport(*link)) {
+            if (user < 0) continue;
+            return BF_ERR_PARAMETER;  // the user asked for keeps the handheld's version
+        }
+        std::string target = platform::joinPath(registry.installFolder(int(u)), bookName);
+        target += '\0';
+        if (!platform::replaceByteString(record->sheetName, target)) return BF_ERR_MEMORY;
+        record->sheetNumber = int16_t(u);
+        options.fontMapping = link->fontMapping;
+        workbook::PrepareExportTarget(record, options.exportTarget);
+        return int16_t(u);
+    }
+    return BF_ERR_PARAMETER;
+}
+
+int16_t VerifyExport(workbook::TransferContext& context, SheetRecord* record) {
+    if (!record) return BF_ERR_PARAMETER;
+    if (context.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) return BF_ERR_PARAMETER;
+    return VerifyFileExport(context, record, -1);
+}
+
+void BuildExportList(workbook::TransferContext& context, ExportList& list) {
+    ExportList previous = std::move(list);
+    ExportList fresh;
+    for (const foundation::UserEntry& user : context.registry.userList) {
+        if (user.enabled != 1) continue;
+        for (const foundation::LinkEntry& link : user.links) {
+            if (link.pcPath.empty()) continue;
+            if (link.syncRule == foundation::kSyncHandheldOverwrites && link.book.versionSign <= 1) continue;
+            if (fresh.contains(link.pcPath)) continue;
+            if (link.book.versionSign > 1 && previous.contains(link.pcPath)) continue;
+            fresh.append(link.pcPath);
+        }
+    }
+    list = std::move(fresh);
+}
+
+int16_t VerifyAllFileExport(const ExportList& list, TextRecord* record) {
+    if (!record) return BF_ERR_PARAMETER;
+    platform::clearByteString(record->text);
+    record->number = 0;
+    if (!list.empty()) {
+        if (!platform::replaceByteString(record->text, list.block)) return BF_ERR_MEMORY;
+    }
+    record->number = int16_t(std::min<int32_t>(list.count, std::numeric_limits<int16_t>::max()));
+    return 0;
+}
+
+}  // namespace syncmgr

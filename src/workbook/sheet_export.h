@@ -1,0 +1,184 @@
+// workbook/sheet_export.h - sheet databases built from the add-in's cells.
+//
+// The add-in exports a sheet with one SetSheetName, any number of
+// SetCellInfo calls and a closing SetCellInfo whose column is above 256. The
+// sheet is built in memory and, on the closing call, written into the
+// Install folder of every HotSync user concerned (WriteSheetToUsers).
+//
+// Export state, kept between calls and replaced by every SetSheetName:
+//   workbookImage   PdbImage of 78 + 8 * 65,536 bytes: the database header and
+//                   a record list; while building, entries 3 and on hold
+//                   offsets into recordBuffer
+//   recordBuffer    record 0 (key and 62-byte book header) followed by the
+//                   cell records in the order written; writeOffset bytes
+//                   used; starts at 512 KiB + 66 bytes, grows by 512 KiB
+//   rowTable        10,000 row heights, index = row, 255 = not set
+//   columnTable     257 column entries, index = column; default entry:
+//                   width 255, flags 15, text colour 255, background 0
+//   chartList       item text of every chart so far: item number (2 bytes,
+//                   big-endian), the chart's first string, a NUL
+//   header          the book header under construction (host values)
+//
+// What a SetCellInfo call is, by row r and column c:
+//   c > 256                 closing: chart items, terminator, write to users
+//   c = 0, r = 0            sheet defaults (width at 8, height at 10)
+//   c = 0, r = 1..9999      row entry (height at 10)
+//   r = 0, c = 1..256       column entry (width at 8)
+//   r = 0xFFFE or 0xFFFF    chart: NUL-separated strings, count at 10
+//   r = 1..9999, c = 1..256 cell
+//
+// Final file (n records, R row entries, C column entries):
+//   record 0 at 78 + 8n + 2, 66 bytes; record 1 at +66, 4 + 3R bytes;
+//   record 2 at +4 + 3R, 4 + 10C bytes; cell record at recordBuffer offset o
+//   goes to o + 8n + 88 + 3R + 10C.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/pdb.h"
+#include "gridlink.h"
+#include "workbook/sheet_format.h"
+#include "workbook/transfer_context.h"
+
+namespace workbook {
+
+namespace sheet_export {
+constexpr size_t kRecordListCapacity = 65536;
+constexpr size_t kBuildImageSize = foundation::pdb::kHeaderSize + foundation::pdb::kEntrySize * kRecordListCapacity;
+constexpr size_t kRecordBufferStep = 512 * 1024;
+constexpr size_t kRecordBufferStart = kRecordBufferStep + kHeaderRecordSize;
+constexpr size_t kRowTableSize = kMaxRow + 1;
+constexpr size_t kColumnTableSize = kMaxColumn + 1;
+// A column above this closes the sheet.
+constexpr int32_t kLastDataColumn = kMaxColumn;
+// Records a new sheet database starts with: header, row and column entries.
+constexpr uint16_t kFixedRecords = 3;
+// A chart definition text never grows beyond this (a 1,024-byte buffer with
+// its NUL on the handheld and in earlier desktop versions).
+constexpr size_t kMaxChartDefinitionLength = 1023;
+// Bits of the sheet options that the handheld's copy keeps.
+constexpr uint32_t kHandheldOptionsMask = 0x1300;
+// Format-flag bits a user's handheld copy decides when a sheet is written.
+constexpr uint32_t kHandheldFontFlagsMask = 0x00100000 | 0x00001000 | 0x00000800;
+// Book flags cleared when a user's handheld copy exists.
+constexpr uint8_t kDesktopBookFlags = kBookHighResolution | kBookDesktopSizes;
+// Endings dropped from a database name.
+constexpr std::array<std::string_view, 3> kDroppedEndings{".csv", ".txt", ".pdb"};
+}  // namespace sheet_export
+
+// The database name of a sheet: folder part (up to the last '/' or '\\')
+// and one trailing ".csv", ".txt" or ".pdb" (any case) removed, cut to 31
+// characters.
+std::string sheetDatabaseName(std::string_view bookName, std::string_view sheetName);
+
+// A formula (text beginning with "=") keeps only the file name inside every
+// "[...]": the folder part goes and a final ".xls" (any case) goes when the
+// name is longer than four characters. Scanning stops at a "[" without a
+// following "]". Other texts come back unchanged.
+std::string rewriteFormulaBrackets(std::string_view text);
+
+// The arguments of a formula such as =SERIES(name,categories,values,order):
+// the text after the first "(" up to its matching ")", split at commas that
+// are neither inside parentheses nor inside single or double quotes.
+std::vector<std::string_view> formulaArguments(std::string_view formula);
+
+// A chart definition text built from the series formulas of one chart:
+// "=##(" names "," categories {"," values} ")", never longer than
+// kMaxChartDefinitionLength (series from the first one that does not fit are
+// left out; a names or categories range that alone does not fit is "0").
+struct ChartDefinitionText {
+    std::string text;
+    bool seriesInColumns = false;  // the first values range is one column wide
+    size_t seriesWritten = 0;
+};
+ChartDefinitionText chartDefinitionFromSeries(std::span<const std::string_view> formulas);
+
+class SheetExport {
+public:
+    SheetExport() = default;
+    SheetExport(const SheetExport&) = delete;
+    SheetExport& operator=(const SheetExport&) = delete;
+
+    // Starts a sheet: 1, -1 record missing, -3 memory. Writes the HotSync
+    // user's device class back into the record.
+    int16_t SetSheetName(TransferContext& context, SheetRecord* record);
+    // Takes one piece of sheet data, or closes and writes the sheet: 1, -1,
+    // -3, -7 row, -8 column, -12 too many records, -14 no sheet started;
+    // closing: also -9 write failure (or a database name that cannot be a
+    // file name), -99 / -98 row / column entries miscounted.
+    int16_t SetCellInfo(TransferContext& context, CellRecord* record);
+    // Frees every buffer; the next sheet starts from scratch.
+    void release();
+
+    // The closing call without the writing: the finished database - the
+    // sheet so far, the chart items and the terminator - is built into `out`.
+    // The sheet itself stays as it is, so a closing call repeated after a
+    // failed write writes the same database. 1, -3, -12, -14, -99, -98.
+    int16_t finishSheet(const TransferContext& context, const CellRecord& closing, foundation::PdbImage& out);
+
+    // What the state holds (tests, tools).
+    bool started() const { return started_; }
+    const BookHeader& header() const { return header_; }
+    uint16_t numRecords() const;
+    size_t writeOffset() const { return writeOffset_; }
+    size_t recordBufferSize() const { return recordBuffer_.size(); }
+    size_t rowCount() const { return rowCount_; }
+    size_t columnCount() const { return columnCount_; }
+    size_t chartCount() const { return chartList_.size(); }
+    int32_t deviceClass() const { return deviceClass_; }
+    std::string databaseName() const;
+
+private:
+    void resetTables();
+    void mergeHandheldCopy(TransferContext& context);
+    bool takeHandheldCopy(const std::string& path);
+    int16_t takeDefaults(const CellRecord& record);
+    int16_t takeRow(int32_t row, const CellRecord& record);
+    int16_t takeColumn(int32_t column, const CellRecord& record);
+    int16_t takeCell(const TransferContext& context, const CellRecord& record);
+    int16_t takeChart(const TransferContext& context, const CellRecord& record);
+    // The cell record for a text and the record's other fields; nothing when
+    // the cell carries nothing worth a record.
+    std::optional<SheetCell> makeCell(const TransferContext& context, const CellRecord& record, RecordKey key,
+                                      std::string_view text, uint32_t recordFlags) const;
+    int16_t writeCellRecord(const TransferContext& context, const CellRecord& record, RecordKey key,
+                            std::string_view text, uint32_t recordFlags);
+    bool ensureRoom(size_t bytes);
+    bool appendRecordEntry();
+    void setNumRecords(size_t n);
+
+    bool started_ = false;
+    foundation::PdbImage workbookImage_;
+    std::vector<uint8_t> recordBuffer_;
+    size_t writeOffset_ = 0;
+    std::array<uint8_t, sheet_export::kRowTableSize> rowTable_{};
+    std::array<ColumnEntry, sheet_export::kColumnTableSize> columnTable_{};
+    size_t rowCount_ = 0;
+    size_t columnCount_ = 0;
+    std::vector<std::string> chartList_;
+    int32_t deviceClass_ = 0;
+    int32_t defaultFontSize_ = 0;
+    BookHeader header_;
+};
+
+// Writes a copy of the database image into the Install folder of the users
+// concerned as "<database name>.pdb" and raises their install flags.
+// Users from exportTargetUser (every user when it is negative) on, except
+// excludedUser; when exporting to every user, only those whose link of
+// bookName has a PC path and a rule other than Handheld Overwrites; their
+// link's lastSyncedCounter becomes `counter` (changeCounter + 1 when 0).
+// Each user's copy takes over from the user's handheld copy in Backup the
+// open-password hash, the default sizes, the bytes at 58 and the font bits.
+// 1 when every write succeeded; -9 when a write fails (the loop stops there)
+// or when the database name cannot be a file name (nothing written at all).
+int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName, const foundation::PdbImage& image,
+                          int excludedUser, int32_t counter);
+
+}  // namespace workbook
