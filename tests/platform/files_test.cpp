@@ -255,6 +255,10 @@ TEST_F(Files, AtomicWriteKeepsTheOldFileOnFailure) {
     EXPECT_TRUE(testsupport::sameBytes(testsupport::bytesOf("new\r\n"), testsupport::readFile(path)));
     EXPECT_EQ(listing(dir.path()).size(), 1u);
     EXPECT_FALSE(platform::writeFileAtomically(dir.file("no/such/folder"), "x", 1));
+    const std::string longName = dir.file(std::string(250, 'n'));  // the temporary name is shortened
+    ASSERT_TRUE(platform::writeFileAtomically(longName, "long", 4));
+    EXPECT_TRUE(platform::copyFile(longName, dir.file(std::string(255, 'c')), true));
+    EXPECT_EQ(listing(dir.path()).size(), 3u);
 }
 
 TEST_F(Files, WholeFilesAndFolderCalls) {

@@ -64,11 +64,12 @@ std::string nameOf(const std::string& path) {
 }
 
 // Creates a fresh temporary file beside `path`, named ".<name>.<pid>-<n>.tmp"
-// (hidden, so folder scans pass it by). Returns the descriptor or -1.
+// (hidden, so folder scans pass it by; the name cut to 200 bytes). Returns
+// the descriptor or -1.
 int createTempBeside(const std::string& path, std::string& tempPath) {
     static unsigned counter = 0;
     std::string folder = folderOf(path);
-    std::string base = nameOf(path);
+    std::string base = nameOf(path).substr(0, 200);  // the suffix must fit in a 255-byte name
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[48];
         std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", long(::getpid()), counter++);
