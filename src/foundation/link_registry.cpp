@@ -154,10 +154,11 @@ void LinkRegistry::mergeBackup(UserEntry& user, int userIndex) {
     for (const HandheldBook& book : books) {
         auto [pos, found] = lookupSorted(user.links, book.bookName(), [](const LinkEntry& l) { return l.name(); });
         if (!found) {
+            // Inserted at pos. (Taking begin() in the same expression as the
+            // insert read a stale iterator when the insert reallocated.)
             LinkEntry fresh;
             fresh.book = book;
-            pos = size_t(user.links.insert(user.links.begin() + std::ptrdiff_t(pos), std::move(fresh)) -
-                         user.links.begin());
+            user.links.insert(user.links.begin() + std::ptrdiff_t(pos), std::move(fresh));
         }
         user.links[pos].book = book;
     }
