@@ -84,7 +84,7 @@ TEST_F(BookLister, SheetDatabasesOfTheBook) {
     ASSERT_EQ(list(r), 2);
     EXPECT_EQ(r.record.number, 2);
     EXPECT_EQ(r.text(), folder + "/Budget" + std::string("\0a.pdb\0b.PDB\0", 13));
-    EXPECT_EQ(platform::SysStringByteLen(r.record.text), folder.size() + 7 + 13);
+    EXPECT_EQ(SysStringByteLen(r.record.text), folder.size() + 7 + 13);
     EXPECT_EQ(lastListed, "BUDGET-jan");  // the last file in name order
 }
 

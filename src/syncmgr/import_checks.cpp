@@ -1,0 +1,55 @@
+#include "syncmgr/import_checks.h"
+
+#include "foundation/sync_lock.h"
+#include "platform/bstr.h"
+#include "platform/files.h"
+#include "workbook/book_lister.h"
+
+namespace syncmgr {
+
+bool importDue(const foundation::LinkEntry& link) {
+    switch (link.syncRule) {
+    case foundation::kSyncHandheldOverwrites: return true;
+    case foundation::kSyncSynchronize:
+        return link.lastSyncedCounter == foundation::kCounterImportNext ||
+               link.book.changeCounter > uint32_t(link.lastSyncedCounter);
+    default: return false;
+    }
+}
+
+int16_t VerifyImport(workbook::TransferContext& context, TextRecord* record, std::string& lastListedBook) {
+    if (!record) return BF_ERR_PARAMETER;
+    foundation::LinkRegistry& registry = context.registry;
+    if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) return BF_ERR_PARAMETER;
+
+    const std::string path(platform::byteStringText(record->text));
+    size_t cut = path.find_last_of("/\\");
+    std::string_view bookName = cut == std::string::npos ? std::string_view(path) : std::string_view(path).substr(cut + 1);
+    if (bookName.size() < kWorkbookEnding.size() ||
+        !foundation::sameName(bookName.substr(bookName.size() - kWorkbookEnding.size()), kWorkbookEnding))
+        return BF_ERR_PARAMETER;
+    bookName.remove_suffix(kWorkbookEnding.size());
+
+    const foundation::BookIndexEntry* book = registry.findBook(bookName);
+    if (!book || !foundation::sameName(book->pcPath, path)) return BF_ERR_PARAMETER;
+
+    for (size_t user = 0; user < registry.userList.size(); ++user) {
+        if (registry.userList[user].enabled == 0) continue;
+        foundation::LinkEntry* link = registry.findLink(int(user), bookName);
+        if (!link || link->pcPath.empty() || !importDue(*link)) continue;
+
+        std::string bookPath = platform::joinPath(registry.backupFolder(int(user)), bookName);
+        bookPath += '\0';  // the text's length counts the NUL
+        if (!platform::replaceByteString(record->text, bookPath)) return BF_ERR_MEMORY;
+        record->number = workbook::kListSheetDatabases;
+        context.options.fontMapping = link->fontMapping;
+        // The sheets are scaled for the device of the user whose Backup they come from.
+        context.options.importUser = int32_t(user);
+        workbook::ListBookFiles(record, nullptr, lastListedBook);
+        link->lastSyncedCounter = int32_t(link->book.changeCounter + 1);
+        return int16_t(user);
+    }
+    return BF_ERR_PARAMETER;
+}
+
+}  // namespace syncmgr
