@@ -177,8 +177,9 @@ BookIndexEntry* LinkRegistry::findBook(std::string_view bookName) {
 }
 
 LinkEntry& LinkRegistry::insertLink(UserEntry& user, LinkEntry link) {
-    auto [pos, found] = lookupSorted(user.links, link.name(), [](const LinkEntry& l) { return l.name(); });
-    return *user.links.insert(user.links.begin() + std::ptrdiff_t(pos), std::move(link));
+    auto pos = std::upper_bound(user.links.begin(), user.links.end(), link.name(),
+                                [](std::string_view key, const LinkEntry& l) { return compareNames(key, l.name()) < 0; });
+    return *user.links.insert(pos, std::move(link));
 }
 
 BookIndexEntry& LinkRegistry::insertBook(BookIndexEntry entry) {

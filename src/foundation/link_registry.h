@@ -170,8 +170,9 @@ public:
     // Lookups (nullptr when absent).
     LinkEntry* findLink(int userIndex, std::string_view bookName);
     BookIndexEntry* findBook(std::string_view bookName);
-    // Inserts a link at its sorted position (before an equal name, as the
-    // sorted-list lookup places it) and returns it.
+    // Inserts a link at its sorted position, after any link of an equal
+    // name, so that two lines of one name (a hand-edited file) keep their
+    // order through every load and save; returns it.
     LinkEntry& insertLink(UserEntry& user, LinkEntry link);
     BookIndexEntry& insertBook(BookIndexEntry entry);
     void removeBook(std::string_view bookName);

@@ -320,3 +320,17 @@ TEST(LinkLines, ParseAndFormat) {
     EXPECT_EQ(p.link.pcPath, "/a,b.csv");
     EXPECT_EQ(foundation::formatLinkLine(p.link), "B=1,2,3,4,5,-1?/a,b.csv\n");
 }
+
+TEST_F(LinkRegistryFile, LinesOfOneNameKeepTheirOrder) {
+    box.addUser("Ann", "101");
+    writeRegistry("0\n[Ann]\nOld=0,2,1,0,0,-1?/first.xls\nold=0,2,3,4,5,/second.xls\n");
+    ASSERT_EQ(load(), 0);
+    ASSERT_EQ(registry.userList[0].links.size(), 2u);
+    EXPECT_EQ(registry.findLink(0, "OLD")->pcPath, "/first.xls");
+    ASSERT_GE(save(), 0);
+    std::string once = onDisk();
+    ASSERT_EQ(load(), 0);
+    ASSERT_GE(save(), 0);
+    EXPECT_EQ(onDisk(), once);
+    EXPECT_LT(once.find("/first.xls"), once.find("/second.xls"));
+}
