@@ -172,6 +172,13 @@ size_t encodeTokens(const uint8_t* t, size_t length, uint8_t* out) {
     return writer.finish();
 }
 
+// Source and destination must not overlap.
+inline void copy16(uint8_t* to, const uint8_t* from) {
+    uint8_t v[16];
+    std::memcpy(v, from, sizeof v);
+    std::memcpy(to, v, sizeof v);
+}
+
 inline void copy8(uint8_t* to, const uint8_t* from) {
     uint64_t v;
     std::memcpy(&v, from, sizeof v);
@@ -266,7 +273,7 @@ const PairTable& pairTable() {
             } else if (b >= token::kBackRefFirst) {
                 const uint32_t v = ((b & token::kBackRefMask) << 8) | b2;
                 const uint32_t distance = v >> 3, length = (v & 7) + token::kMinMatch;
-                if (distance >= 8) e = (length << kLengthShift) | (1u << kAheadBit) | (distance << kSourceShift);
+                if (distance >= 16) e = (length << kLengthShift) | (1u << kAheadBit) | (distance << kSourceShift);
             } else if (b == 0 || b >= token::kLiteralFirst) {
                 e = (b == token::kCR ? token::kSpace : b) | (1u << kLengthShift) | (kLiteralSource << kSourceShift);
             }
@@ -277,15 +284,37 @@ const PairTable& pairTable() {
     return *table;
 }
 
+// Where the first four tokens of an 8-byte word start, for each mask of the
+// bytes that begin back-references (bit k: byte k is 0x80..0xBF): offsets of
+// tokens 2, 3 and 4 in bits 0..3, 4..7, 8..11, and the offset after token 4
+// in bits 12..15. Runs are not counted here; the table entry sends them to
+// the careful path.
+struct WordStarts {
+    uint16_t entry[256];
+};
+constexpr WordStarts makeWordStarts() {
+    WordStarts t{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned at = 0, packed = 0;
+        for (unsigned k = 0; k < 4; ++k) {
+            at += ((mask >> at) & 1) ? 2 : 1;
+            packed |= at << (4 * k);
+        }
+        t.entry[mask] = uint16_t(packed);
+    }
+    return t;
+}
+constexpr WordStarts kWordStarts = makeWordStarts();
+
 // Decodes while 16 input bytes and 96 bytes of room remain, once
 // kLiteralSource bytes are out. Four tokens are taken from one 8-byte load
-// (all but runs are at most 2 bytes); their start offsets follow from
-// per-byte back-reference flags, so the only chain from token to token is a
-// shift and an add. Every token is one 16-byte copy and one 4-byte store of
-// its table entry, without branches between literals, space pairs and
-// back-references, whose mix in text defeats branch prediction. Copies may
-// write past their length into the room; later tokens overwrite it. False
-// when a malformed token ends the record.
+// (all but runs are at most 2 bytes); where they start follows from the mask
+// of back-reference bytes in the word, so tokens do not wait for each other.
+// Every token is one 16-byte copy and one 4-byte store of its table entry,
+// without branches between literals, space pairs and back-references, whose
+// mix in text defeats branch prediction. Copies may write past their length
+// into the room; later tokens overwrite it. False when a malformed token ends
+// the record.
 bool decodeFast(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint8_t* ostart, uint8_t* oend) {
     constexpr size_t kInputMargin = 16;
     constexpr size_t kRoomMargin = 96;
@@ -293,34 +322,38 @@ bool decodeFast(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint8_t* 
         return true;
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHigh = 0x8080808080808080ull;
+    constexpr uint64_t kGather = 0x0102040810204080ull;  // high bit of byte k to bit 56 + k
     const PairTable& table = pairTable();
     const uint8_t* const ilimit = iend - kInputMargin;
     uint8_t* const olimit = oend - kRoomMargin;
     while (ip <= ilimit && op <= olimit) {
         const uint64_t word = load64(ip);
-        // 8 in every byte whose top bits are 10 (a back-reference's first byte).
+        // High bit set in every byte whose top bits are 10, gathered to 8 bits.
         const uint64_t t = (word & (kOnes * 0xC0)) ^ kHigh;
-        const uint64_t refFlags = (~(((t & (kOnes * 0x7F)) + kOnes * 0x7F) | t) & kHigh) >> 4;
-        unsigned shift = 0;
-        bool restart = false;
-        for (int k = 0; k < 4; ++k) {
-            const uint32_t e = table.entry[uint16_t(word >> shift)];
+        const uint64_t refBytes = ~(((t & (kOnes * 0x7F)) + kOnes * 0x7F) | t) & kHigh;
+        const unsigned starts = kWordStarts.entry[((refBytes >> 7) * kGather) >> 56];
+        // One token at byte `at` of the word: 0 done, 1 taken carefully (a
+        // fresh word follows), 2 malformed.
+        auto token = [&](unsigned at) -> int {
+            const uint32_t e = table.entry[uint16_t(word >> (8 * at))];
             const size_t distance = e >> kSourceShift;
             if (distance - 1 >= size_t(op - ostart)) [[unlikely]] {
-                // Runs, near or malformed back-references: one token with every
-                // check, then a fresh word.
-                ip += shift >> 3;
-                if (!decodeCarefully(ip, iend, op, ostart, oend, 1 + size_t(op - ostart))) return false;
-                restart = true;
-                break;
+                // Runs, near or malformed back-references.
+                ip += at;
+                return decodeCarefully(ip, iend, op, ostart, oend, 1 + size_t(op - ostart)) ? 1 : 2;
             }
-            copy8(op, op - distance);
-            copy8(op + 8, op - distance + 8);
+            copy16(op, op - distance);
             std::memcpy(op + ((e >> kLengthShift) & 16), &e, sizeof e);
             op += (e >> kLengthShift) & 0xF;
-            shift += 8 + unsigned((refFlags >> shift) & 8);
+            return 0;
+        };
+        int r;
+        if ((r = token(0)) || (r = token(starts & 0xF)) || (r = token((starts >> 4) & 0xF)) ||
+            (r = token((starts >> 8) & 0xF))) {
+            if (r == 2) return false;
+            continue;
         }
-        if (!restart) ip += shift >> 3;
+        ip += starts >> 12;
     }
     return true;
 }
