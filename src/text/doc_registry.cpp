@@ -72,6 +72,8 @@ bool scanFolder(const std::string& folder, std::vector<DocFileEntry>& out) {
 
 bool parseDocLinkLine(std::string_view line, ParsedDocLine& out) {
     out = ParsedDocLine();
+    // A line ends at a NUL byte, as a C string does.
+    line = line.substr(0, line.find('\0'));
     size_t eq = line.find('=');
     if (eq == std::string_view::npos || eq == 0) return false;
     DocLinkEntry& entry = out.entry;

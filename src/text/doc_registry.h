@@ -16,11 +16,12 @@
 //                                     (stored as it is, not scrambled),
 //                                     syncTimeLow, syncTimeHigh, pcPath
 //   No first line, no "enabled=" line, no "?" and no font mapping.
-//   Reading: the fields after the first "=" are split at commas; the path
+//   Reading: the name before the first "=" is cut to 63 characters (what a
+//   DocFileEntry holds); the fields after it are split at commas; the path
 //   ends at the next comma. A line that lacks a field (or holds a field that
 //   is not a number) gives an entry without pcPath that keeps the numbers
-//   read before the gap; such entries are not written back. Lines without
-//   "=" or with an empty name are skipped.
+//   read before the gap; such entries are not written back. A line ends at
+//   its first NUL byte; lines without "=" or with an empty name are skipped.
 //
 // DocFileEntry, the first 72 bytes of every DocLinkEntry:
 //   off width
@@ -128,7 +129,9 @@ public:
     // Creates sync.dat when missing; while it cannot be opened shows the
     // "CreateFile failed" message (a bounded number of times).
     DocRegistry();
-    DocRegistry(foundation::SyncFile::Options syncOptions);
+    explicit DocRegistry(foundation::SyncFile::Options syncOptions);
+    // The default scanner refers to this object: not movable.
+    DocRegistry(DocRegistry&&) = delete;
 
     // Defaults to findDocDatabases on the user's folders.
     DatabaseScanner findDatabases;

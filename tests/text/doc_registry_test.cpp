@@ -93,6 +93,11 @@ TEST(DocLinkLine, LinesWithoutANameAreNoEntries) {
     parse("no equals sign here", false);
     parse("=1,2,3,4,5,/p", false);
     parse("", false);
+    parse(std::string("\0A=1,2,3,4,5,/p", 15), false);
+    // A NUL ends the line.
+    ParsedDocLine p = parse(std::string("A=1,2,3,4,5,/p\0ath", 18));
+    EXPECT_EQ(p.entry.pcPath, "/p");
+    p = parse(std::string("A\0B=1,2,3,4,5,/p", 16), false);
 }
 
 TEST(DocLinkLine, SecondNumberIsHeldInSixteenBitsAndNamesInSixtyThreeCharacters) {
@@ -114,28 +119,6 @@ TEST(QLRegistryText, SectionsAreFoundByExactNameAndKeepEqualNamesInFileOrder) {
     EXPECT_EQ(ann[1].pcPath, "/a2");
     EXPECT_TRUE(text::readDocSection(file, "ANN").empty());
     EXPECT_TRUE(text::readDocSection(foundation::LinkFileText(), "Ann").empty());
-}
-
-TEST(QLRegistryText, OnlyUsersWithALinkedEntryAreWritten) {
-    std::vector<text::DocUserEntry> users(3);
-    users[0].name = "Ann";
-    users[1].name = "Bob";
-    users[2].name = "Cy";
-    DocLinkEntry linked;
-    linked.file.setFileName("Notes.pdb");
-    linked.syncRule = 1;
-    linked.pcPath = "C:\\Docs\\Notes.txt";
-    DocLinkEntry unlinked;
-    unlinked.file.setFileName("Found.pdb");
-    unlinked.syncRule = 9;
-    users[0].entries = {unlinked, linked};
-    users[1].entries = {unlinked};
-    users[2].entries = {linked};
-    EXPECT_EQ(text::serializeDocUsers(users),
-              "[Ann]\nNotes.pdb=1,0,0,0,0,C:\\Docs\\Notes.txt\n[Cy]\nNotes.pdb=1,0,0,0,0,C:\\Docs\\Notes.txt\n");
-    users.resize(2);
-    users[0].entries = {unlinked};
-    EXPECT_EQ(text::serializeDocUsers(users), "");
 }
 
 // ---- findDocDatabases ------------------------------------------------------
@@ -299,16 +282,6 @@ TEST_F(DocRegistryLoad, UnsafeNamesFromTheFileGiveNoDatabasePath) {
     EXPECT_EQ(registry.backupDatabasePath(jo, "../../x.pdb"), "");
     EXPECT_EQ(registry.backupDatabasePath(jo, "ok.pdb"), box.backup(jo) + "/ok.pdb");
     EXPECT_EQ(registry.backupDatabasePath(-1, "ok.pdb"), "");
-}
-
-TEST_F(DocRegistryLoad, NoUserOrNoProductFolderFailsTheLoad) {
-    EXPECT_EQ(load(), -1);
-    EXPECT_TRUE(registry.userList.empty());
-    box.addUser("Jo", "7");
-    EXPECT_EQ(load(), 0);
-    foundation::RegistryDeleteKey(box.productKey() + "\\User0");
-    EXPECT_EQ(load(), -1);
-    EXPECT_TRUE(registry.userList.empty());
 }
 
 TEST(DocRegistrySync, MissingSyncDatIsCreatedHoldingMode2) {

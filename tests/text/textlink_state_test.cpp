@@ -234,24 +234,6 @@ TEST_F(TextlinkState, FailedWriteOfTheTextFileEndsTheReadingDocument) {
 
 // ---- exportFromCommandLine -----------------------------------------------------
 
-TEST_F(TextlinkState, CommandLineExportFindsTheUserByExactName) {
-    std::string notes = source("notes.txt", "hello");
-    CommandLineExportRecord record{"jo", notes.c_str()};
-    EXPECT_EQ(text::exportFromCommandLine(state, &record), BF_ERR_USER);
-    EXPECT_FALSE(fs::exists(box.install(jo) + "/notes.pdb"));
-    record.userName = "Jo";
-    EXPECT_EQ(text::exportFromCommandLine(state, &record), 0);
-    EXPECT_TRUE(fs::exists(box.install(jo) + "/notes.pdb"));
-    // sync.dat holds the command line's mode 0.
-    EXPECT_TRUE(testsupport::sameBytes({0, 0, 0, 0}, testsupport::readFile(box.productFolder + "/sync.dat")));
-
-    EXPECT_EQ(text::exportFromCommandLine(state, nullptr), BF_ERR_PARAMETER);
-    record.filePath = nullptr;
-    EXPECT_EQ(text::exportFromCommandLine(state, &record), BF_ERR_PARAMETER);
-    CommandLineExportRecord noName{nullptr, notes.c_str()};
-    EXPECT_EQ(text::exportFromCommandLine(state, &noName), BF_ERR_PARAMETER);
-}
-
 TEST_F(TextlinkState, CommandLineExportKeepsGoingWhenTheRegistryFileCannotBeWritten) {
     std::string notes = source("notes.txt", "hello");
     CommandLineExportRecord record{"Jo", notes.c_str()};
