@@ -20,7 +20,7 @@ std::string loadAndWrite(const std::string& text) {
         user.deviceClass = user.deviceClass < 0 || user.deviceClass > 9 ? 0 : user.deviceClass;
         registry.userList.push_back(std::move(user));
     }
-    return registry.serialize();
+    return foundation::toDiskText(registry.serialize());  // as the save writes it
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ LinkFileText::LinkFileText(std::string content) : content_(std::move(content)) {
         if (end == std::string_view::npos) end = all.size();
         std::string_view line = all.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // A line ends at a NUL byte, as a C string read from the file does.
+        line = line.substr(0, line.find('\0'));
         if (!line.empty() && line.front() == '[') sectionStarts_.push_back(lines_.size());
         lines_.push_back(line);
         start = next;
@@ -50,13 +52,18 @@ bool readLinkFile(const std::string& path, LinkFileText& text) {
     return true;
 }
 
-bool writeLinkFile(const std::string& path, std::string_view text) {
+std::string toDiskText(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
     for (char c : text) {
         if (c == '\n') out += '\r';
         out += c;
     }
+    return out;
+}
+
+bool writeLinkFile(const std::string& path, std::string_view text) {
+    std::string out = toDiskText(text);
     return platform::writeFileAtomically(path, out.data(), out.size());
 }
 

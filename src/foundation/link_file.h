@@ -8,7 +8,7 @@
 // A section begins at the first line that starts with "[", the user name
 // (compared with case) and "]", and ends at the next line that starts with
 // "[" or at the end of the file. Lines end with CR LF on disk (LF alone is
-// accepted); empty lines are skipped. The whole file is read once and each
+// accepted) and at a NUL byte; empty lines are skipped. The whole file is read once and each
 // user's section found through an index of the section lines, so loading
 // many users stays linear in the size of the file.
 #pragma once
@@ -40,6 +40,9 @@ private:
 // Reads a whole link registry file; a missing file reads as empty. Returns
 // false (and an empty text) only when the file exists but cannot be read.
 bool readLinkFile(const std::string& path, LinkFileText& text);
+
+// The bytes written for a file text: every "\n" becomes CR LF.
+std::string toDiskText(std::string_view text);
 
 // Writes a link registry file safely: the lines (already ending in "\n") are
 // written with CR LF line ends to a temporary file that replaces the old one.
