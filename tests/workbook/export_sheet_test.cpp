@@ -475,7 +475,8 @@ TEST_F(SheetExportTest, ChartSeriesDownColumnsSetFlagOne) {
     chart.rec.formatFlags = 0x100;
     ASSERT_EQ(put(chart), 1);
     auto image = finish();
-    auto def = parseCellRecord(record(image, 3));
+    const auto bytes = record(image, 3);
+    auto def = parseCellRecord(bytes);
     ASSERT_TRUE(def);
     EXPECT_EQ(def->key, (RecordKey{0xFFFE, 2}));
     EXPECT_EQ(def->flags, 0x101u | kFlagExplicitFormat);
@@ -508,7 +509,8 @@ TEST_F(SheetExportTest, ChartStringCountsAreCheckedAgainstTheText) {
     auto image = finish();
     EXPECT_EQ(parseCellRecord(record(image, 3))->text, "=##(S!$A$1:$A$1,S!$B$1:$B$1,S!$C$1:$C$4)");
     EXPECT_EQ(parseCellRecord(record(image, 4))->text, "=##(S!$A$1:$A$1,S!$B$1:$B$1,S!$C$1:$C$4)");
-    auto item2 = parseChartItemText(parseCellRecord(record(image, 6))->text);
+    const auto itemBytes = record(image, 6);
+    auto item2 = parseChartItemText(parseCellRecord(itemBytes)->text);
     ASSERT_TRUE(item2);
     EXPECT_EQ(item2->itemNumber, 2);
     EXPECT_EQ(item2->name, "One");
@@ -573,7 +575,8 @@ TEST_F(SheetExportTest, ManyChartsWriteItemsBeyondColumn256) {
     EXPECT_EQ(sheet.chartCount(), 300u);
     auto image = finish();
     ASSERT_EQ(image.numRecords(), 3 + 300 + 300 + 1);
-    auto lastItem = parseCellRecord(record(image, 3 + 300 + 299));
+    const auto bytes = record(image, 3 + 300 + 299);
+    auto lastItem = parseCellRecord(bytes);
     ASSERT_TRUE(lastItem);
     EXPECT_EQ(lastItem->key, (RecordKey{0xFFFF, 300}));
     EXPECT_EQ(parseChartItemText(lastItem->text)->itemNumber, 300);

@@ -195,7 +195,8 @@ TEST_F(ExportUsers, MergesTheHandheldCopyFromBackup) {
     EXPECT_EQ(written.openPasswordHash, 0xCAFEBABE);
     EXPECT_TRUE(sameBytes(hexBytes("00000001 0002 1E 270F 28"), recordOf(path, 1)));
     EXPECT_TRUE(sameBytes(hexBytes("00010000 0003 32 00 0021000F 07 08 0100 0A 00 0001000F FF 00"), recordOf(path, 2)));
-    auto stored = parseCellRecord(recordOf(path, 3));
+    const auto cellBytes = recordOf(path, 3);
+    auto stored = parseCellRecord(cellBytes);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->flags, 0x20001Fu);
     EXPECT_EQ(stored->text, "");
