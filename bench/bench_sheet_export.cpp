@@ -97,7 +97,8 @@ BENCHMARK(BM_ExportSheetInMemory)->Unit(benchmark::kMillisecond);
 void BM_ExportSheetToInstallFolder(benchmark::State& state) {
     testsupport::Sandbox box;
     box.addUser("Ann", "1001");
-    testsupport::writeFile(box.registryFile(), "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,1,-1,0,0,-1?/pc/Budget.xls\r\n");
+    testsupport::writeFile(box.registryFile(),
+                           "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,1,-1,0,0,-1?/pc/Budget.xls\r\n");
     foundation::LinkRegistry registry(foundation::Product{"Tabulo"}, "TBRegistry.dat");
     if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) state.SkipWithError("no registry");
     workbook::TransferOptions options;

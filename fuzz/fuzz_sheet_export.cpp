@@ -40,8 +40,8 @@ public:
     }
     // Rows and columns: mostly values near the edges of the ranges.
     int32_t coordinate() {
-        static const int32_t edges[] = {0, 1, 2, 99, 100, 999, 1000, 9999, 10000, 255, 256, 257,
-                                        -1, -2, 0xFFFE, 0xFFFF, 0x10000, INT32_MIN, INT32_MAX, 3};
+        static const int32_t edges[] = {0,   1,   2,  99, 100,    999,    1000,    9999,      10000,     255,
+                                        256, 257, -1, -2, 0xFFFE, 0xFFFF, 0x10000, INT32_MIN, INT32_MAX, 3};
         uint8_t pick = u8();
         if (pick < 200) return edges[pick % (sizeof edges / sizeof edges[0])];
         return int32_t(u32());
@@ -76,7 +76,8 @@ void checkDatabase(const foundation::PdbImage& image) {
     require(last && last->size() == kKeySize && parseRecordKey(*last) == kTerminatorKey);
     // The bytes written are the bytes loaded back.
     foundation::PdbImage again;
-    require(foundation::loadPdbFromBytes(again, foundation::pdbFileBytes(image)) && again.bytes == image.bytes);
+    require(foundation::loadPdbFromBytes(again, foundation::pdbFileBytes(image)) &&
+            again.bytes == image.bytes);
 }
 
 }  // namespace
@@ -103,61 +104,61 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
     for (int calls = 0; !in.done() && calls < 2000; ++calls) {
         switch (in.u8() % 4) {
-        case 0: {
-            registry.highResolution = in.u8() & 1;
-            options.fontMapping = int8_t(in.u8()) % 6;
-            options.exportCategory = in.u8();
-            options.exportTarget.exportBookName = in.text(40);
-            SheetRecord sheetRecord{};
-            std::string name = in.text(40);
-            sheetRecord.sheetName = platform::allocByteString(name);
-            sheetRecord.formatFlags = int32_t(in.u32());
-            sheetRecord.options = int32_t(in.u32());
-            sheetRecord.setting16 = int32_t(in.u32());
-            sheetRecord.fontSize = int16_t(in.u16());
-            sheetRecord.defaultFontSize = int16_t(in.u16());
-            require(sheet.SetSheetName(context, &sheetRecord) == 1);
-            platform::clearByteString(sheetRecord.sheetName);
-            break;
-        }
-        case 1:
-        case 2: {
-            CellRecord cell{};
-            cell.row = in.coordinate();
-            cell.column = in.coordinate();
-            cell.width = int16_t(in.u16());
-            cell.height = int16_t(in.u16());
-            cell.formatFlags = int32_t(in.u32());
-            cell.textColor = in.u32();
-            cell.backColor = in.u32();
-            cell.chartByteA = in.u8();
-            cell.fontSize = int16_t(in.u16());
-            cell.value = double(int32_t(in.u32()));
-            std::string text = in.text(3000);
-            std::string currency = in.text(80);
-            cell.text = platform::allocByteString(text);
-            cell.currencyText = platform::allocByteString(currency);
-            int16_t rc = sheet.SetCellInfo(context, &cell);
-            require(rc == 1 || rc == BF_ERR_ROW || rc == BF_ERR_COLUMN || rc == BF_ERR_PROGRAM ||
-                    rc == BF_ERR_TOO_MANY_CELLS || rc == BF_ERR_WRITE);
-            platform::clearByteString(cell.text);
-            platform::clearByteString(cell.currencyText);
-            break;
-        }
-        default: {
-            CellRecord closing{};
-            closing.column = 257;
-            closing.formatFlags = int32_t(in.u32());
-            closing.fontSize = int16_t(in.u16());
-            foundation::PdbImage image;
-            int16_t rc = sheet.finishSheet(context, closing, image);
-            require(rc == 1 || rc == BF_ERR_PROGRAM || rc == BF_ERR_TOO_MANY_CELLS);
-            if (rc == 1) {
-                checkDatabase(image);
-                require(image.numRecords() == sheet.numRecords() + sheet.chartCount() + 1);
+            case 0: {
+                registry.highResolution = in.u8() & 1;
+                options.fontMapping = int8_t(in.u8()) % 6;
+                options.exportCategory = in.u8();
+                options.exportTarget.exportBookName = in.text(40);
+                SheetRecord sheetRecord{};
+                std::string name = in.text(40);
+                sheetRecord.sheetName = platform::allocByteString(name);
+                sheetRecord.formatFlags = int32_t(in.u32());
+                sheetRecord.options = int32_t(in.u32());
+                sheetRecord.setting16 = int32_t(in.u32());
+                sheetRecord.fontSize = int16_t(in.u16());
+                sheetRecord.defaultFontSize = int16_t(in.u16());
+                require(sheet.SetSheetName(context, &sheetRecord) == 1);
+                platform::clearByteString(sheetRecord.sheetName);
+                break;
             }
-            break;
-        }
+            case 1:
+            case 2: {
+                CellRecord cell{};
+                cell.row = in.coordinate();
+                cell.column = in.coordinate();
+                cell.width = int16_t(in.u16());
+                cell.height = int16_t(in.u16());
+                cell.formatFlags = int32_t(in.u32());
+                cell.textColor = in.u32();
+                cell.backColor = in.u32();
+                cell.chartByteA = in.u8();
+                cell.fontSize = int16_t(in.u16());
+                cell.value = double(int32_t(in.u32()));
+                std::string text = in.text(3000);
+                std::string currency = in.text(80);
+                cell.text = platform::allocByteString(text);
+                cell.currencyText = platform::allocByteString(currency);
+                int16_t rc = sheet.SetCellInfo(context, &cell);
+                require(rc == 1 || rc == BF_ERR_ROW || rc == BF_ERR_COLUMN || rc == BF_ERR_PROGRAM ||
+                        rc == BF_ERR_TOO_MANY_CELLS || rc == BF_ERR_WRITE);
+                platform::clearByteString(cell.text);
+                platform::clearByteString(cell.currencyText);
+                break;
+            }
+            default: {
+                CellRecord closing{};
+                closing.column = 257;
+                closing.formatFlags = int32_t(in.u32());
+                closing.fontSize = int16_t(in.u16());
+                foundation::PdbImage image;
+                int16_t rc = sheet.finishSheet(context, closing, image);
+                require(rc == 1 || rc == BF_ERR_PROGRAM || rc == BF_ERR_TOO_MANY_CELLS);
+                if (rc == 1) {
+                    checkDatabase(image);
+                    require(image.numRecords() == sheet.numRecords() + sheet.chartCount() + 1);
+                }
+                break;
+            }
         }
     }
     return 0;

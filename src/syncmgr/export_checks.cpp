@@ -16,7 +16,8 @@ namespace {
 constexpr std::string_view kWorkbookEnding = ".xls";
 
 bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && foundation::sameName(text.substr(text.size() - ending.size()), ending);
+    return text.size() >= ending.size() &&
+           foundation::sameName(text.substr(text.size() - ending.size()), ending);
 }
 
 // pcPath begins with the given path, compared over the path's length.
@@ -25,8 +26,8 @@ bool beginsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 bool allowsExport(const foundation::LinkEntry& link) {
-    return link.syncRule == foundation::kSyncDesktopOverwrites || link.syncRule == foundation::kSyncSynchronize ||
-           link.book.versionSign == 0;
+    return link.syncRule == foundation::kSyncDesktopOverwrites ||
+           link.syncRule == foundation::kSyncSynchronize || link.book.versionSign == 0;
 }
 
 }  // namespace

@@ -59,7 +59,8 @@ std::optional<BookHeader> readHandheldBookHeader(const std::string& path) {
     uint8_t head[pdb::kHeaderSize + pdb::kEntrySize];
     if (!readExactly(*file, head, sizeof head)) return std::nullopt;
     foundation::PdbHeader header;
-    if (!foundation::parsePdbHeader(std::span<const uint8_t>(head, pdb::kHeaderSize), header)) return std::nullopt;
+    if (!foundation::parsePdbHeader(std::span<const uint8_t>(head, pdb::kHeaderSize), header))
+        return std::nullopt;
     if (!isSupportedSheetHeader(header) || header.numRecords == 0) return std::nullopt;
     uint32_t offset = foundation::loadBE32(head + pdb::kHeaderSize);
     if (!file->seek(uint64_t(offset) + kKeySize)) return std::nullopt;
@@ -207,7 +208,9 @@ uint16_t SheetExport::numRecords() const {
     return workbookImage_.hasHeader() ? workbookImage_.numRecords() : 0;
 }
 
-std::string SheetExport::databaseName() const { return workbookImage_.hasHeader() ? workbookImage_.name() : ""; }
+std::string SheetExport::databaseName() const {
+    return workbookImage_.hasHeader() ? workbookImage_.name() : "";
+}
 
 void SheetExport::setNumRecords(size_t n) { workbookImage_.setNumRecords(uint16_t(n)); }
 
@@ -365,9 +368,10 @@ bool SheetExport::takeHandheldCopy(const std::string& path) {
         if (auto columns = parseColumnEntries(*record2))
             for (const ColumnEntry& e : *columns)
                 if (e.column >= 1 && e.column <= kMaxColumn) columnTable_[e.column] = e;
-    rowCount_ = size_t(std::count_if(rowTable_.begin() + 1, rowTable_.end(), [](uint8_t h) { return h != kSizeNotSet; }));
-    columnCount_ = size_t(
-        std::count_if(columnTable_.begin() + 1, columnTable_.end(), [](const ColumnEntry& e) { return !e.isDefault(); }));
+    rowCount_ = size_t(
+        std::count_if(rowTable_.begin() + 1, rowTable_.end(), [](uint8_t h) { return h != kSizeNotSet; }));
+    columnCount_ = size_t(std::count_if(columnTable_.begin() + 1, columnTable_.end(),
+                                        [](const ColumnEntry& e) { return !e.isDefault(); }));
     return true;
 }
 
@@ -385,7 +389,8 @@ int16_t SheetExport::SetCellInfo(TransferContext& context, CellRecord* record) {
             if (rc != 1) return rc;
             return WriteSheetToUsers(context, context.options.exportTarget.exportBookName, image, -1, 0);
         }
-        if (row < 0 || (row > kMaxRow && row != kChartDefinitionRow && row != kChartItemRow)) return BF_ERR_ROW;
+        if (row < 0 || (row > kMaxRow && row != kChartDefinitionRow && row != kChartItemRow))
+            return BF_ERR_ROW;
         if (numRecords() >= kMaxRecords) return BF_ERR_TOO_MANY_CELLS;
         if (column == 0 && row == 0) return takeDefaults(*record);
         if (column == 0) return takeRow(row, *record);
@@ -435,8 +440,10 @@ int16_t SheetExport::takeCell(const TransferContext& context, const CellRecord& 
     std::string_view raw = platform::byteStringText(record.text).substr(0, kMaxCellTextLength);
     std::string text = rewriteFormulaBrackets(raw);
     // The class only ever narrows: one row of 1000 or more keeps it at 0.
-    if (record.row >= 1000) header_.rowNumberClass = kRowClassLarger;
-    else if (record.row >= 100) header_.rowNumberClass = std::min(header_.rowNumberClass, kRowClassUpTo999);
+    if (record.row >= 1000)
+        header_.rowNumberClass = kRowClassLarger;
+    else if (record.row >= 100)
+        header_.rowNumberClass = std::min(header_.rowNumberClass, kRowClassUpTo999);
     return writeCellRecord(context, record, RecordKey{uint16_t(record.row), uint16_t(record.column)}, text,
                            uint32_t(record.formatFlags));
 }
@@ -463,13 +470,15 @@ int16_t SheetExport::takeChart(const TransferContext& context, const CellRecord&
     uint32_t flags = uint32_t(record.formatFlags);
     if (definition.seriesInColumns) flags |= kFlagSeriesInColumns;
     std::string text = rewriteFormulaBrackets(definition.text);
-    int16_t rc = writeCellRecord(context, record, RecordKey{kChartDefinitionRow, uint16_t(record.column)}, text, flags);
+    int16_t rc = writeCellRecord(context, record, RecordKey{kChartDefinitionRow, uint16_t(record.column)},
+                                 text, flags);
     if (rc == 1) chartList_.push_back(std::move(itemText));
     return rc;
 }
 
 std::optional<SheetCell> SheetExport::makeCell(const TransferContext& context, const CellRecord& record,
-                                               RecordKey key, std::string_view text, uint32_t recordFlags) const {
+                                               RecordKey key, std::string_view text,
+                                               uint32_t recordFlags) const {
     // The column's defaults; keys beyond the table (chart items) use the sheet's.
     uint32_t columnDefault = header_.formatFlags | kFlagColumnDefault;
     if (key.column >= 1 && key.column <= kMaxColumn && (columnTable_[key.column].flags & kFlagExplicitFormat))
@@ -538,9 +547,9 @@ int16_t SheetExport::finishSheet(const TransferContext& context, const CellRecor
     for (size_t r = 1; r < rowTable_.size(); ++r)
         if (rowTable_[r] != kSizeNotSet) rows.push_back(RowEntry{uint16_t(r), rowTable_[r]});
     if (rows.size() > rowCount_) return -99;
-    const uint32_t columnMark =
-        context.registry.highResolution && context.options.fontMapping == 0 ? kFlagColumnDefault | kFlagHighResFont
-                                                                            : kFlagColumnDefault;
+    const uint32_t columnMark = context.registry.highResolution && context.options.fontMapping == 0
+                                    ? kFlagColumnDefault | kFlagHighResFont
+                                    : kFlagColumnDefault;
     std::vector<ColumnEntry> columns;
     for (size_t c = 1; c < columnTable_.size(); ++c) {
         if (columnTable_[c].isDefault()) continue;
@@ -561,11 +570,13 @@ int16_t SheetExport::finishSheet(const TransferContext& context, const CellRecor
     if (n >= kRecordListCapacity) return BF_ERR_TOO_MANY_CELLS;
     const size_t first = pdb::firstRecordOffset(n);
     const size_t cellBytes = writeOffset_ - kHeaderRecordSize;
-    const size_t total = first + kHeaderRecordSize + record1.size() + record2.size() + cellBytes + tail.size();
+    const size_t total =
+        first + kHeaderRecordSize + record1.size() + record2.size() + cellBytes + tail.size();
     if (total > std::numeric_limits<uint32_t>::max()) return BF_ERR_MEMORY;
 
     out.bytes.assign(total, 0);
-    std::copy(workbookImage_.bytes.begin(), workbookImage_.bytes.begin() + pdb::kHeaderSize, out.bytes.begin());
+    std::copy(workbookImage_.bytes.begin(), workbookImage_.bytes.begin() + pdb::kHeaderSize,
+              out.bytes.begin());
     out.setNumRecords(uint16_t(n));
     size_t at = first;
     auto place = [&](size_t index, const uint8_t* data, size_t size) {
@@ -584,15 +595,16 @@ int16_t SheetExport::finishSheet(const TransferContext& context, const CellRecor
     std::copy(recordBuffer_.begin() + kHeaderRecordSize, recordBuffer_.begin() + std::ptrdiff_t(writeOffset_),
               out.bytes.begin() + std::ptrdiff_t(at));
     at += cellBytes;
-    for (size_t i = 0; i < tailOffsets.size(); ++i) out.setRecordOffset(built + i, uint32_t(at + tailOffsets[i]));
+    for (size_t i = 0; i < tailOffsets.size(); ++i)
+        out.setRecordOffset(built + i, uint32_t(at + tailOffsets[i]));
     std::copy(tail.begin(), tail.end(), out.bytes.begin() + std::ptrdiff_t(at));
     return 1;
 }
 
 // ---- Writing to the users -------------------------------------------------------------------
 
-int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName, const foundation::PdbImage& image,
-                          int excludedUser, int32_t counter) {
+int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
+                          const foundation::PdbImage& image, int excludedUser, int32_t counter) {
     if (!image.hasHeader()) return BF_ERR_WRITE;
     // The name comes from a handheld file or from caller strings: it must
     // name one file inside the Install folder, or nothing is written at all.
@@ -611,7 +623,8 @@ int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName, c
         foundation::LinkEntry* link = nullptr;
         if (everyUser) {
             link = registry.findLink(int(u), bookName);
-            if (!link || link->pcPath.empty() || link->syncRule == foundation::kSyncHandheldOverwrites) continue;
+            if (!link || link->pcPath.empty() || link->syncRule == foundation::kSyncHandheldOverwrites)
+                continue;
         }
 
         // Every user's file starts from the image: what one user's handheld
@@ -642,7 +655,8 @@ int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName, c
 
         // Without a user folder there is no Install folder to write into.
         if (folder.empty()) return BF_ERR_WRITE;
-        std::string path = platform::joinPath(platform::joinPath(folder, registry.settings.installFolderName), fileName);
+        std::string path =
+            platform::joinPath(platform::joinPath(folder, registry.settings.installFolderName), fileName);
         if (foundation::writePdb(copy, path) != 1) return BF_ERR_WRITE;
         foundation::MarkPendingInstall(registry.product(), int(u));
         if (!everyUser) break;

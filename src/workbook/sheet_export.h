@@ -51,7 +51,8 @@ namespace workbook {
 
 namespace sheet_export {
 constexpr size_t kRecordListCapacity = 65536;
-constexpr size_t kBuildImageSize = foundation::pdb::kHeaderSize + foundation::pdb::kEntrySize * kRecordListCapacity;
+constexpr size_t kBuildImageSize =
+    foundation::pdb::kHeaderSize + foundation::pdb::kEntrySize * kRecordListCapacity;
 constexpr size_t kRecordBufferStep = 512 * 1024;
 constexpr size_t kRecordBufferStart = kRecordBufferStep + kHeaderRecordSize;
 constexpr size_t kRowTableSize = kMaxRow + 1;
@@ -178,7 +179,7 @@ private:
 // open-password hash, the default sizes, the bytes at 58 and the font bits.
 // 1 when every write succeeded; -9 when a write fails (the loop stops there)
 // or when the database name cannot be a file name (nothing written at all).
-int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName, const foundation::PdbImage& image,
-                          int excludedUser, int32_t counter);
+int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
+                          const foundation::PdbImage& image, int excludedUser, int32_t counter);
 
 }  // namespace workbook

@@ -42,7 +42,8 @@ protected:
         };
     }
     // Writes the link file; VerifyExport loads it itself.
-    void links(const std::string& annLines, const std::string& boLines = "", const std::string& boEnabled = "1") {
+    void links(const std::string& annLines, const std::string& boLines = "",
+               const std::string& boEnabled = "1") {
         std::string text = "0\r\n[Ann]\r\nenabled=10\r\n" + annLines;
         if (!boLines.empty()) text += "[Bo]\r\nenabled=" + boEnabled + "0\r\n" + boLines;
         testsupport::writeFile(box.registryFile(), text);
@@ -55,7 +56,8 @@ protected:
 
 const std::string kBudget = "/pc/Sheets/Budget.xls";
 std::string line(const std::string& book, int rule, const std::string& path, int fontMapping = 2) {
-    return book + "=" + std::to_string(rule) + ",1,-1,0,0," + std::to_string(fontMapping) + "?" + path + "\r\n";
+    return book + "=" + std::to_string(rule) + ",1,-1,0,0," + std::to_string(fontMapping) + "?" + path +
+           "\r\n";
 }
 
 }  // namespace
@@ -176,8 +178,8 @@ TEST_F(ExportChecks, RefreshFailureIsNothingToExport) {
 TEST_F(ExportChecks, ExportListKeepsPathsBecomingExportable) {
     box.putInBackup(ann, SheetDbSpec("Known-Jan", 71));
     box.putInBackup(ann, SheetDbSpec("Locked-Jan", 71));
-    links(line("Known", 0, "/pc/Known.xls") + line("Locked", 1, "/pc/Locked.xls") + line("New", 1, "/pc/New.xls") +
-              line("Fresh", 2, "/pc/Fresh.xls"),
+    links(line("Known", 0, "/pc/Known.xls") + line("Locked", 1, "/pc/Locked.xls") +
+              line("New", 1, "/pc/New.xls") + line("Fresh", 2, "/pc/Fresh.xls"),
           line("Known", 2, "/PC/KNOWN.XLS") + line("Other", 0, "/pc/Other.xls"), "0");
     load();
     syncmgr::ExportList list;

@@ -1,12 +1,11 @@
 // Building one sheet database from SetSheetName and SetCellInfo calls, with
 // no HotSync user: golden bytes, the data rules and the record limit.
-#include "workbook/sheet_export.h"
-
 #include <memory>
 
 #include "foundation/link_registry.h"
 #include "platform/bstr.h"
 #include "support/test_support.h"
+#include "workbook/sheet_export.h"
 
 using namespace workbook;
 using testsupport::hexBytes;
@@ -182,8 +181,9 @@ TEST_F(SheetExportTest, CellRecordGoldenBytes) {
     cell.rec.value = 1.5;
     ASSERT_EQ(put(cell), 1);
     EXPECT_EQ(sheet.writeOffset(), 66u + 31u);
-    EXPECT_TRUE(sameBytes(hexBytes("0002 0003 00200002 7D 00 11 22 3FF8000000000000 0002 00000000000000 4869"),
-                          record(finish(), kFirstCellRecord)));
+    EXPECT_TRUE(
+        sameBytes(hexBytes("0002 0003 00200002 7D 00 11 22 3FF8000000000000 0002 00000000000000 4869"),
+                  record(finish(), kFirstCellRecord)));
 }
 
 TEST_F(SheetExportTest, CellsThatCarryNothingLeaveNoRecord) {
@@ -242,7 +242,7 @@ TEST_F(SheetExportTest, FormulaKeepsOnlyTheWorkbookFileName) {
 
     EXPECT_EQ(rewriteFormulaBrackets("=[C:\\Data\\Prices.XLS]Sheet1!A1"), "=[Prices]Sheet1!A1");
     EXPECT_EQ(rewriteFormulaBrackets("=[a\\B.xls]S!A1+[\\\\srv\\c\\D.txt]T!B2"), "=[B]S!A1+[D.txt]T!B2");
-    EXPECT_EQ(rewriteFormulaBrackets("=[.xls]S!A1"), "=[.xls]S!A1");     // four characters: kept
+    EXPECT_EQ(rewriteFormulaBrackets("=[.xls]S!A1"), "=[.xls]S!A1");  // four characters: kept
     EXPECT_EQ(rewriteFormulaBrackets("=[dir/a.xls]S!A1"), "=[a]S!A1");
     EXPECT_EQ(rewriteFormulaBrackets("=[C:\\x\\A.xls]S!A1+[C:\\y\\B.xls"), "=[A]S!A1+[C:\\y\\B.xls");
     EXPECT_EQ(rewriteFormulaBrackets("[C:\\x\\A.xls]"), "[C:\\x\\A.xls]");  // not a formula
@@ -308,7 +308,7 @@ TEST_F(SheetExportTest, RowAndColumnNumbersOutOfRange) {
     EXPECT_EQ(put(-1, 1, "x"), BF_ERR_ROW);
     EXPECT_EQ(put(10000, 1, "x"), BF_ERR_ROW);
     EXPECT_EQ(put(0xFFFD, 1, "x"), BF_ERR_ROW);
-    EXPECT_EQ(put(10000, 0), BF_ERR_ROW);      // row entry beyond 9999
+    EXPECT_EQ(put(10000, 0), BF_ERR_ROW);        // row entry beyond 9999
     EXPECT_EQ(put(0xFFFE, 0, "x"), BF_ERR_ROW);  // a chart row without a column
     EXPECT_EQ(put(0, -3), BF_ERR_COLUMN);
     EXPECT_EQ(put(4, -1, "x"), BF_ERR_COLUMN);  // would become the end key 0xFFFF
@@ -544,7 +544,8 @@ TEST_F(SheetExportTest, ChartDefinitionStaysWithin1023Bytes) {
     std::vector<std::string> series;
     for (int i = 0; i < 200; ++i)
         series.push_back("=SERIES(S!$A$" + std::to_string(i + 1) + ",S!$B$1:$Z$1,LongSheetName!$B$" +
-                         std::to_string(i + 1) + ":$Z$" + std::to_string(i + 1) + "," + std::to_string(i) + ")");
+                         std::to_string(i + 1) + ":$Z$" + std::to_string(i + 1) + "," + std::to_string(i) +
+                         ")");
     std::vector<std::string_view> views(series.begin(), series.end());
     ChartDefinitionText def = chartDefinitionFromSeries(views);
     EXPECT_LE(def.text.size(), sheet_export::kMaxChartDefinitionLength);

@@ -47,8 +47,8 @@ std::vector<uint8_t> handheldCopy(const std::string& name, const BookHeader& hea
                                   const std::vector<RowEntry>& rows = {},
                                   const std::vector<ColumnEntry>& columns = {}, uint16_t version = 71) {
     return databaseBytes(name, version,
-                         {buildHeaderRecord(header), buildRowEntriesRecord(rows), buildColumnEntriesRecord(columns),
-                          buildTerminatorRecord()});
+                         {buildHeaderRecord(header), buildRowEntriesRecord(rows),
+                          buildColumnEntriesRecord(columns), buildTerminatorRecord()});
 }
 
 BookHeader handheldHeader(uint32_t openHash) {
@@ -194,7 +194,8 @@ TEST_F(ExportUsers, MergesTheHandheldCopyFromBackup) {
     EXPECT_EQ(written.bookFlags, 0x30);  // category of Ann's link; 0x01 and 0x02 cleared
     EXPECT_EQ(written.openPasswordHash, 0xCAFEBABE);
     EXPECT_TRUE(sameBytes(hexBytes("00000001 0002 1E 270F 28"), recordOf(path, 1)));
-    EXPECT_TRUE(sameBytes(hexBytes("00010000 0003 32 00 0021000F 07 08 0100 0A 00 0001000F FF 00"), recordOf(path, 2)));
+    EXPECT_TRUE(sameBytes(hexBytes("00010000 0003 32 00 0021000F 07 08 0100 0A 00 0001000F FF 00"),
+                          recordOf(path, 2)));
     const auto cellBytes = recordOf(path, 3);
     auto stored = parseCellRecord(cellBytes);
     ASSERT_TRUE(stored);
@@ -204,10 +205,13 @@ TEST_F(ExportUsers, MergesTheHandheldCopyFromBackup) {
 
 TEST_F(ExportUsers, UnusableCopiesArePassedOver) {
     BookHeader newer = handheldHeader(0x1111);
-    testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb", handheldCopy("Budget-Jan", newer, {}, {}, 72));
-    testsupport::writeFile(box.backup(bo) + "/Budget-Jan.pdb",
-                           databaseBytes("Budget-Jan", 71, {std::vector<uint8_t>(60, 0), buildTerminatorRecord()}));
-    testsupport::writeFile(box.backup(cy) + "/Budget-Jan.pdb", handheldCopy("Budget-Jan", handheldHeader(0x3333)));
+    testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb",
+                           handheldCopy("Budget-Jan", newer, {}, {}, 72));
+    testsupport::writeFile(
+        box.backup(bo) + "/Budget-Jan.pdb",
+        databaseBytes("Budget-Jan", 71, {std::vector<uint8_t>(60, 0), buildTerminatorRecord()}));
+    testsupport::writeFile(box.backup(cy) + "/Budget-Jan.pdb",
+                           handheldCopy("Budget-Jan", handheldHeader(0x3333)));
     load();
     ASSERT_EQ(start(), 1);
     EXPECT_EQ(sheet.header().openPasswordHash, 0x3333u);
@@ -219,13 +223,14 @@ TEST_F(ExportUsers, UnusableCopiesArePassedOver) {
     ASSERT_EQ(fromBo.SetSheetName(context, &input.rec), 1);
     EXPECT_EQ(fromBo.header().openPasswordHash, 0x3333u);
     EXPECT_EQ(input.rec.deviceClass, 5);  // Cy's; Bo's is 0
-    options.exportTargetUser = 7;  // nobody
+    options.exportTargetUser = 7;         // nobody
     ASSERT_EQ(fromBo.SetSheetName(context, &input.rec), 1);
     EXPECT_EQ(fromBo.header().openPasswordHash, 0u);
 }
 
 TEST_F(ExportUsers, TwoUsersLinkingOneBook) {
-    testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb", handheldCopy("Budget-Jan", handheldHeader(0xAAAA)));
+    testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb",
+                           handheldCopy("Budget-Jan", handheldHeader(0xAAAA)));
     load();
     registry.findLink(ann, "Budget")->book.changeCounter = 41;
     registry.findLink(bo, "Budget")->book.changeCounter = 7;
@@ -254,9 +259,10 @@ TEST_F(ExportUsers, EachUserTakesOverOnlyHisOwnHandheldCopy) {
     boCopy.defaultColumnWidth = 77;
     testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb", handheldCopy("Budget-Jan", annCopy));
     testsupport::writeFile(box.backup(bo) + "/Budget-Jan.pdb", handheldCopy("Budget-Jan", boCopy));
-    load("0\r\n[Ann]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
-         "[Bo]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
-         "[Cy]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n");
+    load(
+        "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
+        "[Bo]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
+        "[Cy]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n");
     ASSERT_EQ(start(), 1);  // merged from Ann's copy
     ASSERT_EQ(close(), 1);
     BookHeader a = headerOf(installed(ann)), b = headerOf(installed(bo)), c = headerOf(installed(cy));
@@ -315,9 +321,11 @@ TEST_F(ExportUsers, OneUserExportStopsAfterIt) {
 }
 
 TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
-    testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb", handheldCopy("Budget-Jan", handheldHeader(1)));
-    load("0\r\n[Ann]\r\nenabled=10\r\n..=0,3,-1,0,0,-1?/pc/...xls\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
-         "[Bo]\r\nenabled=10\r\n..=0,3,-1,0,0,-1?/pc/...xls\r\n");
+    testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb",
+                           handheldCopy("Budget-Jan", handheldHeader(1)));
+    load(
+        "0\r\n[Ann]\r\nenabled=10\r\n..=0,3,-1,0,0,-1?/pc/...xls\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
+        "[Bo]\r\nenabled=10\r\n..=0,3,-1,0,0,-1?/pc/...xls\r\n");
     const auto before = filesOfUsers();
     for (const char* book : {"..", ".", ""}) {
         ASSERT_EQ(start(book, ""), 1) << book;
@@ -346,9 +354,10 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
 }
 
 TEST_F(ExportUsers, WriteFailureStopsTheLoop) {
-    load("0\r\n[Ann]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
-         "[Bo]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
-         "[Cy]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n");
+    load(
+        "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
+        "[Bo]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n"
+        "[Cy]\r\nenabled=10\r\nBudget=0,3,-1,0,0,-1?/pc/Budget.xls\r\n");
     fs::remove_all(box.install(bo));
     ASSERT_EQ(start(), 1);
     EXPECT_EQ(close(), BF_ERR_WRITE);
