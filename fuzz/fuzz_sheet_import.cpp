@@ -25,13 +25,23 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-const std::string& scratchFolder() {
-    static const std::string folder = [] {
+// A folder of this process for the file under test, removed at exit.
+struct Scratch {
+    std::string folder;
+    Scratch() {
         auto path = std::filesystem::temp_directory_path() / ("fuzz_sheet_import." + std::to_string(getpid()));
         std::filesystem::create_directories(path);
-        return path.string();
-    }();
-    return folder;
+        folder = path.string();
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
+
+const std::string& scratchFolder() {
+    static const Scratch scratch;
+    return scratch.folder;
 }
 
 void freeStrings(SheetRecord& sheet, CellRecord& cell) {
