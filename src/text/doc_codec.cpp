@@ -179,12 +179,6 @@ inline void copy16(uint8_t* to, const uint8_t* from) {
     std::memcpy(to, v, sizeof v);
 }
 
-inline void copy8(uint8_t* to, const uint8_t* from) {
-    uint64_t v;
-    std::memcpy(&v, from, sizeof v);
-    std::memcpy(to, &v, sizeof v);
-}
-
 }  // namespace
 
 void convertLineEnds(std::span<uint8_t> bytes) {
@@ -254,7 +248,7 @@ bool decodeCarefully(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint
 //                back-reference's distance, or kLiteralSource for literals
 //                (a copy of settled output that the literal bytes then
 //                overwrite); 0 sends the token to the careful path (runs,
-//                distance 0, distances under 8 that overlap the copy)
+//                distance 0, distances under 16 that overlap the copy)
 constexpr size_t kLiteralSource = 64;
 constexpr unsigned kLengthShift = 16, kAheadBit = 20, kSourceShift = 21;
 
@@ -315,9 +309,12 @@ constexpr WordStarts kWordStarts = makeWordStarts();
 // mix in text defeats branch prediction. Copies may write past their length
 // into the room; later tokens overwrite it. False when a malformed token ends
 // the record.
-bool decodeFast(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint8_t* ostart, uint8_t* oend) {
+bool decodeFast(const uint8_t*& ipRef, const uint8_t* iend, uint8_t*& opRef, uint8_t* ostart, uint8_t* oend) {
     constexpr size_t kInputMargin = 16;
     constexpr size_t kRoomMargin = 96;
+    // Cursors in registers; the careful path works on copies.
+    const uint8_t* ip = ipRef;
+    uint8_t* op = opRef;
     if (size_t(iend - ip) < kInputMargin || size_t(oend - op) < kRoomMargin || size_t(op - ostart) < kLiteralSource)
         return true;
     constexpr uint64_t kOnes = 0x0101010101010101ull;
@@ -326,6 +323,7 @@ bool decodeFast(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint8_t* 
     const PairTable& table = pairTable();
     const uint8_t* const ilimit = iend - kInputMargin;
     uint8_t* const olimit = oend - kRoomMargin;
+    bool intact = true;
     while (ip <= ilimit && op <= olimit) {
         const uint64_t word = load64(ip);
         // High bit set in every byte whose top bits are 10, gathered to 8 bits.
@@ -339,23 +337,32 @@ bool decodeFast(const uint8_t*& ip, const uint8_t* iend, uint8_t*& op, uint8_t* 
             const size_t distance = e >> kSourceShift;
             if (distance - 1 >= size_t(op - ostart)) [[unlikely]] {
                 // Runs, near or malformed back-references.
-                ip += at;
-                return decodeCarefully(ip, iend, op, ostart, oend, 1 + size_t(op - ostart)) ? 1 : 2;
+                const uint8_t* i = ip + at;
+                uint8_t* o = op;
+                const bool ok = decodeCarefully(i, iend, o, ostart, oend, 1 + size_t(o - ostart));
+                ip = i;
+                op = o;
+                return ok ? 1 : 2;
             }
             copy16(op, op - distance);
-            std::memcpy(op + ((e >> kLengthShift) & 16), &e, sizeof e);
+            std::memcpy(op + ((e >> (kAheadBit - 4)) & 16), &e, sizeof e);  // 0 or 16 bytes ahead
             op += (e >> kLengthShift) & 0xF;
             return 0;
         };
         int r;
         if ((r = token(0)) || (r = token(starts & 0xF)) || (r = token((starts >> 4) & 0xF)) ||
             (r = token((starts >> 8) & 0xF))) {
-            if (r == 2) return false;
+            if (r == 2) {
+                intact = false;
+                break;
+            }
             continue;
         }
         ip += starts >> 12;
     }
-    return true;
+    ipRef = ip;
+    opRef = op;
+    return intact;
 }
 
 }  // namespace
