@@ -48,7 +48,9 @@ void startWriting(DocState& state, std::string outputPath) {
     state = std::move(fresh);
 }
 
-// Encodes the held piece as the next text record. 0 or -3.
+// Encodes the held piece as the next text record. Returns 0; a failed
+// allocation throws std::bad_alloc before anything changes (the callers
+// answer -3), so the piece can be appended again later.
 int16_t appendPiece(DocState& state) {
     const size_t length = state.pieceFill;
     const size_t need = state.encodedUsed + encodeBound(length);
@@ -57,7 +59,8 @@ int16_t appendPiece(DocState& state) {
         while (grown < need) grown += kEncodedGrowStep;
         state.encoded.resize(grown, 0);
     }
-    state.recordOffsets.reserve(state.recordOffsets.size() + 1);
+    if (state.recordOffsets.size() == state.recordOffsets.capacity())
+        state.recordOffsets.reserve(std::max<size_t>(64, 2 * state.recordOffsets.capacity()));
     auto piece = std::span<uint8_t>(state.pieceBuffer.data(), length);
     auto room = std::span<uint8_t>(state.encoded.data() + state.encodedUsed, state.encoded.size() - state.encodedUsed);
     auto size = encodeDocRecord(piece, kCompressionDoc, room);
