@@ -462,6 +462,20 @@ TEST(DocRead, RecordZeroVariantsAreRefused) {
     rec.forReading();
     EXPECT_EQ(text::readDoc(st, &rec.r), BF_ERR_OPEN);
     EXPECT_EQ(rec.r.status, BF_ERR_OPEN);
+    // Record offsets outside the file, or a record list longer than the file:
+    // the database is not read at all.
+    auto good = buildDatabase(record0(2, 2, 8192), {one, one});
+    auto farOffset = good;
+    foundation::storeBE32(&farOffset[78 + 8 * 2], uint32_t(good.size() + 100));
+    auto cutList = std::vector<uint8_t>(good.begin(), good.begin() + 90);
+    for (const auto* f : {&farOffset, &cutList}) {
+        testsupport::writeFile(dir.file("outside.pdb"), *f);
+        text::DocState s2;
+        Record r2(dir.file("outside.pdb"));
+        r2.forReading();
+        EXPECT_EQ(text::readDoc(s2, &r2.r), BF_ERR_OPEN);
+        EXPECT_EQ(s2.open, text::DocDirection::None);
+    }
     // Extra bytes after the 16 header bytes are ignored; a good database reads.
     auto ok = buildDatabase(record0(2, 1, 8192, 40), {one});
     testsupport::writeFile(dir.file("ok.pdb"), ok);
