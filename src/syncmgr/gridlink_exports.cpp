@@ -1,14 +1,19 @@
-// The exported functions of libgridlink: thin wrappers that check nothing
-// themselves, catch every C++ exception at the boundary (allocation failure
-// becomes -3) and call the module's operations.
+// The exported functions of libgridlink: thin wrappers that catch every C++
+// exception at the boundary (allocation failure becomes -3) and call the
+// module's operations on the library's one state.
 #include <new>
 
 #include "foundation/status.h"
 #include "gridlink.h"
+#include "syncmgr/export_checks.h"
+#include "syncmgr/gridlink_state.h"
+#include "syncmgr/import_checks.h"
 
 #define GRIDLINK_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
+
+using syncmgr::GridlinkState;
 
 // Runs an operation so that no exception leaves the library.
 template <typename F>
@@ -22,23 +27,80 @@ int16_t guarded(F&& operation) {
     }
 }
 
+// Runs an operation that needs the link registry: -1 when the library could
+// not load it at attach time.
+template <typename F>
+int16_t withState(F&& operation) {
+    return guarded([&]() -> int16_t {
+        GridlinkState& state = syncmgr::gridlinkState();
+        if (state.attachFailed) return BF_ERR_PARAMETER;
+        return operation(state);
+    });
+}
+
 }  // namespace
 
 GRIDLINK_EXPORT int16_t WINAPI GetErrorText(TextRecord* record) {
     return guarded([&] { return foundation::fillErrorText(record, foundation::ErrorTexts::Workbook); });
 }
 
+GRIDLINK_EXPORT int16_t WINAPI VerifyImport(TextRecord* record) {
+    return withState([&](GridlinkState& s) {
+        auto context = s.context();
+        return syncmgr::VerifyImport(context, record, s.sheetImport.lastListedBook);
+    });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI GetSheetName(SheetRecord* sheet, TextRecord* list) {
+    return withState([&](GridlinkState& s) {
+        auto context = s.context();
+        return s.sheetImport.GetSheetName(context, sheet, list);
+    });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI GetCellInfo(CellRecord* cell) {
+    return withState([&](GridlinkState& s) {
+        auto context = s.context();
+        return s.sheetImport.GetCellInfo(context, cell);
+    });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI CheckPasswd(TextRecord* record) {
+    return withState([&](GridlinkState& s) { return s.sheetImport.CheckPasswd(record); });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI VerifyExport(SheetRecord* record) {
+    return withState([&](GridlinkState& s) {
+        auto context = s.context();
+        return syncmgr::VerifyExport(context, record);
+    });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI VerifyAllFileExport(TextRecord* record) {
+    return withState([&](GridlinkState& s) { return syncmgr::VerifyAllFileExport(s.exportList, record); });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI SetSheetName(SheetRecord* record) {
+    return withState([&](GridlinkState& s) {
+        auto context = s.context();
+        // A new sheet to export ends whatever sheet was open for reading.
+        s.sheetImport.release();
+        return s.sheetExport.SetSheetName(context, record);
+    });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI SetCellInfo(CellRecord* cell) {
+    return withState([&](GridlinkState& s) {
+        auto context = s.context();
+        return s.sheetExport.SetCellInfo(context, cell);
+    });
+}
+
+// The dialogs come with their own work; until then these answer "Program error.".
 GRIDLINK_EXPORT int16_t WINAPI ShowTBManDialog(void) { return BF_ERR_PROGRAM; }
 GRIDLINK_EXPORT int16_t WINAPI ExportWorkbook(SheetRecord*) { return BF_ERR_PROGRAM; }
 GRIDLINK_EXPORT int16_t WINAPI ImportWorkbook(TextRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI VerifyImport(TextRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI GetSheetName(SheetRecord*, TextRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI GetCellInfo(CellRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI CheckPasswd(TextRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI VerifyExport(SheetRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI VerifyAllFileExport(TextRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI SetSheetName(SheetRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI SetCellInfo(CellRecord*) { return BF_ERR_PROGRAM; }
 GRIDLINK_EXPORT int16_t WINAPI GetPassword(TextRecord*) { return BF_ERR_PROGRAM; }
 GRIDLINK_EXPORT int16_t WINAPI GetSize(SheetRecord*) { return BF_ERR_PROGRAM; }
+
 GRIDLINK_EXPORT int32_t BF_CDECL HS_Notify(int32_t, int32_t) { return 1; }

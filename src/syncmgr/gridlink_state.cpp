@@ -9,6 +9,16 @@ GridlinkState::GridlinkState() : registry(foundation::Product{kProductName}, kRe
     registry.findHandheldBooks = [this](int userIndex, std::vector<foundation::HandheldBook>& books) {
         return FindHandheldBooks(registry, userIndex, books);
     };
+    // Freeing the registry frees the sheet buffers that depend on it.
+    registry.releaseModuleState = [this] {
+        sheetExport.release();
+        sheetImport.release();
+    };
+    // The end of an imported book saves what the import check recorded
+    // (the link's counter) before any other process reads the file.
+    sheetImport.atBookEnd = [this] {
+        if (!inHotSync) registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 1);
+    };
 }
 
 GridlinkState& gridlinkState() {
@@ -31,6 +41,7 @@ void detachGridlink(GridlinkState& state) {
     state.registry.LockSyncFile(foundation::kLockModeDesktop);
     state.registry.UnloadTBMData(0);
     state.registry.UnlockSyncFile();
+    state.exportList.clear();
 }
 
 }  // namespace syncmgr

@@ -1,18 +1,23 @@
 // syncmgr/gridlink_state.h - the module-wide state of the workbook library.
 //
 // Each process that loads the library has one GridlinkState, created when
-// the library is attached and released when it is detached. The processes
-// meet only through the files of the link registry (TBRegistry.dat under the
-// lock on sync.dat) and the users' Backup and Install folders.
+// the library is attached and released when it is detached: the link
+// registry, the choices the dialogs and checks leave for the sheet and cell
+// calls, the sheet being exported or imported, and the export list. The
+// processes meet only through the files of the link registry (TBRegistry.dat
+// under the lock on sync.dat) and the users' Backup and Install folders.
 #pragma once
 
 #include "foundation/link_registry.h"
+#include "syncmgr/export_checks.h"
+#include "workbook/sheet_export.h"
+#include "workbook/sheet_import.h"
+#include "workbook/transfer_context.h"
 
 namespace syncmgr {
 
 constexpr const char* kProductName = "Tabulo";
 constexpr const char* kRegistryFileName = "TBRegistry.dat";
-constexpr const char* kTemplateWorkbookName = "dummy.xls";
 constexpr const char* kNotInstalledMessage = "Tabulo is not installed properly";
 
 struct GridlinkState {
@@ -21,10 +26,21 @@ struct GridlinkState {
     GridlinkState& operator=(const GridlinkState&) = delete;
 
     foundation::LinkRegistry registry;
+    workbook::TransferOptions options;
+    workbook::SheetExport sheetExport;
+    workbook::SheetImport sheetImport;
+    ExportList exportList;
     // Set when the attach step could not load the link registry: the library
-    // stays usable for GetErrorText only (a host that loads it without the
-    // platform loader keeps it in that state).
+    // then answers -1 to every record call but GetErrorText, and HS_Notify
+    // does nothing (a host that loads it without the platform loader keeps
+    // it in that state).
     bool attachFailed = false;
+    // While a HotSync notification runs, the end of an imported book does not
+    // refresh the link registry: the notification holds links of the loaded
+    // registry and commits them itself at its end.
+    bool inHotSync = false;
+
+    workbook::TransferContext context() { return {registry, options}; }
 };
 
 // The library's one instance.
