@@ -493,8 +493,11 @@ std::optional<SheetCell> SheetExport::makeCell(const TransferContext& context, c
     if (!cellIsWorthWriting(text.size(), flags, textColor, backColor)) return std::nullopt;
 
     if (flags & kFlagCurrency) {
+        // The code replaces whatever the top byte held: flags handed out by
+        // an import carry the old code, and OR-ing a new one into it would
+        // give a third currency.
         CurrencyTextParts parts = splitCurrencyText(platform::byteStringText(record.currencyText));
-        flags |= uint32_t(CurrencyCode(parts.locale, parts.symbol)) << kCurrencyCodeShift;
+        flags = (flags & ~kFlagCurrencyCodeMask) | uint32_t(CurrencyCode(parts.locale, parts.symbol)) << kCurrencyCodeShift;
     }
     SheetCell cell;
     cell.key = key;

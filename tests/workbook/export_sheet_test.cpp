@@ -260,6 +260,10 @@ TEST_F(SheetExportTest, CurrencyCodeFromTheCurrencyText) {
         {"SEK", 0x40, 0x08000040 | kFlagExplicitFormat},    // long symbol
         {"kr-41D", 0x40, 0x08000040 | kFlagExplicitFormat},
         {"F-40C", 0x02, 0x00000002 | kFlagExplicitFormat},  // without 0x40 the text is not read
+        // Flags handed back from an import carry the old code (8, kr): the
+        // new currency replaces it instead of mixing with it (8 | 1 = 9).
+        {"$-409", 0x08000040, 0x01000040 | kFlagExplicitFormat},
+        {"F40C", 0x08000040, 0x00000040 | kFlagExplicitFormat},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(start(), 1);
