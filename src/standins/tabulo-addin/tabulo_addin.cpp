@@ -1,0 +1,416 @@
+// tabulo-addin - stands in for the spreadsheet's add-in: loads libgridlink
+// through the platform loader (attach step and all) and moves workbooks
+// through its exported functions only, the way the add-in does. `link` and
+// `unlink` stand in for the Sync Manager's Register and Unregister and use
+// the project's link registry code directly.
+//
+// Exit status: 0 success, 1 a library status, a refused link or an I/O
+// error (with its message), 2 a usage error.
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/status.h"
+#include "gridlink_host.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "syncmgr/gridlink_state.h"
+#include "syncmgr/link_editing.h"
+#include "workbook_files.h"
+#include "workbook_json.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr const char* kProgram = "tabulo-addin";
+
+struct Arguments {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;  // without the leading "--"
+    std::string libraryPath;
+    const char* argv0 = nullptr;
+
+    const std::string* option(const std::string& name) const {
+        auto it = options.find(name);
+        return it == options.end() ? nullptr : &it->second;
+    }
+};
+
+using Command = int (*)(const Arguments&);
+
+struct CommandRow {
+    const char* name;
+    const char* arguments;
+    const char* help;
+    size_t positional;
+    std::vector<std::string> required;  // options that must be given
+    std::vector<std::string> allowed;   // options it takes
+    Command run;
+};
+
+int runLink(const Arguments&);
+int runUnlink(const Arguments&);
+int runExport(const Arguments&);
+int runImport(const Arguments&);
+int runList(const Arguments&);
+int runShow(const Arguments&);
+int runConvert(const Arguments&);
+
+const std::vector<CommandRow>& commands() {
+    static const std::vector<CommandRow> rows = {
+        {"link", "WORKBOOK --user INDEX --rule synchronize|handheld|desktop [--category N] [--font-map MAP]",
+         "link the handheld book named by WORKBOOK (Book.xls, or Book-Sheet.csv) for HotSync user INDEX, as the "
+         "Sync Manager's Register does: a missing .xls workbook is created from the template and marked for "
+         "import. --font-map default|tiny|small|standard|large (or 0-4) turns High Resolution on with that "
+         "mapping; without it High Resolution is off",
+         1, {"user", "rule"}, {"user", "rule", "category", "font-map"}, runLink},
+        {"unlink", "WORKBOOK --user INDEX",
+         "unlink the book of WORKBOOK (a linked path, or a book name) for user INDEX, as Unregister does", 1,
+         {"user"}, {"user"}, runUnlink},
+        {"export", "WORKBOOK [--from SOURCE]",
+         "export the linked WORKBOOK through VerifyExport, SetSheetName and SetCellInfo; the sheets come from "
+         "WORKBOOK itself, or from SOURCE (.json/.xls, or a Book-Sheet.csv of a CSV book)",
+         1, {}, {"from"}, runExport},
+        {"import", "WORKBOOK OUTPUT [--password TEXT] [--default-font-size N]",
+         "import the handheld book linked to WORKBOOK through VerifyImport, GetSheetName, CheckPasswd and "
+         "GetCellInfo into OUTPUT (.json or .xls: JSON; .csv: one Book-Sheet.csv per sheet beside it); a sheet "
+         "that asks for a password prompts \"Password for <sheet>: \" (3 tries) unless --password is given",
+         2, {}, {"password", "default-font-size"}, runImport},
+        {"list", "", "print the export list (VerifyAllFileExport)", 0, {}, {}, runList},
+        {"show", "FILE", "print a workbook file (.json, .xls or .csv) as a table", 1, {}, {}, runShow},
+        {"convert", "SOURCE OUTPUT", "convert a workbook file between JSON and CSV without the library", 2, {}, {},
+         runConvert},
+    };
+    return rows;
+}
+
+void printCommandUsage(std::FILE* to, const CommandRow& row) {
+    std::fprintf(to, "usage: %s [--library PATH] %s %s\n  %s\n", kProgram, row.name, row.arguments, row.help);
+}
+
+void printUsage(std::FILE* to) {
+    std::fprintf(to, "usage: %s [--library PATH] COMMAND ARGUMENTS\n\ncommands:\n", kProgram);
+    for (const CommandRow& row : commands()) std::fprintf(to, "  %s %s\n      %s\n", row.name, row.arguments, row.help);
+    std::fprintf(to,
+                 "\noptions:\n"
+                 "  --library PATH  libgridlink to load (default: $BRIGHTFOLD_GRIDLINK, else\n"
+                 "                  ../lib/libgridlink.so beside this program)\n"
+                 "  --help          show this text (after a command: that command's)\n"
+                 "\nexit status: 0 success, 1 library status, refused link or I/O error, 2 usage error\n");
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+    std::fprintf(stderr, "try '%s --help'\n", kProgram);
+    return kExitUsage;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+    return kExitFailure;
+}
+
+void progress(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+bool parseNumber(const std::string& text, long long low, long long high, long long& value) {
+    if (text.empty() || text.size() > 12) return false;
+    long long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+// ---- Library --------------------------------------------------------------
+
+std::string defaultLibraryPath(const char* argv0) {
+    if (auto fromEnvironment = platform::environment("BRIGHTFOLD_GRIDLINK")) return *fromEnvironment;
+    std::string self = argv0 ? argv0 : "";
+    size_t cut = self.find_last_of(platform::kPathSeparator);
+    if (cut == std::string::npos) return "libgridlink.so";
+    return self.substr(0, cut + 1) + "../lib/libgridlink.so";
+}
+
+bool loadGridlink(const Arguments& args, tabulo::Gridlink& lib) {
+    std::string path = args.libraryPath.empty() ? defaultLibraryPath(args.argv0) : args.libraryPath;
+    std::string error;
+    if (!lib.load(path, error)) {
+        std::fprintf(stderr, "%s: cannot load %s: %s\n", kProgram, path.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int transferFailed(tabulo::Gridlink& lib, const tabulo::TransferResult& r) {
+    std::string message = lib.errorText(r.status);
+    if (r.status == BF_ERR_PARAMETER && (r.call == "VerifyExport" || r.call == "VerifyImport")) {
+        // The checks answer -1 whenever there is nothing to do.
+        message = r.call == "VerifyExport" ? "the workbook is not linked for export to any enabled user"
+                                           : "no handheld book is due for import into the workbook";
+    }
+    std::string text = r.call + " failed";
+    if (!r.detail.empty()) text += " (" + r.detail + ")";
+    text += ": " + (message.empty() ? std::string("no message") : message) + " (status " + std::to_string(r.status) + ")";
+    return failure(text);
+}
+
+// ---- Commands ----------------------------------------------------------------
+
+int parseUser(const Arguments& args, int& user) {
+    long long v = 0;
+    if (!parseNumber(*args.option("user"), 0, 32767, v)) return usageError("--user takes a user index (0 to 32767)");
+    user = int(v);
+    return kExitOk;
+}
+
+int editFailed(const syncmgr::LinkEditResult& r) {
+    if (r.outcome == syncmgr::LinkEditResult::Outcome::Refused) return failure("Error: " + r.message);
+    auto text = foundation::statusText(r.status, foundation::ErrorTexts::Workbook);
+    std::string why = r.status == -1 ? "the link registry cannot be loaded (product folder, sync.dat or users missing)"
+                      : text         ? std::string(*text)
+                                     : "error";
+    return failure(why + " (status " + std::to_string(r.status) + ")");
+}
+
+int runLink(const Arguments& args) {
+    syncmgr::RegisterRequest request;
+    if (int rc = parseUser(args, request.user); rc != kExitOk) return rc;
+    const std::string& rule = *args.option("rule");
+    if (rule == "synchronize") request.syncRule = foundation::kSyncSynchronize;
+    else if (rule == "handheld") request.syncRule = foundation::kSyncHandheldOverwrites;
+    else if (rule == "desktop") request.syncRule = foundation::kSyncDesktopOverwrites;
+    else return usageError("--rule takes synchronize, handheld or desktop");
+    if (const std::string* category = args.option("category")) {
+        long long v = 0;
+        if (!parseNumber(*category, 0, 15, v)) return usageError("--category takes a category number (0 to 15)");
+        request.category = int(v);
+    }
+    if (const std::string* map = args.option("font-map")) {
+        static const char* names[] = {"default", "tiny", "small", "standard", "large"};
+        long long v = -1;
+        for (int i = 0; i < 5; ++i)
+            if (*map == names[i]) v = i;
+        if (v < 0 && !parseNumber(*map, 0, 4, v))
+            return usageError("--font-map takes default, tiny, small, standard, large or 0 to 4");
+        request.highResolution = true;
+        request.fontMapping = int32_t(v);
+    }
+    request.pcPath = args.positional[0].empty() ? std::string() : tabulo::absolutePath(args.positional[0]);
+
+    foundation::LinkRegistry registry(foundation::Product{syncmgr::kProductName}, syncmgr::kRegistryFileName);
+    syncmgr::useBackupDiscovery(registry);
+    syncmgr::LinkEditResult r = syncmgr::registerLink(registry, request);
+    if (!r.ok()) return editFailed(r);
+    if (r.templateCopied) progress("created " + request.pcPath + " from the template workbook; marked for import");
+    static const char* ruleNames[] = {"Synchronize", "Handheld Overwrites", "Desktop Overwrites"};
+    progress("linked " + r.bookName + " for user " + std::to_string(request.user) + " (" +
+             ruleNames[request.syncRule] + ") to " + request.pcPath);
+    return kExitOk;
+}
+
+int runUnlink(const Arguments& args) {
+    int user = 0;
+    if (int rc = parseUser(args, user); rc != kExitOk) return rc;
+    const std::string& given = args.positional[0];
+    std::string book = given;
+    syncmgr::LinkTarget target = syncmgr::linkTargetOf(given);
+    if (target.refusal.empty()) book = target.bookName;
+    else if (given.find_first_of("/\\") != std::string::npos) return failure("Error: " + target.refusal);
+
+    foundation::LinkRegistry registry(foundation::Product{syncmgr::kProductName}, syncmgr::kRegistryFileName);
+    syncmgr::useBackupDiscovery(registry);
+    syncmgr::LinkEditResult r = syncmgr::unregisterLink(registry, user, book);
+    if (!r.ok()) return editFailed(r);
+    progress("unlinked " + r.bookName + " for user " + std::to_string(user));
+    return kExitOk;
+}
+
+int runExport(const Arguments& args) {
+    const std::string workbook = tabulo::absolutePath(args.positional[0]);
+    const std::string* from = args.option("from");
+    const std::string source = from ? *from : workbook;
+    tabulo::Book book;
+    std::string error;
+    bool emptyContent = false;
+    if (!tabulo::readWorkbookFile(source, book, error, &emptyContent)) return failure(error);
+    if (emptyContent) progress(source + " holds no JSON workbook: it is taken as an empty workbook");
+
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    tabulo::TransferResult r = tabulo::exportWorkbook(lib, workbook, book, progress);
+    if (!r.ok()) return transferFailed(lib, r);
+    progress("exported " + std::to_string(r.sheets) + " sheets (" + std::to_string(r.calls) +
+             " SetCellInfo calls) of " + workbook);
+    return kExitOk;
+}
+
+std::optional<std::string> promptPassword(const std::string& sheet) {
+    std::fprintf(stderr, "Password for %s: ", sheet.c_str());
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        std::fprintf(stderr, "\n");
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+int runImport(const Arguments& args) {
+    const std::string workbook = tabulo::absolutePath(args.positional[0]);
+    const std::string& output = args.positional[1];
+    if (tabulo::outputFormatOf(output) == tabulo::WorkbookFormat::Unknown)
+        return usageError("OUTPUT must end in .json, .xls or .csv");
+    tabulo::ImportOptions options;
+    if (const std::string* size = args.option("default-font-size")) {
+        long long v = 0;
+        if (!parseNumber(*size, 1, 409, v)) return usageError("--default-font-size takes points from 1 to 409");
+        options.defaultFontSize = int32_t(v);
+    }
+    if (const std::string* password = args.option("password")) options.password = *password;
+    options.prompt = promptPassword;
+
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    tabulo::Book book;
+    tabulo::TransferResult r = tabulo::importWorkbook(lib, workbook, book, options, progress);
+    if (!r.ok()) return transferFailed(lib, r);
+    if (r.sheets == 0) return failure("VerifyImport listed no sheet database of the book in " + r.target);
+    std::string error;
+    std::vector<std::string> written;
+    if (!tabulo::writeWorkbookFile(output, book, error, &written)) return failure(error);
+    for (const std::string& file : written) progress("wrote " + file);
+    progress("imported " + std::to_string(r.sheets) + " sheets (" + std::to_string(r.calls) +
+             " GetCellInfo pieces) for " + workbook);
+    return kExitOk;
+}
+
+int runList(const Arguments& args) {
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    std::vector<std::string> paths;
+    int16_t rc = tabulo::exportList(lib, paths);
+    if (rc < 0) {
+        tabulo::TransferResult r;
+        r.status = rc;
+        r.call = "VerifyAllFileExport";
+        return transferFailed(lib, r);
+    }
+    for (const std::string& path : paths) std::printf("%s\n", path.c_str());
+    progress(std::to_string(paths.size()) + " workbooks in the export list");
+    return kExitOk;
+}
+
+std::string columnLetters(int32_t column) {
+    if (column < 1 || column > 256) return "#" + std::to_string(column);
+    std::string s;
+    if (column > 26) s += char('A' + (column - 1) / 26 - 1);
+    s += char('A' + (column - 1) % 26);
+    return s;
+}
+
+int runShow(const Arguments& args) {
+    tabulo::Book book;
+    std::string error;
+    bool emptyContent = false;
+    if (!tabulo::readWorkbookFile(args.positional[0], book, error, &emptyContent)) return failure(error);
+    if (emptyContent) std::printf("%s holds no JSON workbook (an empty workbook)\n", args.positional[0].c_str());
+    for (const tabulo::SheetData& sheet : book.sheets) {
+        std::printf("sheet \"%s\": %zu cells, %zu rows, %zu columns, %zu charts, font %d of %d\n",
+                    tabulo::toUtf8(sheet.name).c_str(), sheet.cells.size(), sheet.rows.size(), sheet.columns.size(),
+                    sheet.charts.size(), int(sheet.fontSize), int(sheet.defaultFontSize));
+        for (const tabulo::RowData& row : sheet.rows) std::printf("  row %d height %d\n", int(row.row), int(row.height));
+        for (const tabulo::ColumnData& c : sheet.columns)
+            std::printf("  column %s width %d flags 0x%08X\n", columnLetters(c.column).c_str(), int(c.width),
+                        c.formatFlags);
+        for (const tabulo::CellData& c : sheet.cells) {
+            std::printf("  %s%d  %s", columnLetters(c.column).c_str(), int(c.row), tabulo::toUtf8(c.text).c_str());
+            if (c.value != 0) std::printf("  value %g", c.value);
+            if (c.formatFlags) std::printf("  flags 0x%08X", c.formatFlags);
+            if (!c.currency.empty()) std::printf("  currency %s", tabulo::toUtf8(c.currency).c_str());
+            std::printf("\n");
+        }
+        for (const tabulo::ChartData& chart : sheet.charts) {
+            std::printf("  chart in column %d: %s\n", int(chart.column), tabulo::toUtf8(chart.item).c_str());
+            for (const std::string& s : chart.series) std::printf("    %s\n", tabulo::toUtf8(s).c_str());
+        }
+    }
+    return kExitOk;
+}
+
+int runConvert(const Arguments& args) {
+    const std::string& output = args.positional[1];
+    if (tabulo::outputFormatOf(output) == tabulo::WorkbookFormat::Unknown)
+        return usageError("OUTPUT must end in .json, .xls or .csv");
+    tabulo::Book book;
+    std::string error;
+    if (!tabulo::readWorkbookFile(args.positional[0], book, error)) return failure(error);
+    std::vector<std::string> written;
+    if (!tabulo::writeWorkbookFile(output, book, error, &written)) return failure(error);
+    for (const std::string& file : written) progress("wrote " + file);
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    args.argv0 = argc > 0 ? argv[0] : nullptr;
+    const CommandRow* command = nullptr;
+    bool help = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg.size() > 2 && arg.substr(0, 2) == "--") {
+            std::string name(arg.substr(2));
+            if (i + 1 >= argc) return usageError("--" + name + " needs a value");
+            if (name == "library") {
+                args.libraryPath = argv[++i];
+                continue;
+            }
+            if (!command) return usageError("unknown option --" + name);
+            bool allowed = false;
+            for (const std::string& a : command->allowed) allowed = allowed || a == name;
+            if (!allowed) return usageError(std::string(command->name) + " takes no --" + name);
+            if (args.options.count(name)) return usageError("--" + name + " given twice");
+            args.options[name] = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option " + std::string(arg));
+        } else if (!command) {
+            for (const CommandRow& row : commands())
+                if (arg == row.name) command = &row;
+            if (!command) return usageError("unknown command " + std::string(arg));
+        } else {
+            args.positional.emplace_back(arg);
+        }
+    }
+    if (help) {
+        if (command) printCommandUsage(stdout, *command);
+        else printUsage(stdout);
+        return kExitOk;
+    }
+    if (!command) return usageError("no command given");
+    if (args.positional.size() != command->positional)
+        return usageError(std::string(command->name) + " takes " + command->arguments);
+    for (const std::string& name : command->required)
+        if (!args.option(name)) return usageError(std::string(command->name) + " needs --" + name);
+    try {
+        return command->run(args);
+    } catch (const std::bad_alloc&) {
+        return failure("not enough memory");
+    }
+}
