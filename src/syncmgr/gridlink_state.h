@@ -10,6 +10,7 @@
 
 #include "foundation/link_registry.h"
 #include "syncmgr/export_checks.h"
+#include "workbook/csv_format.h"
 #include "workbook/sheet_export.h"
 #include "workbook/sheet_import.h"
 #include "workbook/transfer_context.h"
@@ -30,6 +31,9 @@ struct GridlinkState {
     workbook::SheetExport sheetExport;
     workbook::SheetImport sheetImport;
     ExportList exportList;
+    // listSeparator and decimalSeparator of the CSV conversion, read from the
+    // regional settings at the start of each conversion.
+    workbook::CsvSeparators csvSeparators;
     // Set when the attach step could not load the link registry: the library
     // then answers -1 to every record call but GetErrorText, and HS_Notify
     // does nothing (a host that loads it without the platform loader keeps
