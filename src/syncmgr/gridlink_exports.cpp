@@ -7,6 +7,7 @@
 #include "gridlink.h"
 #include "syncmgr/export_checks.h"
 #include "syncmgr/gridlink_state.h"
+#include "syncmgr/hotsync_notify.h"
 #include "syncmgr/import_checks.h"
 
 #define GRIDLINK_EXPORT extern "C" __attribute__((visibility("default")))
@@ -103,4 +104,12 @@ GRIDLINK_EXPORT int16_t WINAPI ImportWorkbook(TextRecord*) { return BF_ERR_PROGR
 GRIDLINK_EXPORT int16_t WINAPI GetPassword(TextRecord*) { return BF_ERR_PROGRAM; }
 GRIDLINK_EXPORT int16_t WINAPI GetSize(SheetRecord*) { return BF_ERR_PROGRAM; }
 
-GRIDLINK_EXPORT int32_t BF_CDECL HS_Notify(int32_t, int32_t) { return 1; }
+// Called by the HotSync Manager; 1 in every case. Does nothing when the
+// attach step could not load the link registry.
+GRIDLINK_EXPORT int32_t BF_CDECL HS_Notify(int32_t event, int32_t userId) {
+    try {
+        return syncmgr::notifyHotSync(syncmgr::gridlinkState(), event, userId);
+    } catch (...) {
+        return 1;
+    }
+}

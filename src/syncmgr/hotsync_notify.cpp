@@ -1,0 +1,195 @@
+#include "syncmgr/hotsync_notify.h"
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "foundation/pdb.h"
+#include "foundation/registry_access.h"
+#include "foundation/sync_lock.h"
+#include "platform/bstr.h"
+#include "platform/files.h"
+#include "syncmgr/csv_conversion.h"
+#include "syncmgr/discovery.h"
+#include "syncmgr/gridlink_state.h"
+#include "workbook/book_lister.h"
+#include "workbook/csv_format.h"
+#include "workbook/sheet_export.h"
+
+namespace syncmgr {
+
+namespace {
+
+// Marks the notification as running for its whole span.
+class HotSyncScope {
+public:
+    explicit HotSyncScope(GridlinkState& state) : state_(state), previous_(state.inHotSync) {
+        state.inHotSync = true;
+    }
+    ~HotSyncScope() { state_.inHotSync = previous_; }
+    HotSyncScope(const HotSyncScope&) = delete;
+    HotSyncScope& operator=(const HotSyncScope&) = delete;
+
+private:
+    GridlinkState& state_;
+    bool previous_;
+};
+
+// The sync.dat lock for one reload or commit; released on every way out.
+class SyncLockScope {
+public:
+    explicit SyncLockScope(foundation::LinkRegistry& registry)
+        : registry_(registry), held_(registry.LockSyncFile(foundation::kLockModeHotSync) >= 0) {}
+    ~SyncLockScope() {
+        if (held_) registry_.UnlockSyncFile();
+    }
+    SyncLockScope(const SyncLockScope&) = delete;
+    SyncLockScope& operator=(const SyncLockScope&) = delete;
+    bool held() const { return held_; }
+
+private:
+    foundation::LinkRegistry& registry_;
+    bool held_;
+};
+
+struct OwnedText : TextRecord {
+    OwnedText() : TextRecord{} {}
+    ~OwnedText() { platform::clearByteString(text); }
+    OwnedText(const OwnedText&) = delete;
+    OwnedText& operator=(const OwnedText&) = delete;
+};
+
+bool isCsvPath(std::string_view path) { return workbook::hasEndingNoCase(path, workbook::kCsvFileEnding); }
+
+bool pcFileExists(const std::string& path) {
+    return platform::File::open(path, platform::File::Mode::Read).has_value();
+}
+
+// Whether the handheld book comes back to the desktop under the link's rule.
+bool bringsBack(const foundation::LinkEntry& link, uint32_t changeCounter) {
+    switch (link.syncRule) {
+    case foundation::kSyncHandheldOverwrites:
+        return true;
+    case foundation::kSyncSynchronize:
+        return link.lastSyncedCounter == foundation::kCounterImportNext ||
+               link.lastSyncedCounter == foundation::kCounterPcFileMissing ||
+               changeCounter > uint32_t(link.lastSyncedCounter);
+    default:
+        return false;
+    }
+}
+
+// HS_SYNC_STARTED: pick up every link the desktop side saved, then send the
+// user's CSV links.
+void syncStarted(GridlinkState& state, int user) {
+    foundation::LinkRegistry& registry = state.registry;
+    {
+        SyncLockScope lock(registry);
+        if (!lock.held()) return;  // no sync.dat: nothing can be loaded safely
+        registry.UnloadTBMData(0);
+        registry.LoadLinkRegistry();
+    }
+    if (size_t(user) >= registry.userList.size() || registry.userList[size_t(user)].enabled == 0) return;
+    CsvToHandheld(state, user);
+}
+
+// Passes the sheet databases of a listed book on to the other users and,
+// for a CSV link, rewrites its CSV files.
+void bringBack(GridlinkState& state, int user, const std::string& bookName, uint32_t changeCounter,
+               TextRecord& list, int16_t count) {
+    foundation::LinkRegistry& registry = state.registry;
+    auto context = state.context();
+    const std::string listBytes(platform::byteStringView(list.text));
+    for (int k = 1; k <= count; ++k) {
+        auto file = workbook::bookListFile(listBytes, k);
+        if (!file) break;
+        foundation::PdbImage image;
+        if (!foundation::loadPdb(image, workbook::bookFilePath(file->bookPath, file->fileName))) break;
+        state.options.exportTargetUser = -1;
+        workbook::WriteSheetToUsers(context, bookName, image, user, int32_t(changeCounter + 1));
+    }
+
+    const foundation::LinkEntry* link = registry.findLink(user, bookName);
+    if (!link || !isCsvPath(link->pcPath)) return;
+    const std::string pcPath = link->pcPath;
+    platform::FileTime csvTime = link->csvSyncTime.value();
+    const int16_t converted = HandheldToCsv(state, &list, pcPath, csvTime);
+    // Found again: nothing may hold a link across a conversion.
+    if (foundation::LinkEntry* after = registry.findLink(user, bookName)) {
+        after->csvSyncTime = foundation::FileTimeParts::of(csvTime);
+        if (converted > 0) after->lastSyncedCounter = int32_t(changeCounter);
+    }
+}
+
+// HS_SYNC_SUCCESS: bring changed books back, pass them on, commit.
+void syncSucceeded(GridlinkState& state, int user) {
+    foundation::LinkRegistry& registry = state.registry;
+    if (size_t(user) >= registry.userList.size() || registry.userList[size_t(user)].enabled == 0) return;
+    std::vector<foundation::HandheldBook> books;
+    if (FindHandheldBooks(registry, user, books) <= 0) return;
+
+    // The sheets are read for this user (the device class scales sizes).
+    state.options.importUser = user;
+    for (const foundation::HandheldBook& book : books) {
+        const std::string bookName(book.bookName());
+        foundation::LinkEntry* link = registry.findLink(user, bookName);
+        if (!link || link->pcPath.empty()) continue;
+        const std::string pcPath = link->pcPath;
+        const bool csv = isCsvPath(pcPath);
+        const bool missing = !pcFileExists(pcPath);
+        if (missing)
+            link->lastSyncedCounter = csv ? foundation::kCounterImportNext : foundation::kCounterPcFileMissing;
+
+        if (bringsBack(*link, book.changeCounter)) {
+            OwnedText list;
+            list.number = workbook::kListSheetDatabases;
+            std::string path = platform::joinPath(registry.backupFolder(user), bookName);
+            path += '\0';
+            if (!platform::replaceByteString(list.text, path)) break;  // commit what was done
+            const int16_t count = workbook::ListBookFiles(&list, nullptr, state.sheetImport.lastListedBook);
+            if (count > 0) bringBack(state, user, bookName, book.changeCounter, list, count);
+        }
+
+        // A missing workbook gets the template, so that the next VerifyImport
+        // loads the handheld book into it. A file that is there is never
+        // replaced.
+        link = registry.findLink(user, bookName);
+        if (link && link->lastSyncedCounter == foundation::kCounterPcFileMissing) {
+            if (missing) platform::copyFile(registry.templateWorkbookPath, pcPath, true);
+            link->lastSyncedCounter = foundation::kCounterImportNext;
+        }
+    }
+
+    // Loading while the registry is in memory writes it first.
+    SyncLockScope lock(registry);
+    if (lock.held()) registry.LoadLinkRegistry();
+}
+
+}  // namespace
+
+int32_t notifyHotSync(GridlinkState& state, int32_t event, int32_t userId) {
+    if (state.attachFailed) return 1;
+    HotSyncScope scope(state);
+    try {
+        switch (event) {
+        case kHotSyncStarted:
+        case kHotSyncSuccess: {
+            const int user = foundation::FindUserById(state.registry.product(), uint32_t(userId));
+            if (user < 0) break;
+            if (event == kHotSyncStarted) syncStarted(state, user);
+            else syncSucceeded(state, user);
+            break;
+        }
+        case kHotSyncFailure:
+            state.registry.UnlockSyncFile();
+            break;
+        default:
+            break;  // HS_SYNC_QUERYOK, HS_USER_UPDATE and unknown codes
+        }
+    } catch (const std::bad_alloc&) {
+        // Never reported to the HotSync Manager; the next HotSync starts over.
+    }
+    return 1;
+}
+
+}  // namespace syncmgr

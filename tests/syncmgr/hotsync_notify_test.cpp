@@ -1,0 +1,281 @@
+// HS_Notify against a sandbox: the registry reload and the CSV export at the
+// start of a HotSync, bringing changed books back and passing them on after
+// it, the commit, and the lock on failure.
+#include "syncmgr/hotsync_notify.h"
+
+#include <filesystem>
+
+#include "foundation/sync_lock.h"
+#include "hotsync_sandbox.h"
+#include "platform/files.h"
+#include "syncmgr/gridlink_state.h"
+
+using namespace hotsynctest;
+using testsupport::SheetDbSpec;
+namespace fs = std::filesystem;
+
+namespace {
+
+class HotSyncNotify : public ::testing::Test {
+protected:
+    testsupport::Sandbox box;
+    int ann = box.addUser("Ann", "101");
+    int bo = box.addUser("Bo", "102");
+    std::string sheets = box.dir.makeDir("Sheets");
+    std::string workbook = sheets + "/Budget.xls";
+    syncmgr::GridlinkState state;
+
+    void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
+    int32_t notify(int32_t event, int32_t id) { return syncmgr::notifyHotSync(state, event, id); }
+    // The load the library's attach step makes.
+    void attach() { ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0); }
+    // A HotSync of a user as the HotSync Manager runs it around its own work.
+    void hotSync(int32_t id) {
+        EXPECT_EQ(notify(syncmgr::kHotSyncStarted, id), 1);
+        EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, id), 1);
+    }
+    // The link as the committed file has it.
+    foundation::LinkEntry committed(int user, const std::string& book) {
+        foundation::LinkRegistry fresh{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+        EXPECT_GE(fresh.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+        const foundation::LinkEntry* link = fresh.findLink(user, book);
+        return link ? *link : foundation::LinkEntry{};
+    }
+    std::string installed(int user, const std::string& database) const {
+        return box.install(user) + "/" + database + ".pdb";
+    }
+};
+
+}  // namespace
+
+TEST_F(HotSyncNotify, SynchronizeBringsBackOnlyANewerBook) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 5});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    // Counter equal to the book's: the desktop has it already.
+    links(section("Ann", linkLine("Budget", 0, 5, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    hotSync(101);
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 0);
+    EXPECT_EQ(box.installFlag("102"), -1);
+    // One less: brought back and passed on to Bo.
+    links(section("Ann", linkLine("Budget", 0, 4, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    hotSync(101);
+    EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 6);
+    // Ann's own link is left for VerifyImport (an Excel workbook).
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, 4);
+}
+
+TEST_F(HotSyncNotify, TwoUsersAndTheInstallFlag) {
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 9, {{1, 1, "jan"}}));
+    box.putInBackup(ann, sheetWithCells("Budget-Feb", 7, {{2, 2, "feb"}}));
+    box.putInBackup(ann, SheetDbSpec{"Travel", 71, 3});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    links(section("Ann", linkLine("Budget", 0, -1, workbook)) + section("Bo", linkLine("Budget", 2, 1, workbook)));
+    hotSync(101);
+    EXPECT_EQ(cellsOf(installed(bo, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
+    EXPECT_EQ(cellsOf(installed(bo, "Budget-Feb")), (Cells{{2, 2, "feb"}}));
+    EXPECT_FALSE(fs::exists(installed(bo, "Travel")));  // Bo links no Travel
+    EXPECT_EQ(box.installFlag("102"), 1);
+    // The syncing user's own Install folder and flag are left alone.
+    EXPECT_TRUE(fs::is_empty(box.install(ann)));
+    EXPECT_EQ(box.installFlag("101"), -1);
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 10);
+}
+
+TEST_F(HotSyncNotify, HandheldOverwritesUsersGetNothingPassedOn) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    links(section("Ann", linkLine("Budget", 0, -1, workbook)) + section("Bo", linkLine("Budget", 1, 2, workbook)));
+    hotSync(101);
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 2);
+}
+
+TEST_F(HotSyncNotify, DesktopOverwritesWithADeletedWorkbookGetsTheTemplate) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    links(section("Ann", linkLine("Budget", 2, 3, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    hotSync(101);
+    EXPECT_EQ(textOf(workbook), "template workbook");
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
+    // No transfer.
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 0);
+}
+
+TEST_F(HotSyncNotify, MissingWorkbookUnderSynchronizeIsPassedOnAndGetsTheTemplate) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    links(section("Ann", linkLine("Budget", 0, 9, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    hotSync(101);
+    EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
+    EXPECT_EQ(textOf(workbook), "template workbook");
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
+}
+
+TEST_F(HotSyncNotify, AWorkbookThatIsThereIsNeverReplacedByTheTemplate) {
+    // -2 left in the file by hand: the workbook exists, so it stays.
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    testsupport::writeFile(workbook, std::string("my figures"));
+    links(section("Ann", linkLine("Budget", 2, -2, workbook)));
+    hotSync(101);
+    EXPECT_EQ(textOf(workbook), "my figures");
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
+}
+
+TEST_F(HotSyncNotify, HandheldOverwritesCsvIsConvertedEveryTime) {
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 4, {{1, 1, "jan"}}));
+    const std::string csv = sheets + "/Budget.csv";
+    testsupport::writeFile(csv, std::string("desktop"));
+    links(section("Ann", linkLine("Budget", 1, 4, csv)));
+    attach();
+    for (int round = 0; round < 3; ++round) {
+        fs::remove(sheets + "/Budget-Jan.csv");
+        EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+        EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"jan\"") << round;
+        foundation::LinkEntry link = committed(ann, "Budget");
+        EXPECT_EQ(link.lastSyncedCounter, 4);
+        EXPECT_EQ(link.csvSyncTime.value(), *platform::lastWriteTime(sheets + "/Budget-Jan.csv"));
+    }
+}
+
+TEST_F(HotSyncNotify, CsvLinkRoundTrip) {
+    const std::string csv = sheets + "/Budget.csv";
+    testsupport::writeFile(sheets + "/Budget-Jan.csv", std::string("a,b\r\nc"));
+    links(section("Ann", linkLine("Budget", 0, -1, csv)) + section("Bo", linkLine("Budget", 0, 0, sheets + "/x.xls")));
+    // The start sends the CSV files to Ann's Install folder.
+    EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
+    EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "a"}, {1, 2, "b"}, {2, 1, "c"}}));
+    EXPECT_EQ(box.installFlag("101"), 1);
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
+    // The HotSync installs them and backs them up with a new counter.
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "a"}, {1, 2, "b"}, {2, 1, "c"}, {2, 3, "new"}}));
+    fs::remove(installed(ann, "Budget-Jan"));
+    EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+    EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"a\",\"b\"\r\n\"c\",,\"new\"");
+    foundation::LinkEntry link = committed(ann, "Budget");
+    EXPECT_EQ(link.lastSyncedCounter, 1);
+    EXPECT_EQ(link.csvSyncTime.value(), *platform::lastWriteTime(sheets + "/Budget-Jan.csv"));
+    EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 2);
+    // The next start finds nothing new to send: the files came from the handheld.
+    EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
+    EXPECT_FALSE(fs::exists(installed(ann, "Budget-Jan")));
+}
+
+TEST_F(HotSyncNotify, MissingCsvFileIsWrittenFromTheHandheld) {
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 3, {{1, 1, "x"}}));
+    const std::string csv = sheets + "/Budget.csv";
+    links(section("Ann", linkLine("Budget", 0, 3, csv)));  // up to date, but the file is gone
+    attach();
+    EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+    EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"x\"");
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, 3);
+    EXPECT_FALSE(fs::exists(csv));  // a CSV link never gets the template workbook
+}
+
+TEST_F(HotSyncNotify, FailedCsvImportKeepsTheCounter) {
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 3, {{1, 1, "x"}}));
+    const std::string csv = sheets + "/Budget.csv";
+    testsupport::writeFile(csv, std::string("x"));
+    fs::create_directory(sheets + "/Budget-Jan.csv");  // cannot be written
+    links(section("Ann", linkLine("Budget", 0, 2, csv)));
+    attach();
+    EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, 2);  // tried again at the next HotSync
+    // A missing linked file: import at the next chance.
+    fs::remove(csv);
+    EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
+}
+
+TEST_F(HotSyncNotify, DisabledUnknownAndOtherEventsDoNothing) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    testsupport::writeFile(sheets + "/Budget-Jan.csv", std::string("x"));
+    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv"), false) +
+          section("Bo", linkLine("Budget", 0, 0, workbook)));
+    const auto before = testsupport::readFile(box.registryFile());
+    hotSync(101);  // Ann is disabled
+    hotSync(999);  // nobody's ID
+    for (int32_t event : {syncmgr::kHotSyncQueryOk, syncmgr::kHotSyncUserUpdate, 5, -1})
+        EXPECT_EQ(notify(event, 101), 1);
+    EXPECT_TRUE(fs::is_empty(box.install(ann)));
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
+    EXPECT_TRUE(testsupport::sameBytes(before, testsupport::readFile(box.registryFile())));
+}
+
+TEST_F(HotSyncNotify, NoBookInBackupCommitsNothing) {
+    links(section("Bo", linkLine("Budget", 0, -1, workbook)));
+    const auto before = testsupport::readFile(box.registryFile());
+    hotSync(102);
+    EXPECT_TRUE(testsupport::sameBytes(before, testsupport::readFile(box.registryFile())));
+}
+
+TEST_F(HotSyncNotify, IdsAboveTwoToTheThirtyOneMatchTheirSignedForm) {
+    int carl = box.addUser("Carl", "4294967295");
+    box.putInBackup(carl, SheetDbSpec{"Budget-Jan", 71, 9});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    links(section("Bo", linkLine("Budget", 0, 0, workbook)) + section("Carl", linkLine("Budget", 0, -1, workbook)));
+    hotSync(-1);
+    EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
+}
+
+TEST_F(HotSyncNotify, StartPicksUpWhatTheDesktopSavedAndDropsWhatWasInMemory) {
+    ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    links(section("Ann", linkLine("Budget", 0, 9, workbook)));
+    EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
+    ASSERT_NE(state.registry.findLink(ann, "Budget"), nullptr);
+    EXPECT_EQ(state.registry.findLink(ann, "Budget")->lastSyncedCounter, 9);
+    // The lock is not held after the reload; sync.dat records the HotSync mode.
+    EXPECT_EQ(testsupport::readFile(box.productFolder + "/sync.dat")[0], 1);
+    auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->tryLockRange(0, 1));
+}
+
+TEST_F(HotSyncNotify, FailureReleasesTheLock) {
+    ASSERT_GE(state.registry.LockSyncFile(foundation::kLockModeHotSync), 0);
+    auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(other->tryLockRange(0, 1));
+    EXPECT_EQ(notify(syncmgr::kHotSyncFailure, 101), 1);
+    EXPECT_TRUE(other->tryLockRange(0, 1));
+    // Nothing held: still fine.
+    other->unlockRange(0, 1);
+    EXPECT_EQ(notify(syncmgr::kHotSyncFailure, 101), 1);
+}
+
+TEST_F(HotSyncNotify, NothingAfterAFailedAttach) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    links(section("Ann", linkLine("Budget", 0, -1, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    state.attachFailed = true;
+    hotSync(101);
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
+}
+
+TEST_F(HotSyncNotify, EndOfTheImportedBookDoesNotRefreshDuringTheNotification) {
+    // Handheld Overwrites of a CSV book: the conversion reads the book to its
+    // last sheet, which outside a HotSync refreshes the registry.
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 2, {{1, 1, "x"}}));
+    box.putInBackup(ann, sheetWithCells("Budget-Mar", 3, {{1, 1, "y"}}));
+    links(section("Ann", linkLine("Budget", 1, 0, sheets + "/Budget.csv") + linkLine("Cars", 0, -1, workbook)));
+    box.putInBackup(ann, SheetDbSpec{"Cars", 71, 1});
+    int ends = 0;
+    auto original = state.sheetImport.atBookEnd;
+    state.sheetImport.atBookEnd = [&] {
+        ++ends;
+        EXPECT_TRUE(state.inHotSync);
+        original();
+    };
+    attach();
+    EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+    EXPECT_FALSE(state.inHotSync);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(textOf(sheets + "/Budget-Mar.csv"), "\"y\"");
+    // The links after the conversion were still handled and committed.
+    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, 3);
+    EXPECT_EQ(textOf(workbook), "template workbook");
+    EXPECT_EQ(committed(ann, "Cars").lastSyncedCounter, -1);
+}
