@@ -407,12 +407,18 @@ TransferResult importWorkbook(Gridlink& lib, const std::string& workbookPath, Bo
         lib.release(list.text);
         return failure(result, user, "VerifyImport", workbookPath);
     }
-    std::string folder = lib.bytes(list.text);
-    folder = folder.substr(0, folder.find('\0'));
+    const std::string listText = lib.bytes(list.text);
+    const std::string folder = listText.substr(0, listText.find('\0'));
+    // When no sheet database of the book was found, VerifyImport leaves the
+    // record as it set it up (number 1, the folder and book alone): there is
+    // no sheet to ask for.
+    std::vector<std::string> strings;
+    splitStrings(listText, strings);
+    const bool listed = strings.size() > 1 && !strings[1].empty();
     if (progress)
-        progress("VerifyImport: user " + std::to_string(user) + ", " + std::to_string(list.number) +
+        progress("VerifyImport: user " + std::to_string(user) + ", " + std::to_string(listed ? list.number : 0) +
                  " sheet databases in " + folder);
-    result = importListedSheets(lib, list, book, options, progress);
+    if (listed) result = importListedSheets(lib, list, book, options, progress);
     result.user = user;
     result.target = folder;
     lib.release(list.text);

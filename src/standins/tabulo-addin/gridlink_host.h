@@ -97,7 +97,9 @@ struct ImportOptions {
     std::function<std::optional<std::string>(const std::string& sheetName)> prompt;
 };
 
-// VerifyImport for the workbook, then every listed sheet into book.
+// VerifyImport for the workbook, then every listed sheet into book. A list
+// that names no sheet database (VerifyImport chose a user whose Backup holds
+// none of the book) gives status 0 and no sheets.
 TransferResult importWorkbook(Gridlink& lib, const std::string& workbookPath, Book& book,
                               const ImportOptions& options, const Progress& progress = {});
 // Every sheet of a book list (VerifyImport's or ImportWorkbook's record).
