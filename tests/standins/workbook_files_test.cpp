@@ -119,6 +119,9 @@ TEST(WorkbookJson, MistakesAreRefusedWithTheFieldsPath) {
                                "sheets[0].cells[0].chartBytes[1]: must be a number from 0 to 255"},
                           Case{"{\"sheets\": [{\"charts\": [{\"series\": [\"=SERIES()\", 2]}]}]}",
                                "sheets[0].charts[0].series[1]: must be a text"},
+                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 257}]}]}",
+                               "sheets[0].cells[0].column: must be from 1 to 256"},
+                          Case{"{\"sheets\": [{\"rows\": [{\"row\": 0}]}]}", "sheets[0].rows[0].row: must be from 1 to 9999"},
                           Case{"{\"sheets\": [", "not a JSON text"}}) {
         Book book;
         book.sheets.resize(1);
@@ -143,15 +146,28 @@ TEST(WorkbookCsv, SheetsAreWrittenQuotedWithEmptyPlaces) {
 
 TEST(WorkbookCsv, FieldsRowsAndQuotesAreRead) {
     SheetData s;
-    readCsvSheet("a,\"b\"\"c\",,d\r\n\"multi\r\nline\",x\n\n\"tail\"x,", s);
+    EXPECT_TRUE(readCsvSheet("a,\"b\"\"c\",,d\r\n\"multi\r\nline\",x\n\n\"tail\"x,", s));
     std::vector<std::tuple<int, int, std::string>> got;
     for (const CellData& c : s.cells) got.emplace_back(c.row, c.column, c.text);
     EXPECT_EQ(got, (std::vector<std::tuple<int, int, std::string>>{
                        {1, 1, "a"}, {1, 2, "b\"c"}, {1, 4, "d"}, {2, 1, "multi\r\nline"}, {2, 2, "x"}, {4, 1, "tailx"}}));
     SheetData open;
-    readCsvSheet("\"never closed", open);
+    EXPECT_TRUE(readCsvSheet("\"never closed", open));
     ASSERT_EQ(open.cells.size(), 1u);
     EXPECT_EQ(open.cells[0].text, "never closed");
+}
+
+TEST(WorkbookCsv, FieldsBeyondTheSheetAreLeftOutAndReported) {
+    // Column 257 would close the sheet in the library; row 10000 does not exist.
+    SheetData wide, tall, edge;
+    EXPECT_FALSE(readCsvSheet(std::string(256, ',') + "x,y", wide));
+    EXPECT_TRUE(wide.cells.empty());
+    EXPECT_FALSE(readCsvSheet(std::string(9999, '\n') + "x", tall));
+    EXPECT_TRUE(tall.cells.empty());
+    EXPECT_TRUE(readCsvSheet(std::string(9998, '\n') + std::string(255, ',') + "x,,,", edge));
+    ASSERT_EQ(edge.cells.size(), 1u);
+    EXPECT_EQ(edge.cells[0].row, 9999);
+    EXPECT_EQ(edge.cells[0].column, 256);
 }
 
 TEST(WorkbookCsv, EachSheetHasAFileBesideTheOutput) {

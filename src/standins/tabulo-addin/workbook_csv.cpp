@@ -39,7 +39,7 @@ std::string writeCsvSheet(const SheetData& sheet) {
     // Cells in row and column order; a later cell of the same place wins.
     std::map<std::pair<int32_t, int32_t>, const CellData*> placed;
     for (const CellData& c : sheet.cells)
-        if (c.row >= 1 && c.row <= 9999 && c.column >= 1 && c.column <= 256) placed[{c.row, c.column}] = &c;
+        if (c.row >= 1 && c.row <= kMaxRow && c.column >= 1 && c.column <= kMaxColumn) placed[{c.row, c.column}] = &c;
     std::string out;
     int32_t row = 1, column = 1;
     for (const auto& [place, cell] : placed) {
@@ -55,11 +55,14 @@ std::string writeCsvSheet(const SheetData& sheet) {
     return out;
 }
 
-void readCsvSheet(std::string_view text, SheetData& sheet) {
+bool readCsvSheet(std::string_view text, SheetData& sheet) {
     int32_t row = 1, column = 1;
+    bool fits = true;
     std::string field;
     auto endField = [&] {
-        if (!field.empty()) {
+        if (!field.empty() && (row > kMaxRow || column > kMaxColumn)) {
+            fits = false;
+        } else if (!field.empty()) {
             CellData cell;
             cell.row = row;
             cell.column = column;
@@ -67,7 +70,8 @@ void readCsvSheet(std::string_view text, SheetData& sheet) {
             sheet.cells.push_back(std::move(cell));
         }
         field.clear();
-        ++column;
+        if (column <= kMaxColumn) ++column;
+        else column = kMaxColumn + 1;
     };
     size_t i = 0;
     while (i < text.size()) {
@@ -98,9 +102,10 @@ void readCsvSheet(std::string_view text, SheetData& sheet) {
         // A line end: CR LF, CR or LF.
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
         ++i;
-        ++row;
+        if (row <= kMaxRow) ++row;
         column = 1;
     }
+    return fits;
 }
 
 std::string csvPathForSheet(std::string_view outputPath, std::string_view sheetName) {
@@ -185,7 +190,10 @@ bool readCsvBook(const std::string& path, Book& book, std::string& error) {
         std::string_view fileStem = std::string_view(file).substr(0, file.size() - kCsvEnding.size());
         size_t hyphen = fileStem.rfind('-');
         sheet.name = hyphen == std::string_view::npos ? std::string() : std::string(fileStem.substr(hyphen + 1));
-        readCsvSheet(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), sheet);
+        if (!readCsvSheet(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), sheet)) {
+            error = full + ": a field lies beyond row 9999 or column 256";
+            return false;
+        }
         parsed.sheets.push_back(std::move(sheet));
     }
     book = std::move(parsed);

@@ -23,8 +23,9 @@ namespace tabulo {
 
 // The text of one sheet as a CSV file.
 std::string writeCsvSheet(const SheetData& sheet);
-// The cells of one CSV file's text.
-void readCsvSheet(std::string_view text, SheetData& sheet);
+// The cells of one CSV file's text; false when a field lies beyond row 9999
+// or column 256 (those fields are left out).
+bool readCsvSheet(std::string_view text, SheetData& sheet);
 
 // The file of one sheet for an output path ending in ".csv": the path up to
 // the last hyphen of its file name (with the hyphen), or without ".csv" and
@@ -41,7 +42,8 @@ bool writeCsvBook(const std::string& outputPath, const Book& book, std::string& 
                   std::vector<std::string>* written = nullptr);
 // Reads the book of a CSV path: every "<book>.csv" and "<book>-*.csv" in
 // its folder (any case), in name order. false with a message when the
-// folder cannot be read or no file belongs to the book.
+// folder cannot be read, no file belongs to the book, or a file has a
+// field beyond row 9999 or column 256.
 bool readCsvBook(const std::string& path, Book& book, std::string& error);
 
 }  // namespace tabulo

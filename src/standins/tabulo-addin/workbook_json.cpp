@@ -200,6 +200,8 @@ struct Reader {
 };
 
 constexpr long long kInt16Min = -32768, kInt16Max = 32767;
+// A column above the last one would close the sheet; rows end at 9999.
+constexpr long long kLastRow = kMaxRow, kLastColumn = kMaxColumn;
 
 bool Reader::readSheet(const json& js, const std::string& where, SheetData& sheet) {
     if (!object(js, where)) return false;
@@ -236,7 +238,7 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".rows[" + std::to_string(i) + "]";
             RowData row;
             const json& r = (*rows)[i];
-            if (!object(r, at) || !integer(r, "row", at, INT32_MIN, INT32_MAX, row.row) ||
+            if (!object(r, at) || !integer(r, "row", at, 1, kLastRow, row.row) ||
                 !integer(r, "height", at, kInt16Min, kInt16Max, row.height))
                 return false;
             sheet.rows.push_back(row);
@@ -247,7 +249,7 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".columns[" + std::to_string(i) + "]";
             ColumnData column;
             const json& c = (*columns)[i];
-            if (!object(c, at) || !integer(c, "column", at, INT32_MIN, INT32_MAX, column.column) ||
+            if (!object(c, at) || !integer(c, "column", at, 1, kLastColumn, column.column) ||
                 !integer(c, "width", at, kInt16Min, kInt16Max, column.width) ||
                 !flags(c, "formatFlags", at, column.formatFlags) || !color(c, "textColor", at, column.textColor) ||
                 !color(c, "backgroundColor", at, column.backColor) ||
@@ -263,8 +265,8 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".cells[" + std::to_string(i) + "]";
             CellData cell;
             const json& c = (*cells)[i];
-            if (!object(c, at) || !integer(c, "row", at, INT32_MIN, INT32_MAX, cell.row) ||
-                !integer(c, "column", at, INT32_MIN, INT32_MAX, cell.column) || !text(c, "text", at, cell.text) ||
+            if (!object(c, at) || !integer(c, "row", at, 1, kLastRow, cell.row) ||
+                !integer(c, "column", at, 1, kLastColumn, cell.column) || !text(c, "text", at, cell.text) ||
                 !number(c, "value", at, cell.value) || !flags(c, "formatFlags", at, cell.formatFlags) ||
                 !color(c, "textColor", at, cell.textColor) || !color(c, "backgroundColor", at, cell.backColor) ||
                 !integer(c, "fontSize", at, kInt16Min, kInt16Max, cell.fontSize) ||
@@ -278,7 +280,7 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".charts[" + std::to_string(i) + "]";
             ChartData chart;
             const json& c = (*charts)[i];
-            if (!object(c, at) || !integer(c, "column", at, INT32_MIN, INT32_MAX, chart.column) ||
+            if (!object(c, at) || !integer(c, "column", at, 1, kLastColumn, chart.column) ||
                 !text(c, "item", at, chart.item) || !flags(c, "formatFlags", at, chart.formatFlags) ||
                 !chartBytes(c, at, chart.chartByteA, chart.chartByteB))
                 return false;

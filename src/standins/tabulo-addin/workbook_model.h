@@ -30,6 +30,10 @@ constexpr uint32_t kBlack = 0x000000;     // COLORREF
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr int32_t kDefaultFontSize = 10;  // points, the spreadsheet's usual default
 constexpr uint32_t kDefaultColumnFlags = 15;
+// A sheet's places: rows 1-9999, columns 1-256 (a column above 256 ends the
+// sheet in the library, so a workbook file never holds one).
+constexpr int32_t kMaxRow = 9999;
+constexpr int32_t kMaxColumn = 256;
 
 struct RowData {
     int32_t row = 0;
