@@ -113,11 +113,22 @@ void bringBack(GridlinkState& state, int user, const std::string& bookName, uint
     if (!link || !isCsvPath(link->pcPath)) return;
     const std::string pcPath = link->pcPath;
     platform::FileTime csvTime = link->csvSyncTime.value();
+    const platform::FileTime before = csvTime;
     const int16_t converted = HandheldToCsv(state, &list, pcPath, csvTime);
     // Found again: nothing may hold a link across a conversion.
     if (foundation::LinkEntry* after = registry.findLink(user, bookName)) {
         after->csvSyncTime = foundation::FileTimeParts::of(csvTime);
         if (converted > 0) after->lastSyncedCounter = int32_t(changeCounter);
+    }
+    // The files just written hold the handheld's book, which the other users
+    // linking the same files have just been sent: for them too they are no
+    // desktop change to send back at their next HotSync.
+    if (csvTime == before) return;
+    for (size_t other = 0; other < registry.userList.size(); ++other) {
+        if (int(other) == user) continue;
+        foundation::LinkEntry* link = registry.findLink(int(other), bookName);
+        if (link && foundation::sameName(link->pcPath, pcPath) && link->csvSyncTime.value() < csvTime)
+            link->csvSyncTime = foundation::FileTimeParts::of(csvTime);
     }
 }
 

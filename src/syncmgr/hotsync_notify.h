@@ -27,7 +27,9 @@
 // of every other user whose link of the book has a PC path and a rule other
 // than Handheld Overwrites (their counter becomes changeCounter + 1, their
 // install flag is raised); a CSV link then gets its CSV files rewritten and,
-// when that worked, lastSyncedCounter = changeCounter. A missing PC file
+// when that worked, lastSyncedCounter = changeCounter; the other users'
+// links of the same files take the files' time as their csvSyncTime, so the
+// files are not sent back as a desktop change. A missing PC file
 // sets lastSyncedCounter to -1 (CSV) or -2 (a workbook); a workbook still
 // marked -2 gets the template workbook copied to its path and -1.
 //

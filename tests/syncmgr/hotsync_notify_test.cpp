@@ -279,3 +279,24 @@ TEST_F(HotSyncNotify, EndOfTheImportedBookDoesNotRefreshDuringTheNotification) {
     EXPECT_EQ(textOf(workbook), "template workbook");
     EXPECT_EQ(committed(ann, "Cars").lastSyncedCounter, -1);
 }
+
+TEST_F(HotSyncNotify, OtherUsersOfTheSameCsvFilesDoNotSendThemBack) {
+    const std::string csv = sheets + "/Budget.csv";
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 5, {{1, 1, "from the handheld"}}));
+    links(section("Ann", linkLine("Budget", 0, 4, csv)) + section("Bo", linkLine("Budget", 0, 4, csv)));
+    hotSync(101);
+    EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"from the handheld\"");
+    const platform::FileTime written = *platform::lastWriteTime(sheets + "/Budget-Jan.csv");
+    EXPECT_EQ(committed(bo, "Budget").csvSyncTime.value(), written);
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 6);
+    // Bo has the book from Ann's handheld waiting; the rewritten file is not
+    // sent to him a second time as a desktop change.
+    fs::remove(installed(bo, "Budget-Jan"));
+    EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 102), 1);
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
+    // A change made on the desktop afterwards still goes out.
+    fs::last_write_time(sheets + "/Budget-Jan.csv",
+                        fs::last_write_time(sheets + "/Budget-Jan.csv") + std::chrono::seconds(5));
+    EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 102), 1);
+    EXPECT_EQ(cellsOf(installed(bo, "Budget-Jan")), (Cells{{1, 1, "from the handheld"}}));
+}
