@@ -79,6 +79,12 @@ struct Reader {
         return true;
     }
 
+    // A place (row or column number) has no default.
+    bool place(const json& object, const char* key, const std::string& where, long long high, int32_t& out) {
+        if (object.find(key) == object.end()) return fail(where + "." + key, "is missing");
+        return integer(object, key, where, 1, high, out);
+    }
+
     bool byte(const json& value, const std::string& where, uint8_t& out) {
         if (!value.is_number_integer() || value.get<long long>() < 0 || value.get<long long>() > 255)
             return fail(where, "must be a number from 0 to 255");
@@ -238,7 +244,7 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".rows[" + std::to_string(i) + "]";
             RowData row;
             const json& r = (*rows)[i];
-            if (!object(r, at) || !integer(r, "row", at, 1, kLastRow, row.row) ||
+            if (!object(r, at) || !place(r, "row", at, kLastRow, row.row) ||
                 !integer(r, "height", at, kInt16Min, kInt16Max, row.height))
                 return false;
             sheet.rows.push_back(row);
@@ -249,7 +255,7 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".columns[" + std::to_string(i) + "]";
             ColumnData column;
             const json& c = (*columns)[i];
-            if (!object(c, at) || !integer(c, "column", at, 1, kLastColumn, column.column) ||
+            if (!object(c, at) || !place(c, "column", at, kLastColumn, column.column) ||
                 !integer(c, "width", at, kInt16Min, kInt16Max, column.width) ||
                 !flags(c, "formatFlags", at, column.formatFlags) || !color(c, "textColor", at, column.textColor) ||
                 !color(c, "backgroundColor", at, column.backColor) ||
@@ -265,8 +271,8 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".cells[" + std::to_string(i) + "]";
             CellData cell;
             const json& c = (*cells)[i];
-            if (!object(c, at) || !integer(c, "row", at, 1, kLastRow, cell.row) ||
-                !integer(c, "column", at, 1, kLastColumn, cell.column) || !text(c, "text", at, cell.text) ||
+            if (!object(c, at) || !place(c, "row", at, kLastRow, cell.row) ||
+                !place(c, "column", at, kLastColumn, cell.column) || !text(c, "text", at, cell.text) ||
                 !number(c, "value", at, cell.value) || !flags(c, "formatFlags", at, cell.formatFlags) ||
                 !color(c, "textColor", at, cell.textColor) || !color(c, "backgroundColor", at, cell.backColor) ||
                 !integer(c, "fontSize", at, kInt16Min, kInt16Max, cell.fontSize) ||
@@ -280,7 +286,7 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             std::string at = where + ".charts[" + std::to_string(i) + "]";
             ChartData chart;
             const json& c = (*charts)[i];
-            if (!object(c, at) || !integer(c, "column", at, 1, kLastColumn, chart.column) ||
+            if (!object(c, at) || !place(c, "column", at, kLastColumn, chart.column) ||
                 !text(c, "item", at, chart.item) || !flags(c, "formatFlags", at, chart.formatFlags) ||
                 !chartBytes(c, at, chart.chartByteA, chart.chartByteB))
                 return false;
