@@ -15,11 +15,21 @@ bool endsWithNoCase(std::string_view text, std::string_view ending) {
     return text.size() >= ending.size() && foundation::sameName(text.substr(text.size() - ending.size()), ending);
 }
 
-// Replaces the first "%s" of a format with a text (the messages carry one).
-std::string fillText(const char* format, std::string_view text) {
-    std::string s(format);
-    size_t at = s.find("%s");
-    if (at != std::string::npos) s.replace(at, 2, text);
+// Fills a message format: "%s" takes the text, "%d" the number. The format
+// is read once, so a "%d" inside the text (a path) stays as it is.
+std::string fillText(const char* format, std::string_view text, int number = 0) {
+    std::string s;
+    for (const char* p = format; *p; ++p) {
+        if (p[0] == '%' && p[1] == 's') {
+            s += text;
+            ++p;
+        } else if (p[0] == '%' && p[1] == 'd') {
+            s += std::to_string(number);
+            ++p;
+        } else {
+            s += *p;
+        }
+    }
     return s;
 }
 
@@ -128,10 +138,7 @@ LinkEditResult registerLink(foundation::LinkRegistry& registry, const RegisterRe
     result.bookName = book;
     if (target.kind == LinkKind::Excel && !platform::isRegularFile(path)) {
         if (!platform::copyFile(registry.templateWorkbookPath, path, false)) {
-            int error = platform::lastError();
-            std::string message = fillText(kErrorCreatingFormat, path);
-            size_t at = message.find("%d");
-            if (at != std::string::npos) message.replace(at, 2, std::to_string(error));
+            std::string message = fillText(kErrorCreatingFormat, path, platform::lastError());
             // The index entry removed above is rebuilt by the next load.
             registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
             return refused(message, book);
