@@ -458,16 +458,6 @@ TEST(RoundTripUsers, TwoUsersLinkingOneBookBothReceiveTheExport) {
     EXPECT_EQ(registry.findLink(ann, "Other")->lastSyncedCounter, 4);   // what the import saw
 }
 
-TEST_F(RoundTrip, AWorkbookNotLinkedForExportIsRefusedByVerifyExport) {
-    addintest::linkBook(ann, workbook, kHandheld);
-    Book book = everyKindOfData();
-    ChildTransfer out = addintest::exportInChild(box.dir, workbook, book);
-    EXPECT_EQ(out.exitCode, 1);
-    EXPECT_EQ(out.call, "VerifyExport");
-    EXPECT_EQ(out.status, -1);
-    EXPECT_TRUE(fs::is_empty(box.install(ann)));
-}
-
 TEST_F(RoundTrip, TheRecordLimitIsReportedWithTheCellThatBrokeIt) {
     addintest::linkBook(ann, workbook, kSynchronize);
     SheetData sheet;

@@ -253,16 +253,6 @@ TEST_F(LinkEditing, UnregisterDropsOneReferenceAndTheLine) {
     EXPECT_TRUE(link(ann, pc + "/n/Budget.xls").ok());
 }
 
-TEST_F(LinkEditing, AHandheldBookStaysListedAfterUnregister) {
-    box.putInBackup(ann, SheetDbSpec("Budget-Jan", 71, 4));
-    ASSERT_TRUE(link(ann, pc + "/Budget-Jan.csv").ok());
-    ASSERT_TRUE(syncmgr::unregisterLink(registry, ann, "Budget").ok());
-    const foundation::LinkEntry* l = registry.findLink(ann, "Budget");
-    ASSERT_NE(l, nullptr);
-    EXPECT_EQ(l->pcPath, "");
-    EXPECT_EQ(l->book.versionSign, 71);
-}
-
 TEST_F(LinkEditing, FailuresOfTheRegistryAreStatuses) {
     LinkEditResult r = link(7, pc + "/Budget.xls");
     EXPECT_EQ(r.outcome, LinkEditResult::Outcome::Failed);
