@@ -126,9 +126,9 @@ void bringBack(GridlinkState& state, int user, const std::string& bookName, uint
     if (csvTime == before) return;
     for (size_t other = 0; other < registry.userList.size(); ++other) {
         if (int(other) == user) continue;
-        foundation::LinkEntry* link = registry.findLink(int(other), bookName);
-        if (link && foundation::sameName(link->pcPath, pcPath) && link->csvSyncTime.value() < csvTime)
-            link->csvSyncTime = foundation::FileTimeParts::of(csvTime);
+        foundation::LinkEntry* shared = registry.findLink(int(other), bookName);
+        if (shared && foundation::sameName(shared->pcPath, pcPath) && shared->csvSyncTime.value() < csvTime)
+            shared->csvSyncTime = foundation::FileTimeParts::of(csvTime);
     }
 }
 

@@ -120,14 +120,6 @@ TEST_F(CsvConversion, RegionalSettingsAreReadWithoutCreatingTheKey) {
     EXPECT_EQ(s.decimal, '~');
 }
 
-TEST_F(CsvConversion, LinesEndedByLineFeedsAreRowsAndTheByteOrderMarkIsSkipped) {
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
-    csv("Budget-Jan.csv", "\xEF\xBB\xBFname,amount\nrent,500\n\ngas,40\n");
-    load();
-    syncmgr::CsvToHandheld(state, ann);
-    EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")),
-              (Cells{{1, 1, "name"}, {1, 2, "amount"}, {2, 1, "rent"}, {2, 2, "500"}, {4, 1, "gas"}, {4, 2, "40"}}));
-}
 
 TEST_F(CsvConversion, LongFieldsAreCutAndWideRowsStopAtColumn256) {
     links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
@@ -175,14 +167,6 @@ TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
     EXPECT_EQ(time, *platform::lastWriteTime(sheets + "/Budget-Jan.csv"));
 }
 
-TEST_F(CsvConversion, CellAtRowThreeColumnTwo) {
-    box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{3, 2, "x"}}));
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
-    load();
-    platform::FileTime time = 0;
-    EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget-Jan.csv", time), 1);
-    EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\r\n\r\n,\"x\"");
-}
 
 TEST_F(CsvConversion, HyphenInAFolderNameKeepsTheFilesInThatFolder) {
     std::string folder = box.dir.makeDir("My-Data");
@@ -242,24 +226,7 @@ TEST_F(CsvConversion, PasswordSheetStopsButWrittenFilesKeepTheirTime) {
     EXPECT_EQ(time, *platform::lastWriteTime(sheets + "/Budget-Jan.csv"));
 }
 
-TEST_F(CsvConversion, RecordsOutOfOrderAreWrittenInPlace) {
-    box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{2, 1, "c"}, {1, 2, "b"}, {1, 1, "a"}}));
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
-    load();
-    platform::FileTime time = 0;
-    EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), 1);
-    EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"a\",\"b\"\r\n\"c\"");
-}
 
-TEST_F(CsvConversion, UnwritableFileStopsWithWriteError) {
-    box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "x"}}));
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
-    load();
-    platform::FileTime time = 7;
-    EXPECT_EQ(toCsv(ann, "Budget", box.dir.path() + "/missing-folder/Budget.csv", time), BF_ERR_WRITE);
-    EXPECT_EQ(time, 7u);  // nothing written, the time stays
-    EXPECT_EQ(syncmgr::HandheldToCsv(state, nullptr, sheets + "/Budget.csv", time), BF_ERR_PARAMETER);
-}
 
 TEST_F(CsvConversion, RoundTripThroughTheHandheldFormat) {
     regional(";", ",");

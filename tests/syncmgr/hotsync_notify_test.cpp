@@ -83,14 +83,6 @@ TEST_F(HotSyncNotify, TwoUsersAndTheInstallFlag) {
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 10);
 }
 
-TEST_F(HotSyncNotify, HandheldOverwritesUsersGetNothingPassedOn) {
-    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
-    testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, -1, workbook)) + section("Bo", linkLine("Budget", 1, 2, workbook)));
-    hotSync(101);
-    EXPECT_TRUE(fs::is_empty(box.install(bo)));
-    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 2);
-}
 
 TEST_F(HotSyncNotify, DesktopOverwritesWithADeletedWorkbookGetsTheTemplate) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
@@ -103,14 +95,6 @@ TEST_F(HotSyncNotify, DesktopOverwritesWithADeletedWorkbookGetsTheTemplate) {
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 0);
 }
 
-TEST_F(HotSyncNotify, MissingWorkbookUnderSynchronizeIsPassedOnAndGetsTheTemplate) {
-    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
-    links(section("Ann", linkLine("Budget", 0, 9, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
-    hotSync(101);
-    EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
-    EXPECT_EQ(textOf(workbook), "template workbook");
-    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
-}
 
 TEST_F(HotSyncNotify, AWorkbookThatIsThereIsNeverReplacedByTheTemplate) {
     // -2 left in the file by hand: the workbook exists, so it stays.
@@ -162,16 +146,6 @@ TEST_F(HotSyncNotify, CsvLinkRoundTrip) {
     EXPECT_FALSE(fs::exists(installed(ann, "Budget-Jan")));
 }
 
-TEST_F(HotSyncNotify, MissingCsvFileIsWrittenFromTheHandheld) {
-    box.putInBackup(ann, sheetWithCells("Budget-Jan", 3, {{1, 1, "x"}}));
-    const std::string csv = sheets + "/Budget.csv";
-    links(section("Ann", linkLine("Budget", 0, 3, csv)));  // up to date, but the file is gone
-    attach();
-    EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
-    EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"x\"");
-    EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, 3);
-    EXPECT_FALSE(fs::exists(csv));  // a CSV link never gets the template workbook
-}
 
 TEST_F(HotSyncNotify, FailedCsvImportKeepsTheCounter) {
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 3, {{1, 1, "x"}}));
