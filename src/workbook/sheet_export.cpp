@@ -653,7 +653,6 @@ int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
             const int16_t category = link->book.category;
             if (category >= 0 && category <= 15)
                 changeImageHeader(copy, [&](BookHeader& h) { h.setCategory(unsigned(category)); });
-            link->lastSyncedCounter = counter != 0 ? counter : int32_t(link->book.changeCounter + 1);
         }
 
         // Without a user folder there is no Install folder to write into.
@@ -661,6 +660,9 @@ int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
         std::string path =
             platform::joinPath(platform::joinPath(folder, registry.settings.installFolderName), fileName);
         if (foundation::writePdb(copy, path) != 1) return BF_ERR_WRITE;
+        // The link records the transfer only once the file is there: a failed
+        // write leaves the counter saying the book still has to go.
+        if (link) link->lastSyncedCounter = counter != 0 ? counter : int32_t(link->book.changeCounter + 1);
         foundation::MarkPendingInstall(registry.product(), int(u));
         if (!everyUser) break;
     }

@@ -366,6 +366,10 @@ TEST_F(ExportUsers, WriteFailureStopsTheLoop) {
     EXPECT_EQ(box.installFlag("1001"), 1);
     EXPECT_EQ(box.installFlag("1002"), -1);
     EXPECT_EQ(box.installFlag("1003"), -1);
+    // Only the user who got the file has the transfer recorded.
+    EXPECT_EQ(registry.findLink(ann, "Budget")->lastSyncedCounter, 1);
+    EXPECT_EQ(registry.findLink(bo, "Budget")->lastSyncedCounter, -1);
+    EXPECT_EQ(registry.findLink(cy, "Budget")->lastSyncedCounter, -1);
 
     // A disk that refuses every write: nothing written, no flag raised.
     fs::create_directory(box.install(bo));
