@@ -70,13 +70,7 @@ bool loadPdb(PdbImage& image, const std::string& path) {
         image.bytes.clear();
         return false;
     }
-    size_t have = 0;
-    while (have < image.bytes.size()) {
-        long long got = file->read(image.bytes.data() + have, image.bytes.size() - have);
-        if (got <= 0) break;
-        have += size_t(got);
-    }
-    if (have != image.bytes.size()) {  // short read: the file changed or failed under us
+    if (!file->readExact(image.bytes.data(), image.bytes.size())) {  // short read: the file changed or failed under us
         image.bytes.clear();
         return false;
     }
@@ -177,13 +171,7 @@ bool probePdbHeader(const std::string& path, PdbHeader& header) {
     auto file = platform::File::open(path, platform::File::Mode::Read);
     if (!file) return false;
     uint8_t buffer[pdb::kHeaderSize];
-    size_t have = 0;
-    while (have < sizeof buffer) {
-        long long got = file->read(buffer + have, sizeof buffer - have);
-        if (got <= 0) break;
-        have += size_t(got);
-    }
-    return parsePdbHeader(std::span<const uint8_t>(buffer, have), header);
+    return file->readExact(buffer, sizeof buffer) && parsePdbHeader(buffer, header);
 }
 
 bool headerMatches(const PdbHeader& header, uint32_t type, uint32_t creator, uint16_t minVersion,

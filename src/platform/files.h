@@ -49,6 +49,9 @@ public:
     // Reads up to size bytes from the current position; returns the count
     // read, 0 at the end of the file, or -1 on error.
     long long read(void* buffer, size_t size);
+    // Reads exactly size bytes (retrying short reads); false when the file
+    // ends first or a read fails.
+    bool readExact(void* buffer, size_t size);
     // Writes all size bytes (retrying short writes); false on any failure.
     bool write(const void* data, size_t size);
     bool seek(uint64_t offset);

@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "syncmgr/gridlink_version.h"
 #include "workbook/sheet_format.h"
+#include "workbook/sheet_probe.h"
 
 namespace syncmgr {
 
@@ -19,31 +20,6 @@ bool hasPdbEnding(std::string_view fileName) {
 }
 
 namespace {
-
-bool readExact(platform::File& file, uint8_t* buffer, size_t size) {
-    size_t have = 0;
-    while (have < size) {
-        long long got = file.read(buffer + have, size - have);
-        if (got <= 0) return false;
-        have += size_t(got);
-    }
-    return true;
-}
-
-bool probeHeader(platform::File& file, foundation::PdbHeader& header) {
-    uint8_t bytes[foundation::pdb::kHeaderSize];
-    return readExact(file, bytes, sizeof bytes) && foundation::parsePdbHeader(bytes, header);
-}
-
-// Reads the book header of record 0 through the first record entry. False
-// when any read fails (a database without records has no book header).
-bool readBookHeader(platform::File& file, const foundation::PdbHeader& header, uint8_t* out) {
-    if (header.numRecords == 0) return false;
-    uint8_t entry[foundation::pdb::kEntrySize];
-    if (!file.seek(foundation::pdb::kHeaderSize) || !readExact(file, entry, sizeof entry)) return false;
-    uint32_t offset = foundation::loadBE32(entry);
-    return file.seek(uint64_t(offset) + workbook::kKeySize) && readExact(file, out, workbook::kBookHeaderSize);
-}
 
 // Merges a file's sign into a book's versionSign: the highest positive
 // version if any sheet follows the naming rule, else the lowest negative one.
@@ -64,10 +40,9 @@ int scanHandheldBooks(const std::string& folder, std::vector<HandheldBook>& book
     const uint16_t dbVersion = gridlinkDbVersion();
     for (const platform::DirEntry& e : entries) {
         if (e.directory || e.hidden || e.system || !hasPdbEnding(e.name) || isApplicationDatabase(e.name)) continue;
-        auto file = platform::File::open(platform::joinPath(folder, e.name), platform::File::Mode::Read);
-        if (!file) continue;
-        foundation::PdbHeader header;
-        if (!probeHeader(*file, header)) continue;
+        auto probe = workbook::probeSheetFile(platform::joinPath(folder, e.name));
+        if (!probe) continue;
+        const foundation::PdbHeader& header = probe->header;
         if (header.type != workbook::kSheetType || header.creator != workbook::kSheetCreator) continue;
 
         std::string_view fullName = header.name;
@@ -77,8 +52,8 @@ int scanHandheldBooks(const std::string& folder, std::vector<HandheldBook>& book
         uint32_t counter = 0;
         bool inRange = header.version >= kMinSheetVersion && header.version <= dbVersion;
         if (inRange) {
-            uint8_t bookHeader[workbook::kBookHeaderSize];
-            if (!readBookHeader(*file, header, bookHeader)) continue;
+            if (!probe->hasBookHeader) continue;
+            const uint8_t* bookHeader = probe->bookHeader.data();
             category = int16_t(bookHeader[workbook::header::kBookFlags] >> 4);
             counter = uint32_t(
                 foundation::ScrambleCounter(int32_t(foundation::loadBE32(bookHeader + workbook::header::kChangeCounter))));

@@ -17,6 +17,7 @@
 #include "workbook/format_version.h"
 #include "workbook/palette.h"
 #include "workbook/references.h"
+#include "workbook/sheet_probe.h"
 
 namespace workbook {
 
@@ -39,34 +40,14 @@ FontSettings fontSettings(const TransferContext& context, int32_t defaultFontSiz
     return FontSettings{context.registry.highResolution != 0, context.options.fontMapping, defaultFontSize};
 }
 
-bool readExactly(platform::File& file, uint8_t* buffer, size_t size) {
-    size_t have = 0;
-    while (have < size) {
-        long long got = file.read(buffer + have, size - have);
-        if (got <= 0) return false;
-        have += size_t(got);
-    }
-    return true;
-}
-
 // The book header of a user's handheld copy in Backup, read the way the
 // header-only probe reads: the container header, the first record entry,
 // then 62 bytes after record 0's key. Nothing unless it is a sheet database
 // of a supported version whose header bytes are all in the file.
 std::optional<BookHeader> readHandheldBookHeader(const std::string& path) {
-    auto file = platform::File::open(path, platform::File::Mode::Read);
-    if (!file) return std::nullopt;
-    uint8_t head[pdb::kHeaderSize + pdb::kEntrySize];
-    if (!readExactly(*file, head, sizeof head)) return std::nullopt;
-    foundation::PdbHeader header;
-    if (!foundation::parsePdbHeader(std::span<const uint8_t>(head, pdb::kHeaderSize), header))
-        return std::nullopt;
-    if (!isSupportedSheetHeader(header) || header.numRecords == 0) return std::nullopt;
-    uint32_t offset = foundation::loadBE32(head + pdb::kHeaderSize);
-    if (!file->seek(uint64_t(offset) + kKeySize)) return std::nullopt;
-    uint8_t bytes[kBookHeaderSize];
-    if (!readExactly(*file, bytes, sizeof bytes)) return std::nullopt;
-    return decodeBookHeader(bytes);
+    auto probe = probeSheetFile(path);
+    if (!probe || !isSupportedSheetHeader(probe->header) || !probe->hasBookHeader) return std::nullopt;
+    return decodeBookHeader(probe->bookHeader);
 }
 
 // Runs `change` on the book header in record 0 of an image; images without a

@@ -156,6 +156,17 @@ long long File::read(void* buffer, size_t size) {
     }
 }
 
+bool File::readExact(void* buffer, size_t size) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    size_t have = 0;
+    while (have < size) {
+        long long got = read(bytes + have, size - have);
+        if (got <= 0) return false;
+        have += size_t(got);
+    }
+    return true;
+}
+
 bool File::write(const void* data, size_t size) {
     if (fd_ < 0) return failWith(EBADF);
     if (checkFault(faults::Op::Write)) return false;
