@@ -39,17 +39,19 @@ ok() { printf '   ok: %s\n' "$*"; }
 show() { sed 's/^/   | /'; }
 
 # ---- build when needed --------------------------------------------------------
+# A configured build folder is brought up to date (a no-op when nothing
+# changed); a missing one is configured and built first.
 programs=("$bin/hotsync" "$bin/tabulo-addin" "$bin/quillo-addin" "$lib/libgridlink.so" "$lib/libtextlink.so")
-missing=0
-for p in "${programs[@]}"; do [ -e "$p" ] || missing=1; done
-if [ $missing -eq 1 ]; then
-  say "building into $build"
-  scripts/install-deps.sh
-  gen=()
-  command -v ninja >/dev/null && gen=(-G Ninja)
-  cmake -S . -B "$build" "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ -z "${BRIGHTFOLD_BUILD_DIR:-}" ] || [ ! -f "$build/CMakeCache.txt" ]; then
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    say "building into $build"
+    scripts/install-deps.sh
+    gen=()
+    command -v ninja >/dev/null && gen=(-G Ninja)
+    cmake -S . -B "$build" "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  fi
   cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" \
-    --target hotsync tabulo-addin quillo-addin gridlink textlink
+    --target hotsync tabulo-addin quillo-addin gridlink textlink >/dev/null
 fi
 for p in "${programs[@]}"; do [ -e "$p" ] || fail "$p was not built"; done
 
