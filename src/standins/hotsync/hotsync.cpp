@@ -6,11 +6,11 @@
 // Exit status: 0 success, 1 a failed HotSync or an error (with its message),
 // 2 a usage error.
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "foundation/file_names.h"
 #include "handheld.h"
 #include "hotsync_manager.h"
@@ -19,34 +19,15 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using standin::Arguments;
+using standin::failure;
+using standin::kExitFailure;
+using standin::kExitOk;
+using standin::progress;
+using standin::usageError;
+
 constexpr const char* kProgram = "hotsync";
 constexpr const char* kHandheldVariable = "BRIGHTFOLD_HANDHELD";
-
-struct Arguments {
-    std::vector<std::string> positional;         // after the command's name
-    std::map<std::string, std::string> options;  // without the leading "--"
-    std::string programFolder;
-
-    const std::string* option(const std::string& name) const {
-        auto it = options.find(name);
-        return it == options.end() ? nullptr : &it->second;
-    }
-};
-
-using Command = int (*)(const Arguments&);
-
-struct CommandRow {
-    const char* name;
-    const char* arguments;
-    const char* help;
-    size_t minPositional, maxPositional;
-    std::vector<std::string> required;
-    std::vector<std::string> allowed;
-    Command run;
-};
 
 int runSync(const Arguments&);
 int runUsers(const Arguments&);
@@ -54,13 +35,13 @@ int runNotifiers(const Arguments&);
 int runSetCell(const Arguments&);
 int runShow(const Arguments&);
 
-const std::vector<CommandRow>& commands() {
-    static const std::vector<CommandRow> rows = {
+std::vector<standin::CommandRow> commands() {
+    return {
         {"sync", "--user NAME",
          "run one HotSync for the user: HS_SYNC_STARTED to every notifier, install the user's Install folder onto "
          "the handheld (and clear the install flag), copy the handheld's databases into Backup, then "
          "HS_SYNC_SUCCESS (HS_SYNC_FAILURE when a step fails)",
-         0, 0, {"user"}, {"user", "handheld"}, runSync},
+         0, 0, {"user"}, {"user"}, runSync},
         {"users", "list | add NAME --id ID --folder DIR",
          "list the HotSync users (with their install flags), or add one (an existing name is updated)", 1, 2, {},
          {"id", "folder"}, runUsers},
@@ -69,51 +50,41 @@ const std::vector<CommandRow>& commands() {
         {"set-cell", "--user NAME --database NAME --row R --column C --text TEXT",
          "edit a sheet on the user's handheld as Tabulo does: add or replace the cell, raise the book's change "
          "counter",
-         0, 0, {"user", "database", "row", "column", "text"}, {"user", "database", "row", "column", "text", "handheld"},
+         0, 0, {"user", "database", "row", "column", "text"}, {"user", "database", "row", "column", "text"},
          runSetCell},
         {"show", "--user NAME [--database NAME]",
          "list the databases on the user's handheld, or the cells of one sheet database", 0, 0, {"user"},
-         {"user", "database", "handheld"}, runShow},
+         {"user", "database"}, runShow},
     };
-    return rows;
 }
 
-void printUsage(std::FILE* to) {
-    std::fprintf(to, "usage: %s COMMAND ARGUMENTS [--handheld DIR]\n\ncommands:\n", kProgram);
-    for (const CommandRow& row : commands()) std::fprintf(to, "  %s %s\n      %s\n", row.name, row.arguments, row.help);
-    std::fprintf(to,
-                 "\noptions:\n"
-                 "  --handheld DIR  the simulated handheld: one folder per user holding its\n"
-                 "                  databases (default: $%s, else\n"
-                 "                  $XDG_DATA_HOME/brightfold/handheld, else\n"
-                 "                  ~/.local/share/brightfold/handheld)\n"
-                 "  --help          show this text\n"
-                 "\nThe users, the notifier list and the install flags live in the registry\n"
-                 "(BRIGHTFOLD_HIVE) under HKEY_CURRENT_USER\\SOFTWARE\\U.S. Robotics\\Pilot Desktop\\\n"
-                 "HotSync Manager. A notifier named without a folder is loaded from\n"
-                 "$%s, else from ../lib beside this program.\n"
-                 "\nexit status: 0 success, 1 failed HotSync or error, 2 usage error\n",
-                 kHandheldVariable, hotsync::kNotifierDirVariable);
-}
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
-    std::fprintf(stderr, "try '%s --help'\n", kProgram);
-    return kExitUsage;
-}
-
-int failure(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
-    return kExitFailure;
-}
-
-void progress(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+std::string optionsHelp() {
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "\noptions:\n"
+                  "  --handheld DIR  the simulated handheld: one folder per user holding its\n"
+                  "                  databases (default: $%s, else\n"
+                  "                  $XDG_DATA_HOME/brightfold/handheld, else\n"
+                  "                  ~/.local/share/brightfold/handheld)\n"
+                  "  --help          show this text\n"
+                  "\nThe users, the notifier list and the install flags live in the registry\n"
+                  "(BRIGHTFOLD_HIVE) under HKEY_CURRENT_USER\\SOFTWARE\\U.S. Robotics\\Pilot Desktop\\\n"
+                  "HotSync Manager. A notifier named without a folder is loaded from\n"
+                  "$%s, else from ../lib beside this program.\n"
+                  "\nexit status: 0 success, 1 failed HotSync or error, 2 usage error\n",
+                  kHandheldVariable, hotsync::kNotifierDirVariable);
+    return text;
 }
 
 std::string absolute(const std::string& path) {
     return platform::isAbsolutePath(path) ? path : platform::joinPath(platform::currentDirectory(), path);
+}
+
+// The folder this program was started from: a notifier named without a
+// folder is loaded from ../lib beside it.
+std::string programFolder(const Arguments& args) {
+    size_t cut = args.argv0.find_last_of(platform::kPathSeparator);
+    return cut == std::string::npos ? platform::currentDirectory() : absolute(args.argv0.substr(0, cut));
 }
 
 std::optional<std::string> handheldRoot(const Arguments& args) {
@@ -151,23 +122,11 @@ std::optional<UserOnHandheld> userOnHandheld(const Arguments& args, int& exitCod
     return UserOnHandheld{std::move(*user), platform::joinPath(*root, name)};
 }
 
-bool parseNumber(const std::string& text, long low, long high, long& value) {
-    if (text.empty() || text.size() > 6) return false;
-    long v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < low || v > high) return false;
-    value = v;
-    return true;
-}
-
 int runSync(const Arguments& args) {
     int exitCode = kExitOk;
     auto target = userOnHandheld(args, exitCode);
     if (!target) return exitCode;
-    hotsync::SyncRun run{target->user, target->handheldFolder, args.programFolder, progress};
+    hotsync::SyncRun run{target->user, target->handheldFolder, programFolder(args), progress};
     return hotsync::runHotSync(run) ? kExitOk : kExitFailure;
 }
 
@@ -214,9 +173,9 @@ int runNotifiers(const Arguments& args) {
 }
 
 int runSetCell(const Arguments& args) {
-    long row = 0, column = 0;
-    if (!parseNumber(*args.option("row"), 1, 9999, row)) return usageError("--row takes a number from 1 to 9999");
-    if (!parseNumber(*args.option("column"), 1, 256, column))
+    long long row = 0, column = 0;
+    if (!standin::parseNumber(*args.option("row"), 1, 9999, row)) return usageError("--row takes a number from 1 to 9999");
+    if (!standin::parseNumber(*args.option("column"), 1, 256, column))
         return usageError("--column takes a number from 1 to 256");
     int exitCode = kExitOk;
     auto target = userOnHandheld(args, exitCode);
@@ -254,49 +213,10 @@ int runShow(const Arguments& args) {
     return kExitOk;
 }
 
-bool contains(const std::vector<std::string>& list, const std::string& item) {
-    for (const std::string& s : list)
-        if (s == item) return true;
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    Arguments args;
-    std::string self = argc > 0 ? argv[0] : "";
-    size_t cut = self.find_last_of(platform::kPathSeparator);
-    args.programFolder = cut == std::string::npos ? platform::currentDirectory() : absolute(self.substr(0, cut));
-
-    std::vector<std::string> words;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            printUsage(stdout);
-            return kExitOk;
-        }
-        if (a.rfind("--", 0) == 0 && a.size() > 2) {
-            if (i + 1 >= argc) return usageError(a + " needs a value");
-            args.options[a.substr(2)] = argv[++i];
-        } else {
-            words.push_back(std::move(a));
-        }
-    }
-    if (words.empty()) {
-        printUsage(stderr);
-        return kExitUsage;
-    }
-    const CommandRow* command = nullptr;
-    for (const CommandRow& row : commands())
-        if (words[0] == row.name) command = &row;
-    if (!command) return usageError("unknown command \"" + words[0] + "\"");
-    args.positional.assign(words.begin() + 1, words.end());
-    if (args.positional.size() < command->minPositional || args.positional.size() > command->maxPositional)
-        return usageError(std::string("usage: ") + kProgram + " " + command->name + " " + command->arguments);
-    for (const auto& [name, value] : args.options)
-        if (name != "handheld" && !contains(command->allowed, name))
-            return usageError(std::string(command->name) + " takes no --" + name);
-    for (const std::string& name : command->required)
-        if (!args.option(name)) return usageError(std::string(command->name) + " needs --" + name);
-    return command->run(args);
+    const standin::Program program{kProgram, "COMMAND ARGUMENTS [--handheld DIR]", commands(), {"handheld"},
+                                   optionsHelp()};
+    return standin::run(program, argc, argv);
 }

@@ -9,16 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "command_line.h"
 #include "foundation/status.h"
 #include "gridlink_host.h"
-#include "platform/files.h"
-#include "platform/system.h"
 #include "syncmgr/gridlink_state.h"
 #include "syncmgr/link_editing.h"
 #include "workbook_files.h"
@@ -26,34 +23,15 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using standin::Arguments;
+using standin::failure;
+using standin::kExitFailure;
+using standin::kExitOk;
+using standin::parseNumber;
+using standin::progress;
+using standin::usageError;
+
 constexpr const char* kProgram = "tabulo-addin";
-
-struct Arguments {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;  // without the leading "--"
-    std::string libraryPath;
-    const char* argv0 = nullptr;
-
-    const std::string* option(const std::string& name) const {
-        auto it = options.find(name);
-        return it == options.end() ? nullptr : &it->second;
-    }
-};
-
-using Command = int (*)(const Arguments&);
-
-struct CommandRow {
-    const char* name;
-    const char* arguments;
-    const char* help;
-    size_t positional;
-    std::vector<std::string> required;  // options that must be given
-    std::vector<std::string> allowed;   // options it takes
-    Command run;
-};
 
 int runLink(const Arguments&);
 int runUnlink(const Arguments&);
@@ -63,89 +41,44 @@ int runList(const Arguments&);
 int runShow(const Arguments&);
 int runConvert(const Arguments&);
 
-const std::vector<CommandRow>& commands() {
-    static const std::vector<CommandRow> rows = {
+std::vector<standin::CommandRow> commands() {
+    return {
         {"link", "WORKBOOK --user INDEX --rule synchronize|handheld|desktop [--category N] [--font-map MAP]",
          "link the handheld book named by WORKBOOK (Book.xls, or Book-Sheet.csv) for HotSync user INDEX, as the "
          "Sync Manager's Register does: a missing .xls workbook is created from the template and marked for "
          "import. --font-map default|tiny|small|standard|large (or 0-4) turns High Resolution on with that "
          "mapping; without it High Resolution is off",
-         1, {"user", "rule"}, {"user", "rule", "category", "font-map"}, runLink},
+         1, 1, {"user", "rule"}, {"user", "rule", "category", "font-map"}, runLink},
         {"unlink", "WORKBOOK --user INDEX",
-         "unlink the book of WORKBOOK (a linked path, or a book name) for user INDEX, as Unregister does", 1,
+         "unlink the book of WORKBOOK (a linked path, or a book name) for user INDEX, as Unregister does", 1, 1,
          {"user"}, {"user"}, runUnlink},
         {"export", "WORKBOOK [--from SOURCE]",
          "export the linked WORKBOOK through VerifyExport, SetSheetName and SetCellInfo; the sheets come from "
          "WORKBOOK itself, or from SOURCE (.json/.xls, or a Book-Sheet.csv of a CSV book)",
-         1, {}, {"from"}, runExport},
+         1, 1, {}, {"from"}, runExport},
         {"import", "WORKBOOK OUTPUT [--password TEXT] [--default-font-size N]",
          "import the handheld book linked to WORKBOOK through VerifyImport, GetSheetName, CheckPasswd and "
          "GetCellInfo into OUTPUT (.json or .xls: JSON; .csv: one Book-Sheet.csv per sheet beside it); a sheet "
          "that asks for a password prompts \"Password for <sheet>: \" (3 tries) unless --password is given",
-         2, {}, {"password", "default-font-size"}, runImport},
-        {"list", "", "print the export list (VerifyAllFileExport)", 0, {}, {}, runList},
-        {"show", "FILE", "print a workbook file (.json, .xls or .csv) as a table", 1, {}, {}, runShow},
-        {"convert", "SOURCE OUTPUT", "convert a workbook file between JSON and CSV without the library", 2, {}, {},
-         runConvert},
+         2, 2, {}, {"password", "default-font-size"}, runImport},
+        {"list", "", "print the export list (VerifyAllFileExport)", 0, 0, {}, {}, runList},
+        {"show", "FILE", "print a workbook file (.json, .xls or .csv) as a table", 1, 1, {}, {}, runShow},
+        {"convert", "SOURCE OUTPUT", "convert a workbook file between JSON and CSV without the library", 2, 2, {},
+         {}, runConvert},
     };
-    return rows;
 }
 
-void printCommandUsage(std::FILE* to, const CommandRow& row) {
-    std::fprintf(to, "usage: %s [--library PATH] %s %s\n  %s\n", kProgram, row.name, row.arguments, row.help);
-}
-
-void printUsage(std::FILE* to) {
-    std::fprintf(to, "usage: %s [--library PATH] COMMAND ARGUMENTS\n\ncommands:\n", kProgram);
-    for (const CommandRow& row : commands()) std::fprintf(to, "  %s %s\n      %s\n", row.name, row.arguments, row.help);
-    std::fprintf(to,
-                 "\noptions:\n"
-                 "  --library PATH  libgridlink to load (default: $BRIGHTFOLD_GRIDLINK, else\n"
-                 "                  ../lib/libgridlink.so beside this program)\n"
-                 "  --help          show this text (after a command: that command's)\n"
-                 "\nexit status: 0 success, 1 library status, refused link or I/O error, 2 usage error\n");
-}
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
-    std::fprintf(stderr, "try '%s --help'\n", kProgram);
-    return kExitUsage;
-}
-
-int failure(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
-    return kExitFailure;
-}
-
-void progress(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-bool parseNumber(const std::string& text, long long low, long long high, long long& value) {
-    if (text.empty() || text.size() > 12) return false;
-    long long v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < low || v > high) return false;
-    value = v;
-    return true;
-}
+constexpr const char* kOptionsHelp =
+    "\noptions:\n"
+    "  --library PATH  libgridlink to load (default: $BRIGHTFOLD_GRIDLINK, else\n"
+    "                  ../lib/libgridlink.so beside this program)\n"
+    "  --help          show this text (after a command: that command's)\n"
+    "\nexit status: 0 success, 1 library status, refused link or I/O error, 2 usage error\n";
 
 // ---- Library --------------------------------------------------------------
 
-std::string defaultLibraryPath(const char* argv0) {
-    if (auto fromEnvironment = platform::environment("BRIGHTFOLD_GRIDLINK")) return *fromEnvironment;
-    std::string self = argv0 ? argv0 : "";
-    size_t cut = self.find_last_of(platform::kPathSeparator);
-    if (cut == std::string::npos) return "libgridlink.so";
-    return self.substr(0, cut + 1) + "../lib/libgridlink.so";
-}
-
 bool loadGridlink(const Arguments& args, tabulo::Gridlink& lib) {
-    std::string path = args.libraryPath.empty() ? defaultLibraryPath(args.argv0) : args.libraryPath;
+    const std::string path = standin::libraryPath(args, "BRIGHTFOLD_GRIDLINK", "libgridlink.so");
     std::string error;
     if (!lib.load(path, error)) {
         std::fprintf(stderr, "%s: cannot load %s: %s\n", kProgram, path.c_str(), error.c_str());
@@ -367,50 +300,7 @@ int runConvert(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Arguments args;
-    args.argv0 = argc > 0 ? argv[0] : nullptr;
-    const CommandRow* command = nullptr;
-    bool help = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            help = true;
-        } else if (arg.size() > 2 && arg.substr(0, 2) == "--") {
-            std::string name(arg.substr(2));
-            if (i + 1 >= argc) return usageError("--" + name + " needs a value");
-            if (name == "library") {
-                args.libraryPath = argv[++i];
-                continue;
-            }
-            if (!command) return usageError("unknown option --" + name);
-            bool allowed = false;
-            for (const std::string& a : command->allowed) allowed = allowed || a == name;
-            if (!allowed) return usageError(std::string(command->name) + " takes no --" + name);
-            if (args.options.count(name)) return usageError("--" + name + " given twice");
-            args.options[name] = argv[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option " + std::string(arg));
-        } else if (!command) {
-            for (const CommandRow& row : commands())
-                if (arg == row.name) command = &row;
-            if (!command) return usageError("unknown command " + std::string(arg));
-        } else {
-            args.positional.emplace_back(arg);
-        }
-    }
-    if (help) {
-        if (command) printCommandUsage(stdout, *command);
-        else printUsage(stdout);
-        return kExitOk;
-    }
-    if (!command) return usageError("no command given");
-    if (args.positional.size() != command->positional)
-        return usageError(std::string(command->name) + " takes " + command->arguments);
-    for (const std::string& name : command->required)
-        if (!args.option(name)) return usageError(std::string(command->name) + " needs --" + name);
-    try {
-        return command->run(args);
-    } catch (const std::bad_alloc&) {
-        return failure("not enough memory");
-    }
+    const standin::Program program{kProgram, "[--library PATH] COMMAND ARGUMENTS", commands(), {"library"},
+                                   kOptionsHelp, true};
+    return standin::run(program, argc, argv);
 }
