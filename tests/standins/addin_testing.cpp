@@ -1,9 +1,5 @@
 #include "addin_testing.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -41,30 +37,21 @@ ChildTransfer inChild(const testsupport::TempDir& dir,
                       const std::function<tabulo::TransferResult(tabulo::Gridlink&)>& body) {
     const std::string errPath = dir.file("child-stderr.txt"), reportPath = dir.file("child-report.txt");
     fs::remove(reportPath);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) dup2(fd, 2);
-        int code = 3;
-        {
-            tabulo::Gridlink lib;
-            std::string error;
-            if (lib.load(gridlinkPath(), error)) {
-                tabulo::TransferResult r = body(lib);
-                std::ostringstream report;
-                report << r.status << '\n' << r.call << '\n' << r.detail << '\n' << r.user << '\n' << r.target << '\n';
-                testsupport::writeFile(reportPath, report.str());
-                code = r.ok() ? 0 : 1;
-            } else {
-                std::fprintf(stderr, "load failed: %s\n", error.c_str());
-            }
-        }
-        _exit(code);
-    }
     ChildTransfer t;
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return t;
-    t.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+    t.exitCode = testsupport::runInChild(errPath, [&] {
+        tabulo::Gridlink lib;
+        std::string error;
+        if (!lib.load(gridlinkPath(), error)) {
+            std::fprintf(stderr, "load failed: %s\n", error.c_str());
+            return 3;
+        }
+        tabulo::TransferResult r = body(lib);
+        std::ostringstream report;
+        report << r.status << '\n' << r.call << '\n' << r.detail << '\n' << r.user << '\n' << r.target << '\n';
+        testsupport::writeFile(reportPath, report.str());
+        return r.ok() ? 0 : 1;
+    });
+    if (t.exitCode == -1) return t;
     t.stderrText = textOf(errPath);
     std::istringstream report(textOf(reportPath));
     std::string line;
@@ -126,37 +113,6 @@ std::vector<uint8_t> cellRecord(uint16_t row, uint16_t column, const std::string
 void setOpenPasswordHash(std::vector<uint8_t>& database, uint32_t hash) {
     uint32_t record0 = foundation::loadBE32(&database[78]);
     foundation::storeBE32(&database[record0 + 4 + 34], hash);
-}
-
-ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::pair<std::string, std::string>>& env, const std::string& input) {
-    ProcessResult r;
-    testsupport::TempDir dir;
-    const std::string outPath = dir.file("out.txt"), errPath = dir.file("err.txt"), inPath = dir.file("in.txt");
-    testsupport::writeFile(inPath, input);
-    pid_t pid = fork();
-    if (pid == 0) {
-        int in = open(inPath.c_str(), O_RDONLY);
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0) _exit(127);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = textOf(outPath);
-    r.err = textOf(errPath);
-    return r;
 }
 
 }  // namespace addintest

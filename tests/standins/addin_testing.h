@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gridlink_host.h"
+#include "support/process.h"
 #include "support/sandbox.h"
 #include "workbook_model.h"
 
@@ -52,11 +53,8 @@ std::vector<uint8_t> cellRecord(uint16_t row, uint16_t column, const std::string
                                 double value = 0, uint8_t textColor = 255, uint8_t backColor = 0);
 void setOpenPasswordHash(std::vector<uint8_t>& database, uint32_t hash);
 
-struct ProcessResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::pair<std::string, std::string>>& env, const std::string& input = "");
+// A program run with its output captured (support/process.h).
+using testsupport::ProcessResult;
+using testsupport::runProgram;
 
 }  // namespace addintest

@@ -1,9 +1,5 @@
 #include "textlink_testing.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "foundation/byteorder.h"
 
 namespace textlinktest {
@@ -71,74 +67,10 @@ ScopedRecorder::ScopedRecorder(std::vector<platform::ui::Answer> answers)
 ScopedRecorder::~ScopedRecorder() { platform::ui::setBackend(nullptr); }
 
 ChildResult runInChild(const testsupport::TempDir& dir, const std::function<int()>& body) {
-    std::string errPath = dir.file("child-stderr.txt");
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) dup2(fd, 2);
-        int rc = 255;
-        try {
-            rc = body();
-        } catch (...) {
-        }
-        _exit(rc);
-    }
+    const std::string errPath = dir.file("child-stderr.txt");
     ChildResult r;
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 255;
-    r.stderrText = textOf(errPath);
-    return r;
-}
-
-namespace {
-
-std::string drain(int fd) {
-    std::string out;
-    char buf[4096];
-    for (;;) {
-        ssize_t got = read(fd, buf, sizeof buf);
-        if (got <= 0) break;
-        out.append(buf, size_t(got));
-    }
-    return out;
-}
-
-}  // namespace
-
-ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::pair<std::string, std::string>>& env) {
-    ProcessResult r;
-    testsupport::TempDir dir;
-    std::string outPath = dir.file("out.txt"), errPath = dir.file("err.txt");
-    pid_t pid = fork();
-    if (pid == 0) {
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0) _exit(127);
-        dup2(out, 1);
-        dup2(err, 2);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    int fd = open(outPath.c_str(), O_RDONLY);
-    if (fd >= 0) {
-        r.out = drain(fd);
-        close(fd);
-    }
-    fd = open(errPath.c_str(), O_RDONLY);
-    if (fd >= 0) {
-        r.err = drain(fd);
-        close(fd);
-    }
+    r.exitCode = testsupport::runInChild(errPath, body);
+    if (r.exitCode != -1) r.stderrText = textOf(errPath);
     return r;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 namespace textlinktest {
@@ -64,14 +65,9 @@ struct ChildResult {
 };
 ChildResult runInChild(const testsupport::TempDir& dir, const std::function<int()>& body);
 
-// Runs a program with arguments and extra environment, capturing stdout and
-// stderr; the exit code (-1 when it could not run).
-struct ProcessResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::pair<std::string, std::string>>& env = {});
+// A program run with its output captured (support/process.h).
+using testsupport::ProcessResult;
+using testsupport::runProgram;
 
 std::string textlinkPath();  // the built lib/libtextlink.so
 std::string addinPath();     // the built bin/quillo-addin
