@@ -44,8 +44,6 @@ const std::string* Arguments::option(const std::string& name) const {
     return it == options.end() ? nullptr : &it->second;
 }
 
-const char* programName() { return currentName; }
-
 void printUsage(std::FILE* to, const Program& program) {
     std::fprintf(to, "usage: %s %s\n\ncommands:\n", program.name, program.synopsis);
     for (const CommandRow& row : program.commands)

@@ -67,10 +67,8 @@ int run(const Program& program, int argc, char** argv);
 void printUsage(std::FILE* to, const Program& program);
 void printCommandUsage(std::FILE* to, const Program& program, const CommandRow& command);
 
-// The name of the program being run (set by run()).
-const char* programName();
-
-// "PROGRAM: message" and a hint to --help on standard error; kExitUsage.
+// "PROGRAM: message" (the name run() was given) and a hint to --help on
+// standard error; kExitUsage.
 int usageError(const std::string& message);
 // "PROGRAM: message" on standard error; kExitFailure.
 int failure(const std::string& message);
