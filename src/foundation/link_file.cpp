@@ -18,7 +18,7 @@ LinkFileText::LinkFileText(std::string content) : content_(std::move(content)) {
         // A line ends at a NUL byte, as a C string read from the file does.
         line = line.substr(0, line.find('\0'));
         if (!line.empty() && line.front() == '[') sectionStarts_.push_back(lines_.size());
-        lines_.push_back(line);
+        lines_.push_back({start, line.size()});
         start = next;
     }
 }
@@ -26,13 +26,13 @@ LinkFileText::LinkFileText(std::string content) : content_(std::move(content)) {
 std::vector<std::string_view> LinkFileText::section(std::string_view userName) const {
     std::vector<std::string_view> out;
     for (size_t i = 0; i < sectionStarts_.size(); ++i) {
-        std::string_view header = lines_[sectionStarts_[i]];
+        std::string_view header = line(sectionStarts_[i]);
         if (header.size() < userName.size() + 2 || header.substr(1, userName.size()) != userName ||
             header[userName.size() + 1] != ']')
             continue;
         size_t end = i + 1 < sectionStarts_.size() ? sectionStarts_[i + 1] : lines_.size();
         for (size_t l = sectionStarts_[i] + 1; l < end; ++l)
-            if (!lines_[l].empty()) out.push_back(lines_[l]);
+            if (lines_[l].length != 0) out.push_back(line(l));
         break;
     }
     return out;

@@ -27,13 +27,23 @@ public:
 
     bool empty() const { return content_.empty(); }
     // The first line, without its line end (empty for an empty file).
-    std::string_view firstLine() const { return lines_.empty() ? std::string_view() : lines_.front(); }
+    std::string_view firstLine() const { return lines_.empty() ? std::string_view() : line(0); }
     // The non-empty lines of the user's section, without the section line.
+    // The views point into this object's text.
     std::vector<std::string_view> section(std::string_view userName) const;
 
 private:
+    // Lines are kept as offsets into the text, not as views, so that the
+    // object can be moved and copied (a short text lives inside the string
+    // object itself and moves with it).
+    struct Line {
+        size_t start;
+        size_t length;
+    };
+    std::string_view line(size_t i) const { return std::string_view(content_).substr(lines_[i].start, lines_[i].length); }
+
     std::string content_;
-    std::vector<std::string_view> lines_;
+    std::vector<Line> lines_;
     std::vector<size_t> sectionStarts_;  // indexes of the lines that begin with '['
 };
 

@@ -334,3 +334,16 @@ TEST_F(LinkRegistryFile, LinesOfOneNameKeepTheirOrder) {
     EXPECT_EQ(onDisk(), once);
     EXPECT_LT(once.find("/first.xls"), once.find("/second.xls"));
 }
+
+TEST(LinkFileText, SurvivesMovesAndCopiesOfShortTexts) {
+    // A text this short lives inside the string object: lines must not point
+    // at the object the text was moved out of.
+    foundation::LinkFileText text("[A]\nx=1\n");
+    foundation::LinkFileText moved = std::move(text);
+    foundation::LinkFileText copied = moved;
+    moved = foundation::LinkFileText("1\n");
+    auto lines = copied.section("A");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "x=1");
+    EXPECT_EQ(moved.firstLine(), "1");
+}
