@@ -5,7 +5,14 @@
 namespace {
 
 bool onAttach() { return syncmgr::attachGridlink(syncmgr::gridlinkState()); }
-void onDetach() { syncmgr::detachGridlink(syncmgr::gridlinkState()); }
+void onDetach() {
+    try {
+        syncmgr::detachGridlink(syncmgr::gridlinkState());
+    } catch (...) {
+        // Nothing may leave a destructor run by the loader.
+    }
+    syncmgr::releaseGridlinkState();
+}
 
 }  // namespace
 

@@ -20,6 +20,7 @@ void onDetach() {
     } catch (...) {
         // Nothing may leave a destructor run by the loader.
     }
+    text::releaseTextlinkState();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Loading libgridlink into a process the way its hosts do (through the
 // platform loader, attach step and all), each load in a fresh child process.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,8 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "gridlink.h"
+#include "platform/files.h"
 #include "platform/library.h"
 #include "platform/registry.h"
+#include "support/process.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -81,4 +85,10 @@ TEST(GridlinkLoad, LoadsWhenInstalledAndWritesNothingOnUnload) {
     auto sync = testsupport::readFile(box.productFolder + "/sync.dat");
     ASSERT_EQ(sync.size(), 4u);
     EXPECT_EQ(sync[0], 2);
+}
+
+TEST(GridlinkLoad, ForeignHostsEndCleanlyWithOrWithoutUnloading) {
+    testsupport::Sandbox box;
+    box.addUser("Ann", "101");
+    testsupport::expectHostsEndCleanly(testsupport::buildDir() + "/lib/libgridlink.so");
 }

@@ -7,6 +7,7 @@
 
 #include "foundation/sync_lock.h"
 #include "platform/bstr.h"
+#include "platform/files.h"
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "support/sandbox.h"
@@ -99,4 +100,10 @@ TEST(TextlinkLoad, PlainDlopenKeepsARefusingLibraryForErrorTexts) {
     });
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.stderrText, kNotInstalled);
+}
+
+TEST(TextlinkLoad, ForeignHostsEndCleanlyWithOrWithoutUnloading) {
+    testsupport::Sandbox box("Quillo");
+    box.addUser("Jo", "1");
+    testsupport::expectHostsEndCleanly(textlinktest::textlinkPath());
 }
