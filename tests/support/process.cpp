@@ -2,10 +2,12 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "support/test_support.h"
 
@@ -138,6 +140,16 @@ bool addressSanitizerBuild() {
 #else
     return false;
 #endif
+}
+
+bool limitAddressSpaceGrowth(size_t bytes) {
+    // The first field of /proc/self/statm: the address space in pages.
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    if (!(statm >> pages)) return false;
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + bytes;
+    return setrlimit(RLIMIT_AS, &limit) == 0;
 }
 
 }  // namespace testsupport

@@ -44,4 +44,9 @@ void expectHostsEndCleanly(const std::string& library);
 // True in a build with AddressSanitizer.
 bool addressSanitizerBuild();
 
+// For a child process: lets its address space grow by `bytes` at most, so
+// that a larger allocation fails (std::bad_alloc). False when the limit
+// cannot be set.
+bool limitAddressSpaceGrowth(size_t bytes);
+
 }  // namespace testsupport
