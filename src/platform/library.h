@@ -49,10 +49,26 @@ void reportAttachRefused();
 // into. Use once per library, at namespace scope, in one source file:
 //   PLATFORM_LIBRARY_ENTRY(onAttach, onDetach)
 // where onAttach is bool() (false refuses) and onDetach is void().
+//
+// onDetach runs when the library is unloaded, not when the process ends with
+// the library still loaded: exit() destroys the library's static objects
+// before it runs the destructors of the loaded libraries (on unloading they
+// go after), so the detach step could only meet what is already gone. The
+// system reclaims memory, files and locks with the process, as DllMain is to
+// do nothing at DLL_PROCESS_DETACH when the process is ending. The watch
+// object below records that static destruction has run.
 #define PLATFORM_LIBRARY_ENTRY(attachFn, detachFn)                                  \
+    namespace {                                                                     \
+    bool platformLibraryStaticsGone_ = false;                                       \
+    struct PlatformLibraryStaticsWatch_ {                                           \
+        ~PlatformLibraryStaticsWatch_() { platformLibraryStaticsGone_ = true; }     \
+    } platformLibraryStaticsWatch_;                                                 \
+    }                                                                               \
     __attribute__((constructor)) static void platformLibraryAttach_() {             \
         if (!attachFn()) ::platform::reportAttachRefused();                         \
     }                                                                               \
-    __attribute__((destructor)) static void platformLibraryDetach_() { detachFn(); }
+    __attribute__((destructor)) static void platformLibraryDetach_() {              \
+        if (!platformLibraryStaticsGone_) detachFn();                               \
+    }
 
 }  // namespace platform

@@ -21,9 +21,20 @@ GridlinkState::GridlinkState() : registry(foundation::Product{kProductName}, kRe
     };
 }
 
+namespace {
+
+GridlinkState* g_state = nullptr;
+
+}  // namespace
+
 GridlinkState& gridlinkState() {
-    static GridlinkState state;
-    return state;
+    if (!g_state) g_state = new GridlinkState;
+    return *g_state;
+}
+
+void releaseGridlinkState() {
+    delete g_state;
+    g_state = nullptr;
 }
 
 bool attachGridlink(GridlinkState& state) {

@@ -47,8 +47,12 @@ struct GridlinkState {
     workbook::TransferContext context() { return {registry, options}; }
 };
 
-// The library's one instance.
+// The library's one instance, made on first use. Static destruction never
+// destroys it, so calls a host makes while its process ends still find it;
+// the detach step releases it (releaseGridlinkState) when the library is
+// unloaded.
 GridlinkState& gridlinkState();
+void releaseGridlinkState();
 
 // Attach: refresh the link registry in desktop mode without saving; on
 // failure show "Tabulo is not installed properly" and refuse (false).

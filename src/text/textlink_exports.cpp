@@ -47,8 +47,8 @@ TEXTLINK_EXPORT int16_t WINAPI GetErrorText(TextRecord* record) {
     return guarded(nullptr, [&] { return foundation::fillErrorText(record, foundation::ErrorTexts::Text); });
 }
 
-// The dialogs come with their own issue; until then these answer "Program
-// error." (with a record: left in its status too, -1 without one).
+// The dialog exports show no dialog yet: they answer "Program error." (with a
+// record: left in its status too, -1 without one).
 TEXTLINK_EXPORT int16_t WINAPI ExportFromPCDialog(DocTransferRecord* record) {
     if (!record) return BF_ERR_PARAMETER;
     record->status = BF_ERR_PROGRAM;

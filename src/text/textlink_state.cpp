@@ -53,9 +53,20 @@ long long readPiece(platform::File& file, uint8_t* buffer, size_t size) {
 
 }  // namespace
 
+namespace {
+
+TextlinkState* g_state = nullptr;
+
+}  // namespace
+
 TextlinkState& textlinkState() {
-    static TextlinkState state;
-    return state;
+    if (!g_state) g_state = new TextlinkState;
+    return *g_state;
+}
+
+void releaseTextlinkState() {
+    delete g_state;
+    g_state = nullptr;
 }
 
 std::string notInstalledText() { return fill(kNotInstalledFormat, kProductName); }

@@ -43,8 +43,12 @@ struct TextlinkState {
     bool attachFailed = false;
 };
 
-// The library's one instance.
+// The library's one instance, made on first use. Static destruction never
+// destroys it, so calls a host makes while its process ends still find it;
+// the detach step releases it (releaseTextlinkState) when the library is
+// unloaded.
 TextlinkState& textlinkState();
+void releaseTextlinkState();
 
 // "Quillo is not installed properly".
 std::string notInstalledText();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/process.h"
 #include "support/test_support.h"
 
 using platform::Library;
@@ -39,6 +40,18 @@ TEST(LibraryLoad, LoadsFindsSymbolsAndDetachesOnUnload) {
     moved.unload();
     EXPECT_FALSE(moved.isLoaded());
     EXPECT_EQ(markerText(dir.file("marker")), "detach\n");
+}
+
+TEST(LibraryLoad, DetachRunsOnUnloadNotWhenTheProcessEnds) {
+    for (bool unload : {true, false}) {
+        testsupport::TempDir dir;
+        ScopedEnv marker("ATTACH_PROBE_MARKER", dir.file("marker").c_str());
+        ScopedEnv refuse("ATTACH_PROBE_REFUSE", nullptr);
+        auto r = testsupport::runLibraryHost(testsupport::LibraryHost::C, ATTACH_PROBE_PATH, unload);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->exitCode, 0) << r->err;
+        EXPECT_EQ(markerText(dir.file("marker")), unload ? "detach\n" : "");
+    }
 }
 
 TEST(LibraryLoad, RefusedAttachFailsTheLoadAndRunsDetach) {

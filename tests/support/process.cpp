@@ -1,10 +1,23 @@
 #include "support/process.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "support/test_support.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TESTSUPPORT_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESTSUPPORT_ASAN 1
+#endif
+#endif
 
 namespace testsupport {
 
@@ -21,6 +34,20 @@ int waitFor(pid_t pid, int abnormal) {
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : abnormal;
+}
+
+constexpr const char* kPython = "/usr/bin/python3";
+
+// The shared ASan runtime this program runs with, "" without one (no ASan,
+// or a runtime linked into the program).
+std::string sharedSanitizerRuntime() {
+#if defined(TESTSUPPORT_ASAN)
+    Dl_info info{};
+    void* init = dlsym(RTLD_DEFAULT, "__asan_init");
+    if (init && dladdr(init, &info) && info.dli_fname && std::string(info.dli_fname).find(".so") != std::string::npos)
+        return info.dli_fname;
+#endif
+    return {};
 }
 
 }  // namespace
@@ -67,6 +94,62 @@ int runInChild(const std::string& stderrPath, const std::function<int()>& body) 
         _exit(rc);
     }
     return waitFor(pid, 255);
+}
+
+std::optional<ProcessResult> runLibraryHost(LibraryHost host, const std::string& library, bool unload) {
+    const std::vector<std::string> args = {library, unload ? "unload" : "keep"};
+    if (host == LibraryHost::C) return runProgram(buildDir() + "/tests/library_host", args);
+    if (access(kPython, X_OK) != 0) return std::nullopt;
+    std::vector<std::pair<std::string, std::string>> env;
+    if (addressSanitizerBuild()) {
+        // An instrumented library loads into the uninstrumented interpreter
+        // only with the ASan runtime loaded first. The interpreter's own
+        // memory is not the libraries': leak checking stays with the C host.
+        std::string runtime = sharedSanitizerRuntime();
+        if (runtime.empty()) return std::nullopt;
+        const char* options = std::getenv("ASAN_OPTIONS");
+        env = {{"LD_PRELOAD", runtime},
+               {"ASAN_OPTIONS", std::string(options ? options : "") + (options ? ":" : "") + "detect_leaks=0"}};
+    }
+    std::vector<std::string> pythonArgs = {sourceDir() + "/tests/platform/library_host.py"};
+    pythonArgs.insert(pythonArgs.end(), args.begin(), args.end());
+    return runProgram(kPython, pythonArgs, env);
+}
+
+void expectHostsEndCleanly(const std::string& library) {
+    bool skipped = false;
+    for (LibraryHost host : {LibraryHost::C, LibraryHost::Python}) {
+        for (bool unload : {false, true}) {
+            SCOPED_TRACE(std::string(host == LibraryHost::C ? "C host" : "Python host") +
+                         (unload ? ", unloading first" : ", ending with the library loaded"));
+            std::optional<ProcessResult> r = runLibraryHost(host, library, unload);
+            if (!r) {
+                skipped = true;
+                continue;
+            }
+            EXPECT_EQ(r->exitCode, 0);
+            EXPECT_EQ(r->err, "");
+        }
+    }
+    if (skipped) GTEST_SKIP() << "the Python host cannot run here";
+}
+
+bool addressSanitizerBuild() {
+#if defined(TESTSUPPORT_ASAN)
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool limitAddressSpaceGrowth(size_t bytes) {
+    // The first field of /proc/self/statm: the address space in pages.
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    if (!(statm >> pages)) return false;
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + bytes;
+    return setrlimit(RLIMIT_AS, &limit) == 0;
 }
 
 }  // namespace testsupport

@@ -3,7 +3,9 @@
 // a function run in a forked child with its standard error captured.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,5 +28,25 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
 // child ends with body's result (255 when body throws). Returns the child's
 // exit code, 255 when it did not end normally, -1 when it could not be run.
 int runInChild(const std::string& stderrPath, const std::function<int()>& body);
+
+// The foreign hosts tests/platform/library_host.c (built as tests/library_host)
+// and library_host.py (run by /usr/bin/python3): each loads a library (dlopen,
+// ctypes), calls GetErrorText and SysFreeString, unloads the library when
+// `unload` is set, and ends normally. Nothing when the host cannot run here:
+// no /usr/bin/python3, or an ASan runtime that cannot be preloaded into it.
+enum class LibraryHost { C, Python };
+std::optional<ProcessResult> runLibraryHost(LibraryHost host, const std::string& library, bool unload);
+// Runs every host on the library, once ending with the library loaded and
+// once unloading it first: each must exit with 0 and write nothing to
+// standard error. A host that cannot run here makes the test skipped.
+void expectHostsEndCleanly(const std::string& library);
+
+// True in a build with AddressSanitizer.
+bool addressSanitizerBuild();
+
+// For a child process: lets its address space grow by `bytes` at most, so
+// that a larger allocation fails (std::bad_alloc). False when the limit
+// cannot be set.
+bool limitAddressSpaceGrowth(size_t bytes);
 
 }  // namespace testsupport

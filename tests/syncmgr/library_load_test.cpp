@@ -1,5 +1,6 @@
 // Loading libgridlink into a process the way its hosts do (through the
 // platform loader, attach step and all), each load in a fresh child process.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,8 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "gridlink.h"
+#include "platform/files.h"
 #include "platform/library.h"
 #include "platform/registry.h"
+#include "support/process.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -81,4 +85,36 @@ TEST(GridlinkLoad, LoadsWhenInstalledAndWritesNothingOnUnload) {
     auto sync = testsupport::readFile(box.productFolder + "/sync.dat");
     ASSERT_EQ(sync.size(), 4u);
     EXPECT_EQ(sync[0], 2);
+}
+
+TEST(GridlinkLoad, ForeignHostsEndCleanlyWithOrWithoutUnloading) {
+    testsupport::Sandbox box;
+    box.addUser("Ann", "101");
+    testsupport::expectHostsEndCleanly(testsupport::buildDir() + "/lib/libgridlink.so");
+}
+
+// The attach step runs out of memory reading a link registry file larger
+// than the process may still map: the load is refused with the message (a
+// plain dlopen host keeps a library whose record calls answer -1), and the
+// lock on sync.dat is free again.
+TEST(GridlinkLoad, OutOfMemoryWhileAttachingRefusesTheLoad) {
+    if (testsupport::addressSanitizerBuild()) GTEST_SKIP() << "ASan ends the process at a failed allocation";
+    testsupport::Sandbox box;
+    box.addUser("Ann", "101");
+    testsupport::writeFile(box.registryFile(), std::string());
+    std::filesystem::resize_file(box.registryFile(), 1ull << 30);  // sparse
+    const std::string syncPath = box.productFolder + "/sync.dat";
+    int rc = testsupport::runInChild(box.dir.file("stderr.txt"), [&] {
+        if (!testsupport::limitAddressSpaceGrowth(64u << 20)) return 10;
+        void* handle = dlopen((testsupport::buildDir() + "/lib/libgridlink.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return 11;
+        auto verifyAllFileExport = reinterpret_cast<int16_t(WINAPI*)(TextRecord*)>(dlsym(handle, "VerifyAllFileExport"));
+        TextRecord list{};
+        if (!verifyAllFileExport || verifyAllFileExport(&list) != BF_ERR_PARAMETER) return 12;
+        auto sync = platform::File::open(syncPath, platform::File::Mode::ReadWrite);
+        return sync && sync->tryLockRange(0, 1) ? 0 : 13;
+    });
+    EXPECT_EQ(rc, 0);
+    auto err = testsupport::readFile(box.dir.file("stderr.txt"));
+    EXPECT_EQ(std::string(err.begin(), err.end()), kMessage);
 }

@@ -7,6 +7,7 @@
 
 #include "foundation/sync_lock.h"
 #include "platform/bstr.h"
+#include "platform/files.h"
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "support/sandbox.h"
@@ -96,6 +97,38 @@ TEST(TextlinkLoad, PlainDlopenKeepsARefusingLibraryForErrorTexts) {
         if (exportFromCommandLine(&record) != BF_ERR_PARAMETER) return 13;
         dlclose(handle);
         return 0;
+    });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.stderrText, kNotInstalled);
+}
+
+TEST(TextlinkLoad, ForeignHostsEndCleanlyWithOrWithoutUnloading) {
+    testsupport::Sandbox box("Quillo");
+    box.addUser("Jo", "1");
+    testsupport::expectHostsEndCleanly(textlinktest::textlinkPath());
+}
+
+// The attach step runs out of memory reading a registry file larger than the
+// process may still map: the load is refused with the message (a plain
+// dlopen host keeps a library whose ExportFromCommandLine answers -1), and
+// the lock on sync.dat is free again.
+TEST(TextlinkLoad, OutOfMemoryWhileAttachingRefusesTheLoad) {
+    if (testsupport::addressSanitizerBuild()) GTEST_SKIP() << "ASan ends the process at a failed allocation";
+    testsupport::Sandbox box("Quillo");
+    box.addUser("Jo", "1");
+    testsupport::writeFile(box.registryFile(), std::string());
+    fs::resize_file(box.registryFile(), 1ull << 30);  // sparse
+    const std::string syncPath = box.productFolder + "/sync.dat";
+    auto r = textlinktest::runInChild(box.dir, [&] {
+        if (!testsupport::limitAddressSpaceGrowth(64u << 20)) return 10;
+        void* handle = dlopen(textlinktest::textlinkPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return 11;
+        auto exportFromCommandLine =
+            reinterpret_cast<int16_t(WINAPI*)(CommandLineExportRecord*)>(dlsym(handle, "ExportFromCommandLine"));
+        CommandLineExportRecord record{"Jo", "/tmp/none.txt"};
+        if (!exportFromCommandLine || exportFromCommandLine(&record) != BF_ERR_PARAMETER) return 12;
+        auto sync = platform::File::open(syncPath, platform::File::Mode::ReadWrite);
+        return sync && sync->tryLockRange(0, 1) ? 0 : 13;
     });
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.stderrText, kNotInstalled);
