@@ -117,7 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 sheetRecord.setting16 = int32_t(in.u32());
                 sheetRecord.fontSize = int16_t(in.u16());
                 sheetRecord.defaultFontSize = int16_t(in.u16());
-                require(sheet.SetSheetName(context, &sheetRecord) == 1);
+                // A separator in the sheet name (read up to its first NUL) is refused.
+                const bool separator = platform::byteStringText(sheetRecord.sheetName).find_first_of("/\\") !=
+                                       std::string_view::npos;
+                require(sheet.SetSheetName(context, &sheetRecord) == (separator ? BF_ERR_WRITE : 1));
                 platform::clearByteString(sheetRecord.sheetName);
                 break;
             }
@@ -140,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 cell.currencyText = platform::allocByteString(currency);
                 int16_t rc = sheet.SetCellInfo(context, &cell);
                 require(rc == 1 || rc == BF_ERR_ROW || rc == BF_ERR_COLUMN || rc == BF_ERR_PROGRAM ||
-                        rc == BF_ERR_TOO_MANY_CELLS || rc == BF_ERR_WRITE);
+                        rc == BF_ERR_TOO_MANY_CELLS || rc == BF_ERR_WRITE || rc == BF_ERR_USER);
                 platform::clearByteString(cell.text);
                 platform::clearByteString(cell.currencyText);
                 break;

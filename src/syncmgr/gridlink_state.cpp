@@ -1,5 +1,6 @@
 #include "syncmgr/gridlink_state.h"
 
+#include "foundation/sync_lock.h"
 #include "platform/ui.h"
 #include "syncmgr/discovery.h"
 
@@ -18,6 +19,17 @@ GridlinkState::GridlinkState() : registry(foundation::Product{kProductName}, kRe
     // (the link's counter) before any other process reads the file.
     sheetImport.atBookEnd = [this] {
         if (!inHotSync) registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 1);
+    };
+    // A sheet that reached users saves their links' counters at once: the
+    // next refresh without saving would drop them, and VerifyImport would
+    // then take an older handheld book for a change to import. Loading while
+    // the registry is in memory writes it first.
+    sheetExport.afterWrite = [this]() -> int16_t {
+        if (inHotSync) return 1;  // the notification commits at its end
+        foundation::SyncLockGuard lock(registry.syncFile, registry.settings.productFolder,
+                                       foundation::kLockModeDesktop);
+        if (lock.previousMode() < 0) return BF_ERR_WRITE;
+        return registry.LoadLinkRegistry() < 0 ? BF_ERR_WRITE : 1;
     };
 }
 

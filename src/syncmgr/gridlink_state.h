@@ -39,9 +39,9 @@ struct GridlinkState {
     // does nothing (a host that loads it without the platform loader keeps
     // it in that state).
     bool attachFailed = false;
-    // While a HotSync notification runs, the end of an imported book does not
-    // refresh the link registry: the notification holds links of the loaded
-    // registry and commits them itself at its end.
+    // While a HotSync notification runs, neither the end of an imported book
+    // nor an exported sheet saves the link registry: the notification holds
+    // links of the loaded registry and commits them itself at its end.
     bool inHotSync = false;
 
     workbook::TransferContext context() { return {registry, options}; }

@@ -42,8 +42,12 @@ bool belongsToBook(std::string_view name, std::string_view bookName) {
 
 int16_t ListBookFiles(TextRecord* record, platform::FileTime* newerThan, std::string& lastListedBook) {
     if (!record) return BF_ERR_PARAMETER;
+    // The number a caller walks the sheets by: 0 until something is listed,
+    // so a listing that finds nothing leaves no sheet to ask for.
+    const int16_t kind = record->number;
+    record->number = 0;
     const uint16_t version = dbVersion();
-    const bool sheets = record->number == kListSheetDatabases;
+    const bool sheets = kind == kListSheetDatabases;
     const std::string_view ending = sheets ? kSheetDatabaseEnding : kCsvEnding;
 
     std::string path(platform::byteStringText(record->text));

@@ -8,8 +8,8 @@
 // The book list travels in a TextRecord:
 //
 //   field   on entry                          on return (when files matched)
-//   number  kind: 1 sheet databases,          count of files
-//           anything else CSV files
+//   number  kind: 1 sheet databases,          count of files (0 whenever
+//           anything else CSV files           nothing was listed)
 //   text    a path ending in the book name    book path, NUL, then every file
 //                                             name followed by a NUL
 //
@@ -50,8 +50,9 @@ constexpr int16_t kMaxListedFiles = 32767;
 // given only files written after it are listed, and it is raised to the
 // newest last-write time among them. For sheet databases lastListedBook
 // becomes the database name of the last file listed. Returns the count (the
-// record is changed only when it is not 0), -1 record missing, -3 memory,
-// -15 the folder cannot be read.
+// record's text is replaced only when it is not 0; its number is the count,
+// 0 on every failure), -1 record missing, -3 memory, -15 the folder cannot
+// be read.
 int16_t ListBookFiles(TextRecord* record, platform::FileTime* newerThan, std::string& lastListedBook);
 
 // The book-membership rule: the first bookName.size() characters of name

@@ -36,6 +36,18 @@ std::string_view dropFolderPart(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// Sets a flag for the span of a scope.
+class SetTrue {
+public:
+    explicit SetTrue(bool& flag) : flag_(flag) { flag_ = true; }
+    ~SetTrue() { flag_ = false; }
+    SetTrue(const SetTrue&) = delete;
+    SetTrue& operator=(const SetTrue&) = delete;
+
+private:
+    bool& flag_;
+};
+
 FontSettings fontSettings(const TransferContext& context, int32_t defaultFontSize) {
     return FontSettings{context.registry.highResolution != 0, context.options.fontMapping, defaultFontSize};
 }
@@ -196,6 +208,7 @@ std::string SheetExport::databaseName() const {
 void SheetExport::setNumRecords(size_t n) { workbookImage_.setNumRecords(uint16_t(n)); }
 
 void SheetExport::release() {
+    if (inAfterWrite_) return;  // the closing call still holds the sheet
     started_ = false;
     std::vector<uint8_t>().swap(workbookImage_.bytes);
     std::vector<uint8_t>().swap(recordBuffer_);
@@ -244,11 +257,15 @@ bool SheetExport::appendRecordEntry() {
 int16_t SheetExport::SetSheetName(TransferContext& context, SheetRecord* record) {
     if (!record) return BF_ERR_PARAMETER;
     started_ = false;
+    // The folder part of a database name is dropped, so a separator in the
+    // sheet name would cut the book name off and the file could replace
+    // another book's database.
+    const std::string_view sheetName = platform::byteStringText(record->sheetName);
+    if (sheetName.find_first_of("/\\") != std::string_view::npos) return BF_ERR_WRITE;
     try {
         const uint16_t version = dbVersion();
         defaultFontSize_ = record->defaultFontSize;
-        std::string name = sheetDatabaseName(context.options.exportTarget.exportBookName,
-                                             platform::byteStringText(record->sheetName));
+        std::string name = sheetDatabaseName(context.options.exportTarget.exportBookName, sheetName);
 
         workbookImage_.bytes.assign(kBuildImageSize, 0);
         workbookImage_.setName(name);
@@ -299,8 +316,12 @@ void SheetExport::mergeHandheldCopy(TransferContext& context) {
     std::string name = workbookImage_.name();
     // A name that cannot be a file name has no copy in Backup.
     bool usableName = foundation::isSafeFileNamePart(name);
-    int32_t target = context.options.exportTargetUser;
-    for (size_t u = target < 0 ? 0 : size_t(target); u < registry.userList.size(); ++u) {
+    // A sheet for one user merges that user's own copy only: another user's
+    // password and layout must not reach his handheld.
+    const int32_t target = context.options.exportTargetUser;
+    const size_t first = target < 0 ? 0 : size_t(target);
+    const size_t end = target < 0 ? registry.userList.size() : std::min(first + 1, registry.userList.size());
+    for (size_t u = first; u < end; ++u) {
         if (registry.userList[u].deviceClass != 0) deviceClass_ = registry.userList[u].deviceClass;
         if (!usableName) continue;
         std::string folder = registry.userFolder(int(u));
@@ -368,7 +389,14 @@ int16_t SheetExport::SetCellInfo(TransferContext& context, CellRecord* record) {
             foundation::PdbImage image;
             int16_t rc = finishSheet(context, *record, image);
             if (rc != 1) return rc;
-            return WriteSheetToUsers(context, context.options.exportTarget.exportBookName, image, -1, 0);
+            size_t written = 0;
+            rc = WriteSheetToUsers(context, context.options.exportTarget.exportBookName, image, -1, 0, &written);
+            if (written > 0 && afterWrite) {
+                SetTrue during(inAfterWrite_);
+                const int16_t after = afterWrite();
+                if (rc == 1 && after < 0) rc = after;
+            }
+            return rc;
         }
         if (row < 0 || (row > kMaxRow && row != kChartDefinitionRow && row != kChartItemRow))
             return BF_ERR_ROW;
@@ -588,7 +616,10 @@ int16_t SheetExport::finishSheet(const TransferContext& context, const CellRecor
 // ---- Writing to the users -------------------------------------------------------------------
 
 int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
-                          const foundation::PdbImage& image, int excludedUser, int32_t counter) {
+                          const foundation::PdbImage& image, int excludedUser, int32_t counter,
+                          size_t* usersWritten) {
+    size_t written = 0;
+    if (usersWritten) *usersWritten = 0;
     if (!image.hasHeader()) return BF_ERR_WRITE;
     // The name comes from a handheld file or from caller strings: it must
     // name one file inside the Install folder, or nothing is written at all.
@@ -644,10 +675,15 @@ int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
         // The link records the transfer only once the file is there: a failed
         // write leaves the counter saying the book still has to go.
         if (link) link->lastSyncedCounter = counter != 0 ? counter : int32_t(link->book.changeCounter + 1);
+        ++written;
+        if (usersWritten) *usersWritten = written;
         foundation::MarkPendingInstall(registry.product(), int(u));
         if (!everyUser) break;
     }
-    return 1;
+    // The checks may let a sheet through that no user takes (a Handheld
+    // Overwrites link whose book is of an unknown version): the caller must
+    // not take it for delivered.
+    return written > 0 ? 1 : BF_ERR_USER;
 }
 
 }  // namespace workbook

@@ -36,6 +36,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -107,16 +108,26 @@ public:
     SheetExport(const SheetExport&) = delete;
     SheetExport& operator=(const SheetExport&) = delete;
 
-    // Starts a sheet: 1, -1 record missing, -3 memory. Writes the HotSync
-    // user's device class back into the record.
+    // Starts a sheet: 1, -1 record missing, -3 memory, -9 a sheet name
+    // holding '/' or '\\' (it would cut the book name off the database
+    // name; no sheet is started). Writes the HotSync user's device class
+    // back into the record.
     int16_t SetSheetName(TransferContext& context, SheetRecord* record);
     // Takes one piece of sheet data, or closes and writes the sheet: 1, -1,
     // -3, -7 row, -8 column, -12 too many records, -14 no sheet started;
     // closing: also -9 write failure (or a database name that cannot be a
-    // file name), -99 / -98 row / column entries miscounted.
+    // file name, or afterWrite failed), -10 no user received the sheet,
+    // -99 / -98 row / column entries miscounted.
     int16_t SetCellInfo(TransferContext& context, CellRecord* record);
-    // Frees every buffer; the next sheet starts from scratch.
+    // Frees every buffer; the next sheet starts from scratch. Called while
+    // afterWrite runs, it leaves the sheet: the closing call still holds it.
     void release();
+
+    // Called by a closing call once the sheet reached at least one user, so
+    // their links' counters changed (the library saves the link registry
+    // here). A negative answer becomes the closing call's status when the
+    // writing itself succeeded.
+    std::function<int16_t()> afterWrite;
 
     // The closing call without the writing: the finished database - the
     // sheet so far, the chart items and the terminator - is built into `out`.
@@ -156,6 +167,7 @@ private:
     void setNumRecords(size_t n);
 
     bool started_ = false;
+    bool inAfterWrite_ = false;
     foundation::PdbImage workbookImage_;
     std::vector<uint8_t> recordBuffer_;
     size_t writeOffset_ = 0;
@@ -177,9 +189,13 @@ private:
 // link's lastSyncedCounter becomes `counter` (changeCounter + 1 when 0).
 // Each user's copy takes over from the user's handheld copy in Backup the
 // open-password hash, the default sizes, the bytes at 58 and the font bits.
-// 1 when every write succeeded; -9 when a write fails (the loop stops there)
-// or when the database name cannot be a file name (nothing written at all).
+// 1 when every write succeeded and at least one user received the sheet;
+// -10 when no user did (nothing written); -9 when a write fails (the loop
+// stops there) or when the database name cannot be a file name (nothing
+// written at all). usersWritten, when given, receives the number of users
+// whose file was written (their counters changed), also on failure.
 int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
-                          const foundation::PdbImage& image, int excludedUser, int32_t counter);
+                          const foundation::PdbImage& image, int excludedUser, int32_t counter,
+                          size_t* usersWritten = nullptr);
 
 }  // namespace workbook

@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "foundation/byteorder.h"
+#include "foundation/link_registry.h"
 #include "syncmgr/link_editing.h"
 #include "workbook_json.h"
 
@@ -84,13 +86,45 @@ ChildTransfer importInChild(const testsupport::TempDir& dir, const std::string& 
     return t;
 }
 
-int hotSync(const testsupport::Sandbox& box, int user) {
-    int moved = 0;
-    for (const auto& e : fs::directory_iterator(box.install(user))) {
-        fs::rename(e.path(), fs::path(box.backup(user)) / e.path().filename());
-        ++moved;
+namespace {
+
+// Where a sheet database file keeps its change counter (record 0, after the
+// key); 0 when the bytes are too short to hold it.
+size_t counterOffset(const std::vector<uint8_t>& db) {
+    if (db.size() < 82) return 0;
+    const size_t at = size_t(foundation::loadBE32(&db[78])) + 4 + 16;
+    return at + 4 <= db.size() ? at : 0;
+}
+
+std::string bookOf(const fs::path& file) {
+    const std::string stem = file.stem().string();
+    return stem.substr(0, stem.rfind('-'));
+}
+
+}  // namespace
+
+int hotSync(const testsupport::Sandbox& box, int user, bool editedOnHandheld) {
+    std::map<std::string, uint32_t> highest;  // book -> counter
+    for (const std::string& folder : {box.backup(user), box.install(user)})
+        for (const auto& e : fs::directory_iterator(folder)) {
+            auto bytes = testsupport::readFile(e.path().string());
+            if (size_t at = counterOffset(bytes)) {
+                uint32_t& h = highest[bookOf(e.path())];
+                h = std::max(h, uint32_t(foundation::ScrambleCounter(int32_t(foundation::loadBE32(&bytes[at])))));
+            }
+        }
+    std::vector<fs::path> waiting;
+    for (const auto& e : fs::directory_iterator(box.install(user))) waiting.push_back(e.path());
+    for (const fs::path& path : waiting) {
+        auto bytes = testsupport::readFile(path.string());
+        if (size_t at = counterOffset(bytes)) {
+            const uint32_t counter = highest[bookOf(path)] + (editedOnHandheld ? 2 : 1);
+            foundation::storeBE32(&bytes[at], uint32_t(foundation::ScrambleCounter(int32_t(counter))));
+        }
+        testsupport::writeFile((fs::path(box.backup(user)) / path.filename()).string(), bytes);
+        fs::remove(path);
     }
-    return moved;
+    return int(waiting.size());
 }
 
 std::vector<uint8_t> cellRecord(uint16_t row, uint16_t column, const std::string& text, uint32_t flags, double value,

@@ -44,8 +44,12 @@ ChildTransfer importInChild(const testsupport::TempDir& dir, const std::string& 
                             const tabulo::ImportOptions& options = {});
 
 // A HotSync: the databases waiting in the user's Install folder are
-// installed and backed up (moved into Backup, replacing older copies).
-int hotSync(const testsupport::Sandbox& box, int user);
+// installed and backed up (moved into Backup, replacing older copies). As on
+// the handheld, the sheets of a book taken in get one more than the highest
+// change counter of the book (theirs and its sheets in Backup); when the book
+// was edited on the handheld afterwards, one more again, so the desktop sees
+// a change to import.
+int hotSync(const testsupport::Sandbox& box, int user, bool editedOnHandheld = true);
 
 // A sheet database file as the handheld leaves it in Backup, with cells and
 // an open password hash (header offset 34).

@@ -382,6 +382,36 @@ TEST_F(RoundTrip, APasswordIsAskedAtMostThreeTimes) {
     }
 }
 
+TEST_F(RoundTrip, ADesktopChangeSentOverAHandheldChangeIsNeverImportedBack) {
+    // Both sides changed since the last transfer: the handheld's book
+    // (counter 5) and the workbook.
+    testsupport::writeFile(workbook, std::string("the user's workbook"));
+    testsupport::SheetDbSpec handheld("Budget-Jan", 71, 5);
+    handheld.cellRecords.push_back(addintest::cellRecord(1, 1, "older"));
+    box.putInBackup(ann, handheld);
+    addintest::linkBook(ann, workbook, kSynchronize);
+    SheetData sheet;
+    sheet.name = "Jan";
+    sheet.cells = {cell(1, 1, "newer")};
+    Book book;
+    book.sheets = {sheet};
+
+    // Saving the workbook exports it (the session ends without any other
+    // save); the handheld's change is superseded. Neither before the HotSync
+    // nor after it has installed the sheet does the import check offer the
+    // handheld's book.
+    ChildTransfer out = addintest::exportInChild(box.dir, workbook, book);
+    ASSERT_EQ(out.exitCode, 0) << out.call << " " << out.status << out.stderrText;
+    for (bool synced : {false, true}) {
+        if (synced) ASSERT_EQ(addintest::hotSync(box, ann, /*editedOnHandheld=*/false), 1);
+        Book back;
+        ChildTransfer in = addintest::importInChild(box.dir, workbook, back);
+        EXPECT_EQ(in.call, "VerifyImport") << synced;
+        EXPECT_EQ(in.status, BF_ERR_PARAMETER) << synced;
+        EXPECT_TRUE(back.sheets.empty()) << synced;
+    }
+}
+
 TEST(RoundTripUsers, TwoUsersLinkingOneBookBothReceiveTheExport) {
     testsupport::Sandbox box;
     const int ann = box.addUser("Ann", "1001");
@@ -403,8 +433,8 @@ TEST(RoundTripUsers, TwoUsersLinkingOneBookBothReceiveTheExport) {
     book.sheets = {sheet};
 
     // The add-in checks both workbooks, then exports Budget and imports
-    // Other; the end of the import saves the registry, and with it the
-    // counters the export set.
+    // Other; the export saves the counters it set, the end of the import
+    // the one VerifyImport set.
     ChildTransfer t = addintest::inChild(box.dir, [&](tabulo::Gridlink& lib) {
         tabulo::TransferResult r;
         SheetRecord check{};

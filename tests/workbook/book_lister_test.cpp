@@ -109,12 +109,21 @@ TEST_F(BookLister, BookNameFromThePath) {
     EXPECT_EQ(backslash.text(), folder + "/Budget" + std::string("\0Budget-Feb.pdb\0Budget-Jan.pdb\0", 31));
 }
 
-TEST_F(BookLister, NothingListedLeavesTheRecordAlone) {
+TEST_F(BookLister, NothingListedLeavesTheTextAndNoSheetToAskFor) {
+    // Sheet databases of another book, then none at all, then no folder: the
+    // number is 0, so no caller asks for a first sheet.
     putSheet("Other.pdb", SheetDbSpec{"Other"});
-    ListRecord r(kListSheetDatabases, folder + "/Budget");
-    EXPECT_EQ(list(r), 0);
-    EXPECT_EQ(r.record.number, kListSheetDatabases);
-    EXPECT_EQ(r.text(), folder + "/Budget");
+    struct Case {
+        std::string path;
+        int16_t result;
+    } cases[] = {{folder + "/Budget", 0}, {dir.makeDir("Empty") + "/Budget", 0},
+                 {dir.path() + "/NoSuchFolder/Budget", BF_ERR_PATH}};
+    for (const Case& c : cases) {
+        ListRecord r(kListSheetDatabases, c.path);
+        EXPECT_EQ(list(r), c.result) << c.path;
+        EXPECT_EQ(r.record.number, 0) << c.path;
+        EXPECT_EQ(r.text(), c.path);
+    }
     EXPECT_EQ(lastListed, "unchanged");
 }
 

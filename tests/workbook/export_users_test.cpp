@@ -213,19 +213,27 @@ TEST_F(ExportUsers, UnusableCopiesArePassedOver) {
     testsupport::writeFile(box.backup(cy) + "/Budget-Jan.pdb",
                            handheldCopy("Budget-Jan", handheldHeader(0x3333)));
     load();
-    ASSERT_EQ(start(), 1);
-    EXPECT_EQ(sheet.header().openPasswordHash, 0x3333u);
-
-    // Starting at a given user looks only from there on.
-    SheetExport fromBo;
+    // For every user the first usable copy is merged; for one user only his
+    // own copy, so a later user's password never reaches his handheld.
+    struct Case {
+        int32_t target;
+        uint32_t hash;
+        int16_t deviceClass;
+    } cases[] = {{-1, 0x3333, 5}, {ann, 0, 3}, {bo, 0, 0}, {cy, 0x3333, 5}, {7, 0, 0}};
+    for (const Case& c : cases) {
+        SheetExport fresh;
+        options.exportTargetUser = c.target;
+        options.exportTarget.exportBookName = "Budget";
+        SheetInput input("Jan");
+        ASSERT_EQ(fresh.SetSheetName(context, &input.rec), 1) << c.target;
+        EXPECT_EQ(fresh.header().openPasswordHash, c.hash) << c.target;
+        EXPECT_EQ(input.rec.deviceClass, c.deviceClass) << c.target;
+    }
+    // Bo's file carries no password either.
     options.exportTargetUser = bo;
-    SheetInput input("Jan");
-    ASSERT_EQ(fromBo.SetSheetName(context, &input.rec), 1);
-    EXPECT_EQ(fromBo.header().openPasswordHash, 0x3333u);
-    EXPECT_EQ(input.rec.deviceClass, 5);  // Cy's; Bo's is 0
-    options.exportTargetUser = 7;         // nobody
-    ASSERT_EQ(fromBo.SetSheetName(context, &input.rec), 1);
-    EXPECT_EQ(fromBo.header().openPasswordHash, 0u);
+    ASSERT_EQ(start(), 1);
+    ASSERT_EQ(close(), 1);
+    EXPECT_EQ(headerOf(installed(bo)).openPasswordHash, 0u);
 }
 
 TEST_F(ExportUsers, TwoUsersLinkingOneBook) {
@@ -289,9 +297,6 @@ TEST_F(ExportUsers, ExcludedUserAndGivenCounter) {
     EXPECT_EQ(registry.findLink(ann, "Budget")->lastSyncedCounter, -1);
     EXPECT_EQ(registry.findLink(bo, "Budget")->lastSyncedCounter, 77);
     EXPECT_EQ(box.installFlag("1001"), -1);
-    // A book name no user links reaches nobody.
-    ASSERT_EQ(WriteSheetToUsers(context, "Other", image, -1, 0), 1);
-    EXPECT_EQ(box.installFlag("1001"), -1);
 }
 
 TEST_F(ExportUsers, OneUserExportStopsAfterIt) {
@@ -310,14 +315,40 @@ TEST_F(ExportUsers, OneUserExportStopsAfterIt) {
     ASSERT_EQ(start("Budget", "Feb"), 1);
     ASSERT_EQ(close(), 1);
     EXPECT_TRUE(fs::exists(installed(cy, "Budget-Feb")));
-    options.exportTargetUser = ann;
-    CellRecord closing{};
-    foundation::PdbImage image;
-    ASSERT_EQ(start("Budget", "Mar"), 1);
-    ASSERT_EQ(sheet.finishSheet(context, closing, image), 1);
-    ASSERT_EQ(WriteSheetToUsers(context, "Budget", image, ann, 0), 1);
-    EXPECT_FALSE(fs::exists(installed(ann, "Budget-Mar")));
-    EXPECT_FALSE(fs::exists(installed(bo, "Budget-Mar")));
+}
+
+TEST_F(ExportUsers, NobodyReceivingTheSheetIsReported) {
+    // Cy's book is of a version the library does not know (versionSign 0):
+    // the export check lets his Handheld Overwrites link through, the write
+    // to every user passes it over.
+    box.putInBackup(cy, testsupport::SheetDbSpec("Budget-Jan", 40));
+    const std::string cyOnly = "0\r\n[Cy]\r\nenabled=10\r\nBudget=1,1,-1,0,0,-1?/pc/Budget.xls\r\n";
+    struct Case {
+        const char* what;
+        std::string links;
+        int32_t target;
+        int excluded;
+        std::string book;
+    } cases[] = {
+        {"a Handheld Overwrites link only", cyOnly, -1, -1, "Budget"},
+        {"a book nobody links", kThreeUsers, -1, -1, "Other"},
+        {"the one user asked for is excluded", kThreeUsers, ann, ann, "Budget"},
+        {"no such user", kThreeUsers, 7, -1, "Budget"},
+    };
+    const auto before = filesOfUsers();
+    for (const Case& c : cases) {
+        load(c.links);
+        options.exportTargetUser = c.target;
+        ASSERT_EQ(start(), 1) << c.what;
+        CellRecord closing{};
+        foundation::PdbImage image;
+        ASSERT_EQ(sheet.finishSheet(context, closing, image), 1) << c.what;
+        size_t written = 9;
+        EXPECT_EQ(WriteSheetToUsers(context, c.book, image, c.excluded, 0, &written), BF_ERR_USER) << c.what;
+        EXPECT_EQ(written, 0u) << c.what;
+    }
+    EXPECT_EQ(filesOfUsers(), before);
+    for (const char* id : {"1001", "1002", "1003"}) EXPECT_EQ(box.installFlag(id), -1) << id;
 }
 
 TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
@@ -335,6 +366,12 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
     EXPECT_EQ(close(), BF_ERR_WRITE);
     ASSERT_EQ(start("Budget", "Jan\tx"), 1);
     EXPECT_EQ(close(), BF_ERR_WRITE);
+    // A separator in a sheet name would cut the book off ("Sheet/One" would
+    // replace the book One): refused at the start, no sheet to close.
+    for (const char* name : {"Sheet/One", "..\\..\\Jan", "x/../..", "/"}) {
+        EXPECT_EQ(start("Budget", name), BF_ERR_WRITE) << name;
+        EXPECT_EQ(close(), BF_ERR_PROGRAM) << name;
+    }
 
     // Names held in a handheld image are checked the same way.
     CellRecord closing{};
@@ -351,6 +388,27 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
     EXPECT_EQ(box.installFlag("1002"), -1);
     EXPECT_FALSE(fs::exists(box.userFolder(ann) + "/Budget.pdb"));
     EXPECT_FALSE(fs::exists(box.dir.file("palm/Budget.pdb")));
+}
+
+TEST_F(ExportUsers, AfterWriteRunsWhenUsersGotTheSheet) {
+    load();
+    int calls = 0;
+    int16_t answer = 1;
+    // The library's hook reloads the link registry, which releases the sheet.
+    sheet.afterWrite = [&]() -> int16_t {
+        ++calls;
+        sheet.release();
+        return answer;
+    };
+    ASSERT_EQ(start(), 1);
+    EXPECT_EQ(close(), 1);
+    EXPECT_EQ(calls, 1);
+    answer = BF_ERR_WRITE;  // the counters could not be saved
+    EXPECT_EQ(close(), BF_ERR_WRITE);
+    EXPECT_EQ(calls, 2);  // the sheet outlived the release
+    options.exportTargetUser = 7;  // nobody received it: nothing to save
+    EXPECT_EQ(close(), BF_ERR_USER);
+    EXPECT_EQ(calls, 2);
 }
 
 TEST_F(ExportUsers, WriteFailureStopsTheLoop) {
