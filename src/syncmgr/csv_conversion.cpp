@@ -4,6 +4,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "foundation/file_names.h"
@@ -46,22 +47,28 @@ struct OwnedText : TextRecord {
     OwnedText& operator=(const OwnedText&) = delete;
 };
 
-// The cells of the open sheet, in record order.
-std::vector<workbook::CsvCell> readSheetCells(GridlinkState& state, workbook::TransferContext& context) {
-    std::vector<workbook::CsvCell> cells;
+// The cells of the open sheet, in record order: 1 when the walk reached the
+// end of the sheet, else the status it ended with (the cells are then not
+// the whole sheet).
+int16_t readSheetCells(GridlinkState& state, workbook::TransferContext& context,
+                       std::vector<workbook::CsvCell>& cells) {
     OwnedCell cell;
-    while (state.sheetImport.GetCellInfo(context, &cell) == 0) {
-        if (cell.column > workbook::kMaxColumn) break;
+    for (;;) {
+        const int16_t status = state.sheetImport.GetCellInfo(context, &cell);
+        if (status == BF_EOF) return 1;
+        if (status == BF_ERR_MEMORY) throw std::bad_alloc();
+        if (status != 0) return status;
+        if (cell.column > workbook::kMaxColumn) return 1;
         // Column entries (row 0), charts (rows above 9999) and row entries
         // (column 0) are no cells.
         if (cell.row < 1 || cell.row > workbook::kMaxRow || cell.column < 1) continue;
         cells.push_back({uint32_t(cell.row), uint32_t(cell.column), std::string(platform::byteStringText(cell.text))});
     }
-    return cells;
 }
 
-// Sends one CSV file's fields as cells of the started sheet.
-void sendCsvCells(GridlinkState& state, workbook::TransferContext& context, platform::File& file) {
+// Sends one CSV file's fields as cells of the started sheet; false when the
+// file could not be read to its end.
+bool sendCsvCells(GridlinkState& state, workbook::TransferContext& context, platform::File& file) {
     workbook::CsvReader reader(state.csvSeparators.list);
     std::string text;
     auto send = [&](const workbook::CsvField& field) {
@@ -80,51 +87,74 @@ void sendCsvCells(GridlinkState& state, workbook::TransferContext& context, plat
     std::vector<uint8_t> piece(kCsvReadPiece);
     for (;;) {
         long long got = file.read(piece.data(), piece.size());
-        if (got <= 0) break;  // the end, or a read error: what was read is the sheet
+        if (got < 0) return false;
+        if (got == 0) break;
         if (!reader.feed(std::span<const uint8_t>(piece.data(), size_t(got)), send)) break;
         // Nothing after row 9999 can become a cell.
         if (reader.row() > workbook::kMaxRow) break;
     }
     reader.finish(send);
+    return true;
 }
 
-// Outcome of one CSV link.
-enum class LinkOutcome { Next, Stop };
+// What one CSV link gave: the status of the first file left for the next
+// HotSync (1: none), and whether the conversion ends.
+struct LinkResult {
+    int16_t status = 1;
+    bool stop = false;
+};
 
-LinkOutcome sendCsvBook(GridlinkState& state, int user, const std::string& bookName) {
+LinkResult sendCsvBook(GridlinkState& state, int user, const std::string& bookName) {
     foundation::LinkRegistry& registry = state.registry;
     foundation::LinkEntry* link = registry.findLink(user, bookName);
-    if (!link) return LinkOutcome::Next;
+    if (!link) return {};
+    const std::string pcPath = link->pcPath;
+    const platform::FileTime since = link->csvSyncTime.value();
 
     OwnedText list;
     list.number = 0;  // CSV files
-    if (!platform::replaceByteString(list.text, link->pcPath)) throw std::bad_alloc();
-    platform::FileTime time = link->csvSyncTime.value();
+    if (!platform::replaceByteString(list.text, pcPath)) throw std::bad_alloc();
+    platform::FileTime listed = since;
     std::string lastListed;  // CSV listings name no database
-    const int16_t count = workbook::ListBookFiles(&list, &time, lastListed);
-    // Listing raises the time, also when the export is refused below.
-    link->csvSyncTime = foundation::FileTimeParts::of(time);
+    const int16_t count = workbook::ListBookFiles(&list, &listed, lastListed);
     if (count == BF_ERR_MEMORY) throw std::bad_alloc();
-    if (count <= 0) return LinkOutcome::Next;
+    if (count <= 0) return {};
 
     const std::string listBytes(platform::byteStringView(list.text));
-    auto first = workbook::bookListFile(listBytes, 1);
-    if (!first) return LinkOutcome::Next;
+    const std::string bookPath = listBytes.substr(0, listBytes.find('\0'));
     auto context = state.context();
     {
         OwnedSheet target;
-        if (!platform::replaceByteString(target.sheetName, first->bookPath)) throw std::bad_alloc();
+        if (!platform::replaceByteString(target.sheetName, bookPath)) throw std::bad_alloc();
         const int16_t verified = VerifyFileExport(context, &target, user);
         if (verified == BF_ERR_MEMORY) throw std::bad_alloc();
-        if (verified < 0) return LinkOutcome::Next;
+        if (verified < 0) {
+            // A refused export still takes the files as seen: under that
+            // link's rule they are not to go out.
+            if (foundation::LinkEntry* again = registry.findLink(user, bookName))
+                again->csvSyncTime = foundation::FileTimeParts::of(listed);
+            return {};
+        }
     }
 
+    LinkResult result;
+    auto leave = [&](int16_t status) {
+        if (result.status == 1) result.status = status;
+        state.sheetExport.release();  // nothing of this file is written
+    };
+    std::vector<CsvFileTime> done;
     for (int k = 1; k <= count; ++k) {
         auto file = workbook::bookListFile(listBytes, k);
-        if (!file) break;
-        auto opened = platform::File::open(workbook::bookFilePath(file->bookPath, file->fileName),
+        if (!file) continue;  // a name that cannot be a file here is never sent
+        const std::string fileName(file->fileName);
+        auto opened = platform::File::open(workbook::bookFilePath(file->bookPath, fileName),
                                            platform::File::Mode::Read);
-        if (!opened) continue;
+        if (!opened) {
+            leave(BF_ERR_OPEN);
+            continue;
+        }
+        // Taken before reading: a change made while it is read is newer.
+        const platform::FileTime time = opened->lastWriteTime();
 
         OwnedSheet sheet;
         sheet.sheetNumber = int16_t(k);
@@ -133,22 +163,50 @@ LinkOutcome sendCsvBook(GridlinkState& state, int user, const std::string& bookN
         sheet.setting16 = kCsvSheetSetting;
         sheet.setting20 = kCsvSheetSetting;
         sheet.options = kCsvSheetOptions;
-        const std::string sheetName = workbook::csvSheetName(file->fileName);
+        const std::string sheetName = workbook::csvSheetName(fileName);
         if (!sheetName.empty() && !platform::replaceByteString(sheet.sheetName, sheetName)) throw std::bad_alloc();
         // A sheet to export ends whatever sheet was open for reading.
         state.sheetImport.release();
         const int16_t started = state.sheetExport.SetSheetName(context, &sheet);
         if (started == BF_ERR_MEMORY) throw std::bad_alloc();
-        if (started < 1) return LinkOutcome::Stop;
+        if (started < 1) {
+            leave(started);
+            result.stop = true;
+            break;
+        }
+        if (!foundation::isSafeFileNamePart(state.sheetExport.databaseName())) {
+            // The closing call would refuse this name at every HotSync.
+            leave(BF_ERR_WRITE);
+            done.push_back({fileName, time});
+            continue;
+        }
 
-        sendCsvCells(state, context, *opened);
+        if (!sendCsvCells(state, context, *opened)) {
+            leave(BF_ERR_OPEN);
+            continue;
+        }
         OwnedCell closing;
         closing.column = kCsvClosingColumn;
         closing.textColor = kCsvTextColor;
         closing.backColor = kCsvBackColor;
-        state.sheetExport.SetCellInfo(context, &closing);
+        const int16_t closed = state.sheetExport.SetCellInfo(context, &closing);
+        if (closed == BF_ERR_MEMORY) throw std::bad_alloc();
+        if (closed < 1) {
+            leave(closed);
+            continue;
+        }
+        done.push_back({fileName, time});
     }
-    return LinkOutcome::Next;
+    // Found again: nothing may hold a link across the sheet calls.
+    if (foundation::LinkEntry* again = registry.findLink(user, bookName))
+        again->csvSyncTime = foundation::FileTimeParts::of(std::max(since, csvTimeAfter(pcPath, since, done)));
+    return result;
+}
+
+// The last component of a path.
+std::string_view fileNameOf(std::string_view path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
 }  // namespace
@@ -158,15 +216,48 @@ void ReadRegionalSeparators(workbook::CsvSeparators& separators) {
                                   foundation::RegistryRead(kInternationalKey, kDecimalSeparatorValue));
 }
 
+platform::FileTime csvTimeAfter(std::string_view csvPath, platform::FileTime since,
+                                const std::vector<CsvFileTime>& done) {
+    if (done.empty()) return since;
+    OwnedText list;
+    list.number = 0;  // CSV files
+    if (!platform::replaceByteString(list.text, csvPath)) throw std::bad_alloc();
+    platform::FileTime listed = since;
+    std::string lastListed;
+    const int16_t count = workbook::ListBookFiles(&list, &listed, lastListed);
+    if (count == BF_ERR_MEMORY) throw std::bad_alloc();
+    if (count < 0) return since;  // nothing is known about the other files
+
+    std::unordered_map<std::string_view, platform::FileTime> converted;
+    for (const CsvFileTime& file : done) converted[file.name] = file.time;
+    // The oldest file still to go out: listed, and not converted as it is now.
+    std::optional<platform::FileTime> oldestPending;
+    const std::string listBytes(platform::byteStringView(list.text));
+    for (int k = 1; k <= count; ++k) {
+        auto file = workbook::bookListFile(listBytes, k);
+        if (!file) continue;  // never sent
+        auto time = platform::lastWriteTime(workbook::bookFilePath(file->bookPath, file->fileName));
+        if (!time) continue;  // gone
+        auto same = converted.find(file->fileName);
+        if (same != converted.end() && same->second == *time) continue;
+        oldestPending = std::min(oldestPending.value_or(*time), *time);
+    }
+    std::optional<platform::FileTime> newestDone;
+    for (const CsvFileTime& file : done)
+        if (!oldestPending || file.time < *oldestPending)
+            newestDone = std::max(newestDone.value_or(file.time), file.time);
+    return newestDone.value_or(since);
+}
+
 int16_t HandheldToCsv(GridlinkState& state, TextRecord* bookList, std::string_view csvPath,
-                      platform::FileTime& csvTime) {
+                      platform::FileTime& csvTime, std::vector<CsvFileTime>* written) {
     if (!bookList) return BF_ERR_PARAMETER;
+    int16_t result = 1;
+    std::vector<CsvFileTime> done;
     try {
         ReadRegionalSeparators(state.csvSeparators);
         const std::string prefix = workbook::csvPrefix(csvPath);
         auto context = state.context();
-        int16_t result = 1;
-        std::optional<platform::FileTime> newest;
         for (int k = 1; k <= bookList->number; ++k) {
             OwnedSheet sheet;
             sheet.sheetNumber = int16_t(k);
@@ -183,20 +274,32 @@ int16_t HandheldToCsv(GridlinkState& state, TextRecord* bookList, std::string_vi
                 result = BF_ERR_WRITE;  // the sheet cannot name a file beside the book
                 continue;
             }
+            std::vector<workbook::CsvCell> cells;
+            const int16_t walked = readSheetCells(state, context, cells);
+            if (walked != 1) {
+                // Part of a sheet would replace the whole one on the desktop.
+                if (result == 1) result = walked;
+                continue;
+            }
             const std::string path =
                 oneSheet ? workbook::csvOneSheetFileName(prefix) : workbook::csvSheetFileName(prefix, sheetName);
-            const std::string text = workbook::writeCsvSheet(readSheetCells(state, context), state.csvSeparators);
+            const std::string text = workbook::writeCsvSheet(std::move(cells), state.csvSeparators);
             if (!platform::writeFileAtomically(path, text.data(), text.size())) {
                 result = BF_ERR_WRITE;
                 break;
             }
-            if (auto written = platform::lastWriteTime(path)) newest = std::max(newest.value_or(0), *written);
+            if (auto time = platform::lastWriteTime(path)) done.push_back({std::string(fileNameOf(path)), *time});
         }
-        if (newest) csvTime = *newest;
-        return result;
     } catch (const std::bad_alloc&) {
-        return BF_ERR_MEMORY;
+        result = BF_ERR_MEMORY;  // the files written so far still count
     }
+    try {
+        csvTime = csvTimeAfter(csvPath, csvTime, done);
+    } catch (const std::bad_alloc&) {
+        result = BF_ERR_MEMORY;
+    }
+    if (written) *written = std::move(done);
+    return result;
 }
 
 int16_t CsvToHandheld(GridlinkState& state, int userIndex) {
@@ -209,9 +312,13 @@ int16_t CsvToHandheld(GridlinkState& state, int userIndex) {
         std::vector<std::string> books;
         for (const foundation::LinkEntry& link : registry.userList[size_t(userIndex)].links)
             if (workbook::hasEndingNoCase(link.pcPath, workbook::kCsvFileEnding)) books.emplace_back(link.name());
-        for (const std::string& book : books)
-            if (sendCsvBook(state, userIndex, book) == LinkOutcome::Stop) break;
-        return 1;
+        int16_t result = 1;
+        for (const std::string& book : books) {
+            const LinkResult sent = sendCsvBook(state, userIndex, book);
+            if (result == 1) result = sent.status;
+            if (sent.stop) break;
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         return BF_ERR_MEMORY;
     }

@@ -26,7 +26,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "gridlink.h"
 #include "platform/files.h"
@@ -56,28 +58,53 @@ constexpr uint32_t kCsvBackColor = 0xFFFFFF;
 // ReadRegionalSeparators: updates the separators from the regional settings.
 void ReadRegionalSeparators(workbook::CsvSeparators& separators);
 
+// A CSV file a conversion read or wrote whole: its name in the book's folder
+// and its last-write time then.
+struct CsvFileTime {
+    std::string name;
+    platform::FileTime time = 0;
+};
+
+// The CSV time of a link to csvPath, which was `since`, once `done` have
+// been converted: the newest of them that is older than every other file of
+// the book written after `since` (and than any of `done` that changed since),
+// so that those are listed again at the next HotSync; `since` when none is,
+// or when the folder cannot be listed.
+platform::FileTime csvTimeAfter(std::string_view csvPath, platform::FileTime since,
+                                const std::vector<CsvFileTime>& done);
+
 // HandheldToCsv: writes one CSV file per sheet database of the book list
 // (a TextRecord as ListBookFiles fills it) beside the linked CSV file. The
 // sheets are read for state.options.importUser (whose device class scales
 // the sizes), which the caller sets. A one-sheet book (a database without a
 // hyphen) goes to the book's own file, prefix without its hyphen + ".csv".
-// Each file is written whole or not at all (atomic replacement).
-// Returns 1; the status of GetSheetName that stopped it (0 or less); -9
-// when a file cannot be written (it stops there) or a sheet name cannot be
-// part of a file name (that sheet is left out, the others are written);
-// -1 for a missing list; -3 memory. csvTime becomes the newest last-write
-// time of the files written, also when the conversion stops later (those
-// files hold the handheld's state and must not go back as desktop changes).
+// Each file is written whole or not at all (atomic replacement); a sheet
+// whose cells cannot all be read leaves its file as it was.
+// Returns 1; the status of GetSheetName that stopped it (0 or less); the
+// status of a cell walk that failed (that sheet is left out, the others are
+// written); -9 when a file cannot be written (it stops there) or a sheet
+// name cannot be part of a file name (that sheet is left out); -1 for a
+// missing list; -3 memory. csvTime (the link's time on entry) becomes
+// csvTimeAfter the files written, also when the conversion stops later
+// (those files hold the handheld's state and must not go back as desktop
+// changes). `written`, when given, receives the files written.
 int16_t HandheldToCsv(GridlinkState& state, TextRecord* bookList, std::string_view csvPath,
-                      platform::FileTime& csvTime);
+                      platform::FileTime& csvTime, std::vector<CsvFileTime>* written = nullptr);
 
 // CsvToHandheld: for each of the user's links whose PC path ends in ".csv",
-// the book's CSV files written after the link's csvSyncTime (which listing
-// raises) become sheet databases in the user's Install folder. Links whose
-// files cannot be listed or whose export is refused are skipped, files that
-// cannot be opened too; a sheet that cannot be started ends the conversion.
-// Fields beyond column 256 or row 9999 are not sent (a column above 256
-// would close the sheet). 1, also when it stops early; -3 memory.
+// the book's CSV files written after the link's csvSyncTime become sheet
+// databases in the user's Install folder. Links whose files cannot be listed
+// or whose export is refused are skipped (a refusal still moves the time
+// past the files listed). A file that cannot be opened or read to its end,
+// or whose database cannot be written, is left for the next HotSync: nothing
+// of it is installed, and the link's time moves only past the files sent
+// (csvTimeAfter, never back). A sheet that cannot be started ends the
+// conversion; the files not reached are left likewise. A file whose sheet
+// cannot name a database file is left out for good. Fields beyond column 256
+// or row 9999 are not sent (a column above 256 would close the sheet).
+// Returns 1 when every file listed went out, else the status of the first
+// one that did not (-2 cannot be opened or read, -9 not written, or the
+// status of SetSheetName); -3 memory.
 int16_t CsvToHandheld(GridlinkState& state, int userIndex);
 
 }  // namespace syncmgr

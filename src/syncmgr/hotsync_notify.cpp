@@ -1,5 +1,6 @@
 #include "syncmgr/hotsync_notify.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -113,8 +114,8 @@ void bringBack(GridlinkState& state, int user, const std::string& bookName, uint
     if (!link || !isCsvPath(link->pcPath)) return;
     const std::string pcPath = link->pcPath;
     platform::FileTime csvTime = link->csvSyncTime.value();
-    const platform::FileTime before = csvTime;
-    const int16_t converted = HandheldToCsv(state, &list, pcPath, csvTime);
+    std::vector<CsvFileTime> written;
+    const int16_t converted = HandheldToCsv(state, &list, pcPath, csvTime, &written);
     // Found again: nothing may hold a link across a conversion.
     if (foundation::LinkEntry* after = registry.findLink(user, bookName)) {
         after->csvSyncTime = foundation::FileTimeParts::of(csvTime);
@@ -122,13 +123,15 @@ void bringBack(GridlinkState& state, int user, const std::string& bookName, uint
     }
     // The files just written hold the handheld's book, which the other users
     // linking the same files have just been sent: for them too they are no
-    // desktop change to send back at their next HotSync.
-    if (csvTime == before) return;
+    // desktop change to send back at their next HotSync. Their time moves
+    // past those files only, not past changes they have not had yet.
+    if (written.empty()) return;
     for (size_t other = 0; other < registry.userList.size(); ++other) {
         if (int(other) == user) continue;
         foundation::LinkEntry* shared = registry.findLink(int(other), bookName);
-        if (shared && foundation::sameName(shared->pcPath, pcPath) && shared->csvSyncTime.value() < csvTime)
-            shared->csvSyncTime = foundation::FileTimeParts::of(csvTime);
+        if (!shared || !foundation::sameName(shared->pcPath, pcPath)) continue;
+        const platform::FileTime theirs = shared->csvSyncTime.value();
+        shared->csvSyncTime = foundation::FileTimeParts::of(std::max(theirs, csvTimeAfter(pcPath, theirs, written)));
     }
 }
 

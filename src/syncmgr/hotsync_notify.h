@@ -29,7 +29,8 @@
 // install flag is raised); a CSV link then gets its CSV files rewritten and,
 // when that worked, lastSyncedCounter = changeCounter; the other users'
 // links of the same files take the files' time as their csvSyncTime, so the
-// files are not sent back as a desktop change. A missing PC file
+// files are not sent back as a desktop change (csvTimeAfter: never past a
+// desktop change a user has not had yet). A missing PC file
 // sets lastSyncedCounter to -1 (CSV) or -2 (a workbook); a workbook still
 // marked -2 gets the template workbook copied to its path and -1.
 //

@@ -199,6 +199,25 @@ TEST(HiveFile, NamesMatchWithoutCaseAndRepeatsMerge) {
     EXPECT_EQ(hive::findValue(*tabulo, "path")->text, "two");
 }
 
+TEST(HiveFile, ContinuationBeforeABlankLineEndsTheValue) {
+    // A value whose last line asks for a continuation ends at the blank line
+    // after it: the "\" continues into nothing, and the line after the blank
+    // stays a line of its own, also once the hive is written and read again.
+    hive::Hive h = hive::parse("[d]\n\"\"=hex(1):b\\\n\n,\n\"x\"=hex:01,\\\n\n02\n");
+    const hive::Key* d = keyAt(h, {"d"});
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(d->entries.size(), 4u);
+    EXPECT_EQ(d->entries[0].kind, hive::Entry::Kind::String);
+    EXPECT_EQ(d->entries[0].text, "\x0b");
+    EXPECT_EQ(d->entries[1].lines, std::vector<std::string>{","});
+    EXPECT_EQ(d->entries[2].kind, hive::Entry::Kind::Unsupported);
+    EXPECT_EQ(d->entries[2].lines, std::vector<std::string>{"\"x\"=hex:01,\\"});
+    EXPECT_EQ(d->entries[3].lines, std::vector<std::string>{"02"});
+    const std::string once = hive::serialize(h);
+    EXPECT_EQ(once, "REGEDIT4\r\n\r\n[d]\r\n@=\"\x0b\"\r\n,\r\n\"x\"=hex:01,\\\r\n\r\n02\r\n\r\n");
+    EXPECT_EQ(hive::serialize(hive::parse(once)), once);
+}
+
 TEST(HiveFile, OddInputNeverBreaksTheRewrite) {
     // Whatever the input, writing what was read and reading it again gives
     // the same text: a rewrite is stable and loses nothing more.

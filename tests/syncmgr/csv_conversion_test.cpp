@@ -156,6 +156,19 @@ TEST_F(CsvConversion, RefusedExportSkipsTheLinkButKeepsItsTime) {
     EXPECT_EQ(syncmgr::CsvToHandheld(state, 7), 1);
 }
 
+TEST_F(CsvConversion, CsvFileWhoseSheetCannotNameADatabaseIsLeftOutForGood) {
+    csv("Budget-a\x01" "b.csv", "never");
+    csv("Budget-Jan.csv", "jan");
+    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    load();
+    EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), BF_ERR_WRITE);
+    EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
+    // It would fail at every HotSync: the time moves past it all the same.
+    EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(),
+              std::max(*platform::lastWriteTime(sheets + "/Budget-a\x01" "b.csv"),
+                       *platform::lastWriteTime(sheets + "/Budget-Jan.csv")));
+}
+
 TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
     regional(";", ",");
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 4, {{1, 1, "1234.5"}, {1, 2, "a,b"}, {3, 2, "say \"x\""}}));
@@ -242,3 +255,92 @@ TEST_F(CsvConversion, RoundTripThroughTheHandheldFormat) {
     EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), 1);
     EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), original);
 }
+
+namespace {
+
+// A source that cannot be read whole: a fault while a CSV file is opened,
+// read or turned into a database, or a handheld sheet whose cell walk fails.
+struct Broken {
+    const char* what;
+    bool toHandheld;                  // CsvToHandheld, else HandheldToCsv
+    platform::faults::Op op;          // Count: no fault, a corrupt sheet database
+    int error;
+    int skip;
+    int16_t status;
+    friend void PrintTo(const Broken& b, std::ostream* os) { *os << b.what; }
+};
+
+class SourceNotReadWhole : public CsvConversion, public ::testing::WithParamInterface<Broken> {
+protected:
+    // Sets a file's last-write time to `hours` before now.
+    static platform::FileTime aged(const std::string& path, int hours) {
+        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(hours));
+        return *platform::lastWriteTime(path);
+    }
+};
+
+// Long texts as their length, so that a failure prints short.
+Cells brief(Cells cells) {
+    for (Cell& c : cells)
+        if (c.text.size() > 16) c.text = "<" + std::to_string(c.text.size()) + " bytes>";
+    return cells;
+}
+
+}  // namespace
+
+// The target stays byte for byte, the result says so, the link's time moves
+// only past what was converted, and the next HotSync converts it.
+TEST_P(SourceNotReadWhole, TargetStaysAndTheNextHotSyncConvertsIt) {
+    using platform::faults::Op;
+    const Broken& c = GetParam();
+    const std::string target = c.toHandheld ? installed(ann, "Budget-Jan") : sheets + "/Budget-Jan.csv";
+    testsupport::writeFile(target, std::string("what was there"));
+    platform::FileTime since = aged(target, 4);
+    int16_t rc = 0;
+    platform::FileTime time = since;
+    if (c.toHandheld) {
+        // More than one read piece; the last cell comes after the first.
+        csv("Budget-Jan.csv", "a,b\r\n" + std::string(70000, 'y') + "\r\nend");
+        csv("Budget-Mar.csv", "mar");
+        // Mar was changed before Jan: the time may pass Mar, not Jan.
+        aged(sheets + "/Budget-Mar.csv", 2);
+        const platform::FileTime janTime = aged(sheets + "/Budget-Jan.csv", 1);
+        links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv", since)));
+        load();
+        platform::faults::arm(c.op, c.error, c.skip, 1);
+        rc = syncmgr::CsvToHandheld(state, ann);
+        platform::faults::disarmAll();
+        EXPECT_EQ(cellsOf(installed(ann, "Budget-Mar")), (Cells{{1, 1, "mar"}}));
+        EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(), *platform::lastWriteTime(sheets + "/Budget-Mar.csv"));
+        fs::remove(installed(ann, "Budget-Mar"));
+        EXPECT_EQ(textOf(target), "what was there");
+        EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), 1);
+        EXPECT_EQ(brief(cellsOf(target)), (Cells{{1, 1, "a"}, {1, 2, "b"}, {2, 1, "<32766 bytes>"}, {3, 1, "end"}}));
+        EXPECT_FALSE(fs::exists(installed(ann, "Budget-Mar")));  // not sent twice
+        EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(), janTime);
+    } else {
+        auto corrupt = sheetWithCells("Budget-Jan", 3, {{1, 1, "a"}, {1, 2, "b"}});
+        corrupt.cellRecords.insert(corrupt.cellRecords.begin() + 1, std::vector<uint8_t>{0x01});
+        box.putInBackup(ann, corrupt);
+        box.putInBackup(ann, sheetWithCells("Budget-Mar", 3, {{1, 1, "mar"}}));
+        links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+        load();
+        rc = toCsv(ann, "Budget", sheets + "/Budget.csv", time);
+        EXPECT_EQ(textOf(sheets + "/Budget-Mar.csv"), "\"mar\"");
+        EXPECT_EQ(time, *platform::lastWriteTime(sheets + "/Budget-Mar.csv"));
+        EXPECT_EQ(textOf(target), "what was there");
+        box.putInBackup(ann, sheetWithCells("Budget-Jan", 4, {{1, 1, "a"}, {1, 2, "b"}}));
+        EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), 1);
+        EXPECT_EQ(textOf(target), "\"a\",\"b\"");
+    }
+    EXPECT_EQ(rc, c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CsvConversion, SourceNotReadWhole,
+    ::testing::Values(Broken{"CsvCannotBeOpened", true, platform::faults::Op::Open, EACCES, 0, BF_ERR_OPEN},
+                      Broken{"CsvCannotBeRead", true, platform::faults::Op::Read, EIO, 0, BF_ERR_OPEN},
+                      Broken{"CsvReadFailsMidFile", true, platform::faults::Op::Read, EIO, 1, BF_ERR_OPEN},
+                      Broken{"DatabaseNotWritten", true, platform::faults::Op::Write, ENOSPC, 0, BF_ERR_WRITE},
+                      Broken{"SheetFailsPartway", false, platform::faults::Op::Count, 0, 0, BF_ERR_CORRUPT}),
+    [](const ::testing::TestParamInfo<Broken>& info) { return std::string(info.param.what); });

@@ -110,7 +110,8 @@ TEST_F(HotSyncNotify, HandheldOverwritesCsvIsConvertedEveryTime) {
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 4, {{1, 1, "jan"}}));
     const std::string csv = sheets + "/Budget.csv";
     testsupport::writeFile(csv, std::string("desktop"));
-    links(section("Ann", linkLine("Budget", 1, 4, csv)));
+    // The start of the HotSync has moved the time past the desktop's file.
+    links(section("Ann", linkLine("Budget", 1, 4, csv, *platform::lastWriteTime(csv))));
     attach();
     for (int round = 0; round < 3; ++round) {
         fs::remove(sheets + "/Budget-Jan.csv");
@@ -273,4 +274,33 @@ TEST_F(HotSyncNotify, OtherUsersOfTheSameCsvFilesDoNotSendThemBack) {
                         fs::last_write_time(sheets + "/Budget-Jan.csv") + std::chrono::seconds(5));
     EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 102), 1);
     EXPECT_EQ(cellsOf(installed(bo, "Budget-Jan")), (Cells{{1, 1, "from the handheld"}}));
+}
+
+TEST_F(HotSyncNotify, ACsvChangeStillToGoOutOutlivesTheBookComingBack) {
+    // Budget-Mar.csv was changed on the desktop and has not gone out to Bo
+    // (no HotSync yet), nor, in the first round, to Ann (the start could not
+    // read it). Ann's handheld brings back Budget-Jan, written after it.
+    const std::string csv = sheets + "/Budget.csv";
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 5, {{1, 1, "jan"}}));
+    for (bool annHasIt : {false, true}) {
+        SCOPED_TRACE(annHasIt ? "Ann has it" : "Ann has it not");
+        for (int user : {ann, bo})
+            for (const auto& e : fs::directory_iterator(box.install(user))) fs::remove(e.path());
+        testsupport::writeFile(sheets + "/Budget-Mar.csv", std::string("desktop"));
+        fs::last_write_time(sheets + "/Budget-Mar.csv", fs::file_time_type::clock::now() - std::chrono::hours(1));
+        const platform::FileTime marTime = *platform::lastWriteTime(sheets + "/Budget-Mar.csv");
+        links(section("Ann", linkLine("Budget", 0, 4, csv, annHasIt ? marTime : 0)) +
+              section("Bo", linkLine("Budget", 0, 4, csv)));
+        attach();
+        EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+        const platform::FileTime janTime = *platform::lastWriteTime(sheets + "/Budget-Jan.csv");
+        ASSERT_GT(janTime, marTime);
+        EXPECT_EQ(committed(ann, "Budget").csvSyncTime.value(), annHasIt ? janTime : 0);
+        EXPECT_EQ(committed(bo, "Budget").csvSyncTime.value(), 0u);
+        // The next HotSync of whoever lacks it sends it.
+        EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
+        EXPECT_EQ(fs::exists(installed(ann, "Budget-Mar")), !annHasIt);
+        EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 102), 1);
+        EXPECT_EQ(cellsOf(installed(bo, "Budget-Mar")), (Cells{{1, 1, "desktop"}}));
+    }
 }

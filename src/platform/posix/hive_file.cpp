@@ -106,17 +106,23 @@ bool parseDword(std::string_view data, uint32_t& out) {
     return true;
 }
 
-// hex(1): bytes over one or more lines, each but the last ended by "\".
+// A line ended by the continuation mark "\" (blanks and CR after it aside).
+bool endsWithContinuation(std::string_view line) {
+    line = trimRight(line);
+    return !line.empty() && line.back() == '\\';
+}
+
+// hex(1): bytes over one or more lines, each but the last ended by "\". The
+// last line may end with "\" too when the value stopped at a blank line, a key
+// or value line, or the end of the file: that mark continues into nothing.
 bool parseTextHex(const std::vector<std::string>& lines, size_t dataOffset, std::string& out) {
     std::string list;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view piece = lines[i];
         if (i == 0) piece = piece.substr(dataOffset);
         piece = trimLeft(trimRight(piece));
-        if (i + 1 < lines.size()) {
-            if (piece.empty() || piece.back() != '\\') return false;
-            piece.remove_suffix(1);
-        }
+        if (i + 1 < lines.size() && !endsWithContinuation(piece)) return false;
+        if (endsWithContinuation(piece)) piece.remove_suffix(1);
         list.append(piece);
     }
     out.clear();
@@ -213,6 +219,12 @@ void appendEntry(std::string& out, const Entry& entry) {
             out += line;
             out += kLineEnd;
         }
+        // A value that ended at a blank line while its last line asked for a
+        // continuation keeps that blank line, so the line written after it is
+        // not read as part of it.
+        if (entry.kind == Entry::Kind::Unsupported && !entry.lines.empty() &&
+            endsWithContinuation(entry.lines.back()))
+            out += kLineEnd;
         break;
     }
 }
@@ -386,8 +398,8 @@ Hive parse(std::string_view text) {
             if (entry.kind == Entry::Kind::Unsupported) {
                 // A value of another type may run over continuation lines.
                 entry.lines.emplace_back(line);
-                while (!trimRight(entry.lines.back()).empty() && trimRight(entry.lines.back()).back() == '\\' &&
-                       i + 1 < lines.size() && isContinuation(lines[i + 1]))
+                while (endsWithContinuation(entry.lines.back()) && i + 1 < lines.size() &&
+                       isContinuation(lines[i + 1]))
                     entry.lines.emplace_back(lines[++i]);
                 if (startsWithNoCase(data, kTextHexPrefix) &&
                     parseTextHex(entry.lines, pos + kTextHexPrefix.size(), entry.text))

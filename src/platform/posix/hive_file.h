@@ -16,7 +16,9 @@
 // it is written as hex(1): bytes ended by 00 (REG_SZ in hex) and read back as
 // text. Any other line of a key that does not parse as text or dword (hex:,
 // hex(2):, "-" deletions, comments, garbage), with its "\" continuation lines,
-// is kept as raw lines of that key and written back unchanged. A raw line that
+// is kept as raw lines of that key and written back unchanged. A blank line
+// ends a value even after a "\" (which then continues into nothing); such a
+// raw value is written back with the blank line after it. A raw line that
 // still names a value ("Name"=... or @=...) is an unsupported value of that
 // name. Lines before the first key other than the header are kept likewise.
 //
