@@ -1,6 +1,7 @@
 // TBRegistry.dat reading and writing, and the in-memory registry it loads.
 #include "foundation/link_registry.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <map>
 
@@ -263,6 +264,22 @@ TEST_F(LinkRegistryFile, LockModeIsRecordedInSyncDat) {
     // A sync.dat shorter than four bytes reads as mode 0.
     writeFile(box.productFolder + "/sync.dat", std::string("\x01", 1));
     EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+}
+
+TEST_F(LinkRegistryFile, OnlyAnotherHolderMakesTheLockWait) {
+    namespace faults = platform::faults;
+    box.addUser("Ann", "101");
+    // Each fault twice: a lock that waited would be taken at the third try.
+    for (int error : {ENOLCK, EINVAL, EBADF}) {
+        faults::arm(faults::Op::Lock, error, 0, 2);
+        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), -1) << error;
+        faults::disarmAll();
+        EXPECT_FALSE(registry.syncFile.isOpen()) << error;
+    }
+    // Held by another: one wait, then the lock; the failed tries wrote no mode.
+    faults::arm(faults::Op::Lock, EAGAIN, 0, 1);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), 0);
+    faults::disarmAll();
 }
 
 TEST_F(LinkRegistryFile, FailedSaveKeepsTheFileAndTheMemory) {
