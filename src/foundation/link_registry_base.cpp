@@ -7,11 +7,15 @@ namespace foundation {
 LinkRegistryBase::LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions)
     : syncFile(std::move(syncOptions)), product_(std::move(product)), fileName_(std::move(fileName)) {}
 
-int32_t LinkRegistryBase::LockSyncFile(int32_t mode) {
+std::string LinkRegistryBase::syncFolder() const {
     std::string folder;
     RegistryValue(product_.productKey(), "Path", folder);
-    return syncFile.lock(folder, mode);
+    return folder;
 }
+
+int32_t LinkRegistryBase::LockSyncFile(int32_t mode) { return syncFile.lock(syncFolder(), mode); }
+
+SyncLockGuard LinkRegistryBase::holdSyncLock(int32_t mode) { return SyncLockGuard(syncFile, syncFolder(), mode); }
 
 bool LinkRegistryBase::UnloadTBMData(int save) {
     if (!loaded_) return true;
@@ -44,12 +48,11 @@ int LinkRegistryBase::LoadLinkRegistry() {
 }
 
 int LinkRegistryBase::RefreshLinkRegistry(int32_t mode, int save) {
-    int32_t previous = LockSyncFile(mode);
-    if (previous < 0) return previous;
+    SyncLockGuard lock = holdSyncLock(mode);
+    if (lock.previousMode() < 0) return lock.previousMode();
     if (save == 0) UnloadTBMData(0);
     int rc = LoadLinkRegistry();
-    UnlockSyncFile();
-    return rc < 0 ? rc : previous;
+    return rc < 0 ? rc : lock.previousMode();
 }
 
 std::string LinkRegistryBase::userFolder(int userIndex) const { return GetUserFolder(product_, userIndex); }

@@ -42,6 +42,9 @@ public:
     // LockSyncFile / UnlockSyncFile on sync.dat in the product folder.
     int32_t LockSyncFile(int32_t mode);
     void UnlockSyncFile() { syncFile.unlock(); }
+    // LockSyncFile for a scope: unlocked when the guard goes, also by an
+    // exception (see its previousMode() for the result).
+    SyncLockGuard holdSyncLock(int32_t mode);
     // UnloadTBMData: writes the file when save is 1, then frees the in-memory
     // registry. The file is replaced atomically; when that write fails the
     // old file stays and everything is kept in memory (returns false).
@@ -72,6 +75,8 @@ protected:
     virtual void addUser(const std::string& name, const LinkFileText& file, int userIndex) = 0;
 
 private:
+    std::string syncFolder() const;
+
     Product product_;
     std::string fileName_;
     bool loaded_ = false;

@@ -63,7 +63,8 @@ private:
     std::optional<platform::File> file_;
 };
 
-// Releases the lock when the scope ends (a refresh holds it for its span).
+// Takes the lock for a scope and releases it when the scope ends, also when
+// an exception leaves it (a refresh holds it for its span, no longer).
 class SyncLockGuard {
 public:
     SyncLockGuard(SyncFile& file, const std::string& productFolder, int32_t mode)

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <map>
+#include <new>
 
 #include "platform/faults.h"
 #include "platform/registry.h"
@@ -280,6 +281,15 @@ TEST_F(LinkRegistryFile, OnlyAnotherHolderMakesTheLockWait) {
     faults::arm(faults::Op::Lock, EAGAIN, 0, 1);
     EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), 0);
     faults::disarmAll();
+}
+
+TEST_F(LinkRegistryFile, ExceptionInTheLoadReleasesTheLock) {
+    box.addUser("Ann", "101");
+    registry.findHandheldBooks = [](int, std::vector<HandheldBook>&) -> int { throw std::bad_alloc(); };
+    EXPECT_THROW(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), std::bad_alloc);
+    auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->tryLockRange(0, 1));
 }
 
 TEST_F(LinkRegistryFile, FailedSaveKeepsTheFileAndTheMemory) {
