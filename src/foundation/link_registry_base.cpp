@@ -32,13 +32,18 @@ int LinkRegistryBase::LoadLinkRegistry() {
     // An in-memory registry still loaded is written first. When that write
     // fails, it stays as it is: reloading over it would either lose its
     // changes or load them twice.
-    if (!UnloadTBMData(1)) return BF_ERR_WRITE;
+    if (loaded_ && !writeLinkFile(registryFilePath, serialize())) return BF_ERR_WRITE;
+    // A file that exists but cannot be read is no empty registry: loading
+    // it as one would make the next save delete every link. The load fails
+    // and what is in memory stays (it is what the file holds, if anything).
+    const std::string path = platform::joinPath(fresh.productFolder, fileName_);
+    LinkFileText file;
+    if (!readLinkFile(path, file)) return BF_ERR_OPEN;
+    UnloadTBMData(0);
     settings = std::move(fresh);
-    registryFilePath = platform::joinPath(settings.productFolder, fileName_);
+    registryFilePath = path;
     onSettingsRead();
 
-    LinkFileText file;
-    readLinkFile(registryFilePath, file);
     std::vector<std::string> names = readUserNames(product_);
     if (names.empty()) return -1;
     onFileRead(file);

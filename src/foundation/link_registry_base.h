@@ -49,9 +49,12 @@ public:
     // registry. The file is replaced atomically; when that write fails the
     // old file stays and everything is kept in memory (returns false).
     bool UnloadTBMData(int save);
-    // LoadLinkRegistry: 0, -1 (no product folder, no user), or -9 when the
-    // registry still in memory could not be written first: it is then kept
-    // unchanged, so its changes are neither lost nor loaded twice.
+    // LoadLinkRegistry: 0, -1 (no product folder, no user), -9 when the
+    // registry still in memory could not be written first, or -2 when the
+    // registry file exists but cannot be read. After -9 and -2 the registry
+    // in memory is kept unchanged (so its changes are neither lost nor
+    // loaded twice) and the file is left as it is; a missing file reads as
+    // one without links.
     int LoadLinkRegistry();
     // RefreshLinkRegistry: lock, drop (save 0) or save (save 1), reload,
     // unlock. The previous lock mode (zero or positive) or a negative error.
