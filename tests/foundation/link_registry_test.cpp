@@ -2,6 +2,7 @@
 #include "foundation/link_registry.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <map>
 #include <new>
@@ -290,6 +291,25 @@ TEST_F(LinkRegistryFile, ExceptionInTheLoadReleasesTheLock) {
     auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
     ASSERT_TRUE(other);
     EXPECT_TRUE(other->tryLockRange(0, 1));
+}
+
+TEST_F(LinkRegistryFile, DeviceClassIsOneCharacterAndValuesThatDoNotFitStayOut) {
+    box.addUser("Ann", "101");
+    writeRegistry("0\n[Ann]\nenabled=1A\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\n");
+    ASSERT_EQ(load(), 0);
+    EXPECT_EQ(registry.userList[0].deviceClass, 'A' - '0');  // a non-digit is read as its distance from '0'
+    struct Case {
+        int32_t value;
+        char written;  // and read back as its digit
+    };
+    const Case cases[] = {{'A' - '0', '0'}, {0, '0'}, {7, '7'}, {9, '9'}, {10, '0'}, {12, '0'}, {-1, '0'}, {INT32_MIN, '0'}};
+    for (const Case& c : cases) {
+        registry.userList[0].deviceClass = c.value;
+        ASSERT_EQ(save(), 0);  // writes, then loads what it wrote
+        EXPECT_EQ(onDisk(), std::string("0\r\n[Ann]\r\nenabled=1") + c.written +
+                                "\r\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\r\n") << c.value;
+        EXPECT_EQ(registry.userList[0].deviceClass, c.written - '0') << c.value;
+    }
 }
 
 TEST_F(LinkRegistryFile, FailedSaveKeepsTheFileAndTheMemory) {
