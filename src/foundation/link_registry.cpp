@@ -22,6 +22,12 @@ inline unsigned char foldCase(char c) {
     return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
 }
 
+// The one character of deviceClass in the "enabled=" line, which the reader
+// takes alone: the digit, or '0' for a value that one digit cannot hold.
+char deviceClassCharacter(int32_t deviceClass) {
+    return deviceClass >= 0 && deviceClass <= 9 ? char('0' + deviceClass) : '0';
+}
+
 }  // namespace
 
 int compareNames(std::string_view a, std::string_view b) {
@@ -100,7 +106,10 @@ std::string LinkRegistry::serialize() const {
                                [](const LinkEntry& l) { return !l.pcPath.empty(); });
         if (!any) continue;
         out += "[" + user.name + "]\n";
-        out += "enabled=" + std::to_string(user.enabled) + std::to_string(user.deviceClass) + "\n";
+        out += "enabled=";
+        out += user.enabled == 1 ? '1' : '0';
+        out += deviceClassCharacter(user.deviceClass);
+        out += '\n';
         for (const LinkEntry& link : user.links)
             if (!link.pcPath.empty()) out += formatLinkLine(link);
     }

@@ -11,7 +11,9 @@
 //   1. "%d\n"                 highResolution (0 or 1)
 //   2. per user in userList order that has a link with a PC path:
 //      "[%s]\n"               user name
-//      "enabled=%d%d\n"       enabled flag and deviceClass
+//      "enabled=%d%d\n"       enabled flag and deviceClass, one character
+//                             each (a deviceClass outside 0-9 is written
+//                             as 0; the reader takes one character)
 //      "%s=%d,%d,%d,%d,%d,%d?%s\n" per link with a PC path, in list order:
 //                             book name = syncRule, category,
 //                             ScrambleCounter(lastSyncedCounter),

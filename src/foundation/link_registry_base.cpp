@@ -7,11 +7,15 @@ namespace foundation {
 LinkRegistryBase::LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions)
     : syncFile(std::move(syncOptions)), product_(std::move(product)), fileName_(std::move(fileName)) {}
 
-int32_t LinkRegistryBase::LockSyncFile(int32_t mode) {
+std::string LinkRegistryBase::syncFolder() const {
     std::string folder;
     RegistryValue(product_.productKey(), "Path", folder);
-    return syncFile.lock(folder, mode);
+    return folder;
 }
+
+int32_t LinkRegistryBase::LockSyncFile(int32_t mode) { return syncFile.lock(syncFolder(), mode); }
+
+SyncLockGuard LinkRegistryBase::holdSyncLock(int32_t mode) { return SyncLockGuard(syncFile, syncFolder(), mode); }
 
 bool LinkRegistryBase::UnloadTBMData(int save) {
     if (!loaded_) return true;
@@ -28,13 +32,18 @@ int LinkRegistryBase::LoadLinkRegistry() {
     // An in-memory registry still loaded is written first. When that write
     // fails, it stays as it is: reloading over it would either lose its
     // changes or load them twice.
-    if (!UnloadTBMData(1)) return BF_ERR_WRITE;
+    if (loaded_ && !writeLinkFile(registryFilePath, serialize())) return BF_ERR_WRITE;
+    // A file that exists but cannot be read is no empty registry: loading
+    // it as one would make the next save delete every link. The load fails
+    // and what is in memory stays (it is what the file holds, if anything).
+    const std::string path = platform::joinPath(fresh.productFolder, fileName_);
+    LinkFileText file;
+    if (!readLinkFile(path, file)) return BF_ERR_OPEN;
+    UnloadTBMData(0);
     settings = std::move(fresh);
-    registryFilePath = platform::joinPath(settings.productFolder, fileName_);
+    registryFilePath = path;
     onSettingsRead();
 
-    LinkFileText file;
-    readLinkFile(registryFilePath, file);
     std::vector<std::string> names = readUserNames(product_);
     if (names.empty()) return -1;
     onFileRead(file);
@@ -44,12 +53,11 @@ int LinkRegistryBase::LoadLinkRegistry() {
 }
 
 int LinkRegistryBase::RefreshLinkRegistry(int32_t mode, int save) {
-    int32_t previous = LockSyncFile(mode);
-    if (previous < 0) return previous;
+    SyncLockGuard lock = holdSyncLock(mode);
+    if (lock.previousMode() < 0) return lock.previousMode();
     if (save == 0) UnloadTBMData(0);
     int rc = LoadLinkRegistry();
-    UnlockSyncFile();
-    return rc < 0 ? rc : previous;
+    return rc < 0 ? rc : lock.previousMode();
 }
 
 std::string LinkRegistryBase::userFolder(int userIndex) const { return GetUserFolder(product_, userIndex); }

@@ -42,13 +42,19 @@ public:
     // LockSyncFile / UnlockSyncFile on sync.dat in the product folder.
     int32_t LockSyncFile(int32_t mode);
     void UnlockSyncFile() { syncFile.unlock(); }
+    // LockSyncFile for a scope: unlocked when the guard goes, also by an
+    // exception (see its previousMode() for the result).
+    SyncLockGuard holdSyncLock(int32_t mode);
     // UnloadTBMData: writes the file when save is 1, then frees the in-memory
     // registry. The file is replaced atomically; when that write fails the
     // old file stays and everything is kept in memory (returns false).
     bool UnloadTBMData(int save);
-    // LoadLinkRegistry: 0, -1 (no product folder, no user), or -9 when the
-    // registry still in memory could not be written first: it is then kept
-    // unchanged, so its changes are neither lost nor loaded twice.
+    // LoadLinkRegistry: 0, -1 (no product folder, no user), -9 when the
+    // registry still in memory could not be written first, or -2 when the
+    // registry file exists but cannot be read. After -9 and -2 the registry
+    // in memory is kept unchanged (so its changes are neither lost nor
+    // loaded twice) and the file is left as it is; a missing file reads as
+    // one without links.
     int LoadLinkRegistry();
     // RefreshLinkRegistry: lock, drop (save 0) or save (save 1), reload,
     // unlock. The previous lock mode (zero or positive) or a negative error.
@@ -72,6 +78,8 @@ protected:
     virtual void addUser(const std::string& name, const LinkFileText& file, int userIndex) = 0;
 
 private:
+    std::string syncFolder() const;
+
     Product product_;
     std::string fileName_;
     bool loaded_ = false;

@@ -6,7 +6,8 @@
 namespace foundation {
 
 int32_t SyncFile::lock(const std::string& productFolder, int32_t mode) {
-    if (!file_) {
+    const bool opened = !file_;
+    if (opened) {
         if (productFolder.empty()) return -1;
         std::string path = platform::joinPath(productFolder, kSyncFileName);
         if (!options_.createWhenMissing && !platform::fileExists(path)) return -1;
@@ -21,7 +22,17 @@ int32_t SyncFile::lock(const std::string& productFolder, int32_t mode) {
         }
         if (!file_) return -1;
     }
-    while (!file_->tryLockRange(0, 1)) platform::sleepMilliseconds(kSyncLockRetryMs);
+    // Waiting helps only while another process holds the byte; any other
+    // failure would repeat for ever (and hang the caller without a word).
+    for (;;) {
+        platform::File::LockResult result = file_->lockRange(0, 1);
+        if (result == platform::File::LockResult::Taken) break;
+        if (result == platform::File::LockResult::Failed) {
+            if (opened) file_.reset();
+            return -1;
+        }
+        platform::sleepMilliseconds(kSyncLockRetryMs);
+    }
 
     uint8_t previous[4] = {};
     int32_t previousMode = 0;

@@ -51,7 +51,8 @@ public:
     // holds it), reads the previous mode and writes the new one. Returns the
     // previous mode (0 when the file held fewer than four bytes), or -1 when
     // there is no product folder, sync.dat is missing (and not to be created)
-    // or cannot be opened.
+    // or cannot be opened, or the lock fails for another reason than another
+    // holder (a file opened by this call is then closed again).
     int32_t lock(const std::string& productFolder, int32_t mode);
     // UnlockSyncFile: releases the lock and closes the file, if open.
     void unlock();
@@ -62,7 +63,8 @@ private:
     std::optional<platform::File> file_;
 };
 
-// Releases the lock when the scope ends (a refresh holds it for its span).
+// Takes the lock for a scope and releases it when the scope ends, also when
+// an exception leaves it (a refresh holds it for its span, no longer).
 class SyncLockGuard {
 public:
     SyncLockGuard(SyncFile& file, const std::string& productFolder, int32_t mode)

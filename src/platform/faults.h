@@ -16,7 +16,7 @@ enum class Op {
     Rename,    // renameFile and the rename step of atomic writes
     Copy,      // copyFile
     Delete,    // deleteFile, removeDirectory
-    Lock,      // File::tryLockRange (as if another process held the range)
+    Lock,      // File::lockRange: EAGAIN / EACCES as if another process held the range, others as a failure
     ListDir,   // listDirectory
     Registry,  // every registry call (as if the hive could not be written)
     Count

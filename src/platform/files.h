@@ -60,10 +60,15 @@ public:
     bool flush();
     FileTime lastWriteTime() const;
     // Tries once to take an exclusive lock on the byte range, the way
-    // LockFile does on Windows: true when taken, false when another open
-    // file description holds it (or on error). Locks are per open file, so two
-    // opens in one process exclude each other too.
-    bool tryLockRange(uint64_t offset, uint64_t length);
+    // LockFile does on Windows. Locks are per open file, so two opens in one
+    // process exclude each other too. HeldElsewhere means another open file
+    // description holds (part of) the range, so trying again later can work;
+    // Failed is any other error (no lock support, a bad range or handle),
+    // which waiting does not cure. lastError() holds the error of both.
+    enum class LockResult { Taken, HeldElsewhere, Failed };
+    LockResult lockRange(uint64_t offset, uint64_t length);
+    // lockRange as a yes or no: true only when taken.
+    bool tryLockRange(uint64_t offset, uint64_t length) { return lockRange(offset, length) == LockResult::Taken; }
     bool unlockRange(uint64_t offset, uint64_t length);
     void close();
 

@@ -202,13 +202,18 @@ int16_t exportFromCommandLine(TextlinkState& state, const CommandLineExportRecor
     if (state.attachFailed) return BF_ERR_PARAMETER;
 
     DocRegistry& registry = state.registry;
-    int32_t previous = registry.LockSyncFile(foundation::kLockModeCommandLine);
-    if (previous < 0) return BF_ERR_PARAMETER;
-    // Writes the registry in memory back first. When that write fails the
-    // lists in memory are kept (and used); with no product folder or no
-    // user there is no one to export to.
-    int loaded = registry.LoadLinkRegistry();
-    registry.UnlockSyncFile();
+    int loaded;
+    {
+        // Held for the reload only; released also when the reload throws.
+        foundation::SyncLockGuard lock = registry.holdSyncLock(foundation::kLockModeCommandLine);
+        if (lock.previousMode() < 0) return BF_ERR_PARAMETER;
+        // Writes the registry in memory back first. When that write fails, or
+        // QLRegistry.dat cannot be read back, the lists in memory are kept
+        // (and used); with no product folder or no user there is no one to
+        // export to.
+        loaded = registry.LoadLinkRegistry();
+    }
+    if (loaded == BF_ERR_OPEN && !registry.loaded()) return BF_ERR_OPEN;
     if (loaded == -1 || !registry.loaded()) return BF_ERR_USER;
 
     const std::string_view wanted(record->userName);

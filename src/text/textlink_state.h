@@ -90,8 +90,9 @@ int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePa
 // ExportFromCommandLine: reloads the registry under the lock in mode 0
 // (writing QLRegistry.dat back first), finds the user by exact name and
 // exports the file to that user's Install folder. 0, -1 (missing record,
-// name or path; registry not loaded at attach; sync.dat not available), -10
-// (no such user) or the conversion's status.
+// name or path; registry not loaded at attach; sync.dat not available), -2
+// (QLRegistry.dat unreadable and no lists in memory), -10 (no such user) or
+// the conversion's status.
 int16_t exportFromCommandLine(TextlinkState& state, const CommandLineExportRecord* record);
 
 }  // namespace text

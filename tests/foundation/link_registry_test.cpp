@@ -1,8 +1,11 @@
 // TBRegistry.dat reading and writing, and the in-memory registry it loads.
 #include "foundation/link_registry.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <map>
+#include <new>
 
 #include "platform/faults.h"
 #include "platform/registry.h"
@@ -263,6 +266,50 @@ TEST_F(LinkRegistryFile, LockModeIsRecordedInSyncDat) {
     // A sync.dat shorter than four bytes reads as mode 0.
     writeFile(box.productFolder + "/sync.dat", std::string("\x01", 1));
     EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+}
+
+TEST_F(LinkRegistryFile, OnlyAnotherHolderMakesTheLockWait) {
+    namespace faults = platform::faults;
+    box.addUser("Ann", "101");
+    // Each fault twice: a lock that waited would be taken at the third try.
+    for (int error : {ENOLCK, EINVAL, EBADF}) {
+        faults::arm(faults::Op::Lock, error, 0, 2);
+        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), -1) << error;
+        faults::disarmAll();
+        EXPECT_FALSE(registry.syncFile.isOpen()) << error;
+    }
+    // Held by another: one wait, then the lock; the failed tries wrote no mode.
+    faults::arm(faults::Op::Lock, EAGAIN, 0, 1);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), 0);
+    faults::disarmAll();
+}
+
+TEST_F(LinkRegistryFile, ExceptionInTheLoadReleasesTheLock) {
+    box.addUser("Ann", "101");
+    registry.findHandheldBooks = [](int, std::vector<HandheldBook>&) -> int { throw std::bad_alloc(); };
+    EXPECT_THROW(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), std::bad_alloc);
+    auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->tryLockRange(0, 1));
+}
+
+TEST_F(LinkRegistryFile, DeviceClassIsOneCharacterAndValuesThatDoNotFitStayOut) {
+    box.addUser("Ann", "101");
+    writeRegistry("0\n[Ann]\nenabled=1A\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\n");
+    ASSERT_EQ(load(), 0);
+    EXPECT_EQ(registry.userList[0].deviceClass, 'A' - '0');  // a non-digit is read as its distance from '0'
+    struct Case {
+        int32_t value;
+        char written;  // and read back as its digit
+    };
+    const Case cases[] = {{'A' - '0', '0'}, {0, '0'}, {7, '7'}, {9, '9'}, {10, '0'}, {12, '0'}, {-1, '0'}, {INT32_MIN, '0'}};
+    for (const Case& c : cases) {
+        registry.userList[0].deviceClass = c.value;
+        ASSERT_EQ(save(), 0);  // writes, then loads what it wrote
+        EXPECT_EQ(onDisk(), std::string("0\r\n[Ann]\r\nenabled=1") + c.written +
+                                "\r\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\r\n") << c.value;
+        EXPECT_EQ(registry.userList[0].deviceClass, c.written - '0') << c.value;
+    }
 }
 
 TEST_F(LinkRegistryFile, FailedSaveKeepsTheFileAndTheMemory) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "child_process.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -35,15 +37,23 @@ TEST(Faults, SkipThenFailTimes) {
     EXPECT_FALSE(faults::shouldFail(faults::Op::Rename));
 }
 
-TEST(Faults, ArmedLockActsAsIfAnotherProcessHeldIt) {
+TEST(Faults, ArmedLockIsHeldElsewhereOnlyForTheConflictErrors) {
+    using Result = platform::File::LockResult;
     testsupport::TempDir dir;
     testsupport::writeFile(dir.file("sync.dat"), "1234");
     std::optional<platform::File> f = platform::File::open(dir.file("sync.dat"), platform::File::Mode::ReadWrite);
     ASSERT_TRUE(f);
-    faults::arm(faults::Op::Lock, EAGAIN, 0, 1);
-    EXPECT_FALSE(f->tryLockRange(0, 1));
-    EXPECT_EQ(platform::lastError(), EAGAIN);
-    EXPECT_TRUE(f->tryLockRange(0, 1));
+    const std::pair<int, Result> cases[] = {
+        {EAGAIN, Result::HeldElsewhere}, {EACCES, Result::HeldElsewhere},
+        {ENOLCK, Result::Failed},        {EINVAL, Result::Failed},
+        {EBADF, Result::Failed},
+    };
+    for (const auto& [error, expected] : cases) {
+        faults::arm(faults::Op::Lock, error, 0, 1);
+        EXPECT_EQ(f->lockRange(0, 1), expected) << error;
+        EXPECT_EQ(platform::lastError(), error);
+        EXPECT_EQ(f->lockRange(0, 1), Result::Taken) << error;
+    }
     faults::disarmAll();
 }
 

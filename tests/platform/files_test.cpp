@@ -137,7 +137,7 @@ TEST_F(Files, LocksExcludeOtherOpensAndProcesses) {
     std::optional<File> second = File::open(path, File::Mode::ReadWrite);
     ASSERT_TRUE(first && second);
     ASSERT_TRUE(first->tryLockRange(0, 1));
-    EXPECT_FALSE(second->tryLockRange(0, 1));  // same process, other open
+    EXPECT_EQ(second->lockRange(0, 1), File::LockResult::HeldElsewhere);  // same process, other open
     EXPECT_TRUE(second->tryLockRange(1, 3));   // another range is free
     EXPECT_EQ(childTriesLock(path), 1);        // another process
     EXPECT_TRUE(first->unlockRange(0, 1));
@@ -145,7 +145,7 @@ TEST_F(Files, LocksExcludeOtherOpensAndProcesses) {
     EXPECT_TRUE(second->tryLockRange(0, 1));
     second->close();  // closing releases every lock of that open
     EXPECT_TRUE(first->tryLockRange(0, 4));
-    EXPECT_FALSE(first->tryLockRange(0, 0));  // an empty range is no lock
+    EXPECT_EQ(first->lockRange(0, 0), File::LockResult::Failed);  // an empty range is no lock
 }
 
 TEST_F(Files, LockDiesWithItsProcess) {

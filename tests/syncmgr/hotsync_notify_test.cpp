@@ -7,8 +7,10 @@
 
 #include "foundation/sync_lock.h"
 #include "hotsync_sandbox.h"
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "syncmgr/gridlink_state.h"
+#include "syncmgr/link_editing.h"
 
 using namespace hotsynctest;
 using testsupport::SheetDbSpec;
@@ -303,4 +305,31 @@ TEST_F(HotSyncNotify, ACsvChangeStillToGoOutOutlivesTheBookComingBack) {
         EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 102), 1);
         EXPECT_EQ(cellsOf(installed(bo, "Budget-Mar")), (Cells{{1, 1, "desktop"}}));
     }
+}
+
+TEST_F(HotSyncNotify, AnUnreadableRegistryFileIsNeverSavedAsEmpty) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    links(section("Ann", linkLine("Budget", 0, 4, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    const auto before = testsupport::readFile(box.registryFile());
+    syncmgr::RegisterRequest travel;
+    travel.user = ann;
+    travel.pcPath = sheets + "/Travel.xls";
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"HotSync", [&] {
+             hotSync(101);
+             EXPECT_FALSE(state.registry.loaded());  // the start could not load: nothing to commit
+         }},
+        {"register", [&] { EXPECT_EQ(syncmgr::registerLink(state.registry, travel).status, BF_ERR_OPEN); }},
+        {"unregister", [&] { EXPECT_EQ(syncmgr::unregisterLink(state.registry, ann, "Budget").status, BF_ERR_OPEN); }},
+    };
+    for (const auto& [name, step] : steps) {
+        attach();
+        // A reload reads sync.dat's lock mode first, then the registry file.
+        platform::faults::arm(platform::faults::Op::Read, EIO, 1, 1);
+        step();
+        platform::faults::disarmAll();
+        EXPECT_TRUE(testsupport::sameBytes(before, testsupport::readFile(box.registryFile()))) << name;
+    }
+    EXPECT_TRUE(fs::is_empty(box.install(bo)));
 }

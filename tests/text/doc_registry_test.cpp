@@ -284,6 +284,30 @@ TEST_F(DocRegistryLoad, UnsafeNamesFromTheFileGiveNoDatabasePath) {
     EXPECT_EQ(registry.backupDatabasePath(-1, "ok.pdb"), "");
 }
 
+TEST_F(DocRegistryLoad, UnreadableFileIsNeitherLoadedNorSavedAsEmpty) {
+    namespace faults = platform::faults;
+    int jo = box.addUser("Jo", "7");
+    writeRegistry("[Jo]\nNotes.pdb=1,2,3,4,5,/d/n.txt\n");
+    const std::string before = onDisk();
+    ASSERT_EQ(load(), 0);
+    // A refresh reads sync.dat's lock mode first, then the file. Without
+    // saving, the lists are gone before the load: nothing is left to write.
+    faults::arm(faults::Op::Read, EIO, 1, 1);
+    EXPECT_EQ(load(), BF_ERR_OPEN);
+    faults::disarmAll();
+    EXPECT_FALSE(registry.loaded());
+    EXPECT_EQ(save(), 0);
+    EXPECT_EQ(onDisk(), before);
+    // A load over loaded lists writes them, then keeps them when the file
+    // cannot be read back.
+    faults::arm(faults::Op::Read, EIO, 0, 1);
+    EXPECT_EQ(registry.LoadLinkRegistry(), BF_ERR_OPEN);
+    faults::disarmAll();
+    EXPECT_EQ(onDisk(), before);
+    ASSERT_NE(registry.findEntry(jo, "Notes.pdb"), nullptr);
+    EXPECT_EQ(registry.findEntry(jo, "Notes.pdb")->pcPath, "/d/n.txt");
+}
+
 TEST(DocRegistrySync, MissingSyncDatIsCreatedHoldingMode2) {
     testsupport::Sandbox box("Quillo", /*withSyncFile=*/false);
     box.addUser("Jo", "7");

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/bstr.h"
+#include "platform/files.h"
 #include "platform/library.h"
 #include "support/sandbox.h"
 #include "textlink_testing.h"
@@ -228,4 +229,25 @@ TEST_F(TextlinkExports, CommandLineExportReportsTheConversionsStatus) {
     record.filePath = empty.c_str();
     EXPECT_EQ(exportFromCommandLine(&record), BF_ERR_PROGRAM);  // FlushDoc without a document
     EXPECT_FALSE(fs::exists(box.install(jo) + "/empty.pdb"));
+}
+
+TEST_F(TextlinkExports, CommandLineExportOutOfMemoryAnswersMinus3AndReleasesTheLock) {
+    // An entry whose path is so long that writing the lists back before the
+    // reload needs a block of more than a megabyte.
+    lib.reset();
+    writeFile(box.registryFile(), "[Jo]\r\nBig.pdb=0,0,0,0,0,/" + std::string(2 << 20, 'x') + "\r\n");
+    load();
+    std::string notes = box.dir.file("notes.txt");
+    writeFile(notes, std::string("text"));
+    CommandLineExportRecord record{"Jo", notes.c_str()};
+    {
+        textlinktest::ScopedLargeAllocationFailure outOfMemory(1 << 20);
+        EXPECT_EQ(exportFromCommandLine(&record), BF_ERR_MEMORY);
+    }
+    // The library is still loaded, and sync.dat is free for another open.
+    auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->tryLockRange(0, 1));
+    other.reset();
+    EXPECT_EQ(exportFromCommandLine(&record), 0);
 }

@@ -244,6 +244,17 @@ TEST_F(TextlinkState, CommandLineExportKeepsGoingWhenTheRegistryFileCannotBeWrit
     EXPECT_FALSE(fs::exists(box.registryFile()));
 }
 
+TEST_F(TextlinkState, CommandLineExportWithoutListsAndAnUnreadableRegistryFileGivesMinus2) {
+    writeFile(box.registryFile(), std::string("[Jo]\r\nA.pdb=0,0,0,0,0,/a\r\n"));
+    state.registry.UnloadTBMData(0);
+    std::string notes = source("notes.txt", "hello");
+    CommandLineExportRecord record{"Jo", notes.c_str()};
+    // The reload reads sync.dat's lock mode first, then QLRegistry.dat.
+    platform::faults::arm(platform::faults::Op::Read, EIO, 1, 1);
+    EXPECT_EQ(text::exportFromCommandLine(state, &record), BF_ERR_OPEN);
+    EXPECT_FALSE(fs::exists(box.install(jo) + "/notes.pdb"));
+}
+
 TEST_F(TextlinkState, CommandLineExportAfterAFailedAttachIsRefused) {
     state.attachFailed = true;
     std::string notes = source("notes.txt", "hello");

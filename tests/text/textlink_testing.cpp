@@ -1,8 +1,46 @@
 #include "textlink_testing.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "foundation/byteorder.h"
 
+// operator new and delete of this program, replaced so that a test can make
+// large allocations fail. Every form of one family is replaced, on malloc and
+// free, so memory never crosses between two allocators.
+namespace {
+
+std::atomic<size_t> g_failFrom{0};  // 0: nothing fails
+
+void* allocate(size_t size) noexcept {
+    size_t from = g_failFrom.load(std::memory_order_relaxed);
+    if (from != 0 && size >= from) return nullptr;
+    return std::malloc(size != 0 ? size : 1);
+}
+
+void* allocateOrThrow(size_t size) {
+    if (void* p = allocate(size)) return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(size_t size) { return allocateOrThrow(size); }
+void* operator new[](size_t size) { return allocateOrThrow(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
 namespace textlinktest {
+
+ScopedLargeAllocationFailure::ScopedLargeAllocationFailure(size_t smallest) { g_failFrom = smallest; }
+ScopedLargeAllocationFailure::~ScopedLargeAllocationFailure() { g_failFrom = 0; }
 
 std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec) {
     const size_t n = spec.texts.size() + 1;

@@ -65,6 +65,17 @@ struct ChildResult {
 };
 ChildResult runInChild(const testsupport::TempDir& dir, const std::function<int()>& body);
 
+// While it lives, every allocation through operator new of at least
+// `smallest` bytes fails (std::bad_alloc), in this program and in the
+// libraries it loaded: the way to run out of memory inside the real library.
+class ScopedLargeAllocationFailure {
+public:
+    explicit ScopedLargeAllocationFailure(size_t smallest);
+    ~ScopedLargeAllocationFailure();
+    ScopedLargeAllocationFailure(const ScopedLargeAllocationFailure&) = delete;
+    ScopedLargeAllocationFailure& operator=(const ScopedLargeAllocationFailure&) = delete;
+};
+
 // A program run with its output captured (support/process.h).
 using testsupport::ProcessResult;
 using testsupport::runProgram;

@@ -58,6 +58,7 @@ bool parseError(std::string_view text, int& out) {
         {"ENOMEM", ENOMEM}, {"EACCES", EACCES}, {"EBUSY", EBUSY}, {"EEXIST", EEXIST},
         {"ENOTDIR", ENOTDIR}, {"EISDIR", EISDIR}, {"EINVAL", EINVAL}, {"EMFILE", EMFILE},
         {"ENOSPC", ENOSPC}, {"EROFS", EROFS}, {"EDQUOT", EDQUOT}, {"ENOTEMPTY", ENOTEMPTY},
+        {"EBADF", EBADF}, {"ENOLCK", ENOLCK},
     };
     for (const Named& n : kNames)
         if (sameNoCase(text, n.name)) { out = n.value; return true; }

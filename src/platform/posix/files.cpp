@@ -199,19 +199,26 @@ FileTime File::lastWriteTime() const {
     return fileTimeOf(st.st_mtim);
 }
 
-bool File::tryLockRange(uint64_t offset, uint64_t length) {
-    if (fd_ < 0) return failWith(EBADF);
-    if (checkFault(faults::Op::Lock)) return false;
+File::LockResult File::lockRange(uint64_t offset, uint64_t length) {
+    // A conflicting OFD lock is refused with EAGAIN or EACCES; everything else
+    // (ENOLCK, EINVAL where a file system has no OFD locks, EBADF) is a failure.
+    auto refused = [] { return g_lastError == EAGAIN || g_lastError == EACCES ? LockResult::HeldElsewhere
+                                                                              : LockResult::Failed; };
+    if (fd_ < 0) return failWith(EBADF), LockResult::Failed;
+    if (checkFault(faults::Op::Lock)) return refused();
     // A zero length would lock to the end of the file on POSIX; LockFile has no such meaning.
     if (length == 0 || offset > uint64_t(INT64_MAX) || length > uint64_t(INT64_MAX) - offset)
-        return failWith(EINVAL);
+        return failWith(EINVAL), LockResult::Failed;
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     lock.l_start = off_t(offset);
     lock.l_len = off_t(length);
-    if (::fcntl(fd_, F_OFD_SETLK, &lock) != 0) return failWithErrno();
-    return true;
+    int rc;
+    do rc = ::fcntl(fd_, F_OFD_SETLK, &lock);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0) return failWithErrno(), refused();
+    return LockResult::Taken;
 }
 
 bool File::unlockRange(uint64_t offset, uint64_t length) {
