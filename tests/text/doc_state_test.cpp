@@ -509,10 +509,13 @@ TEST(DocWrite, DocumentsBeyond65534RecordsAreRefusedNotCut) {
     EXPECT_EQ(st.recordOffsets.size(), text::kMaxTextRecords);
     EXPECT_EQ(write(st, rec, bytesOf("one byte too many")), BF_ERR_WRITE);
     EXPECT_EQ(rec.r.status, BF_ERR_WRITE);
-    std::vector<int16_t> flagged;
-    rec.r.data = nullptr;
-    EXPECT_EQ(flush(st, rec, &flagged), BF_ERR_WRITE);
-    EXPECT_FALSE(platform::fileExists(dir.file("huge.pdb")));
-    EXPECT_TRUE(flagged.empty());
+    // The refusal ends the document: no shortened database is ever written,
+    // and the next WriteDoc starts a new document for its own path.
     EXPECT_EQ(st.open, text::DocDirection::None);
+    rec.setPath(dir.file("other.txt"));
+    EXPECT_EQ(write(st, rec, bytesOf("fits")), 0);
+    rec.r.data = nullptr;
+    EXPECT_EQ(flush(st, rec), 0);
+    EXPECT_FALSE(platform::fileExists(dir.file("huge.pdb")));
+    EXPECT_TRUE(sameBytes(bytesOf("fits"), joined(readDocument(dir.file("other.pdb")))));
 }
