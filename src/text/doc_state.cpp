@@ -254,7 +254,14 @@ int16_t readDoc(DocState& state, DocTransferRecord* record) {
         }
         // Present: openDocImage checked every counted record.
         auto encoded = foundation::recordAt(state.image, state.nextRecord);
-        size_t n = encoded ? decodeDocRecord(*encoded, state.header.compression, state.decodeBuffer) : 0;
+        bool intact = true;
+        size_t n = encoded ? decodeDocRecord(*encoded, state.header.compression, state.decodeBuffer, &intact) : 0;
+        if (!intact) {
+            // A damaged record is reported rather than handed out cut short;
+            // the document stays open at the next record.
+            record->status = BF_ERR_CORRUPT;
+            return 0;
+        }
         auto text = std::string_view(reinterpret_cast<const char*>(state.decodeBuffer.data()), n);
         record->data = platform::allocByteString(text);
         if (!record->data) {

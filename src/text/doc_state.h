@@ -81,8 +81,10 @@ int16_t flushDoc(DocState& state, DocTransferRecord* record,
                  const std::function<void(int16_t user)>& markPendingInstall);
 
 // ReadDoc: the first call loads the database named by record->path; every
-// call hands out the next text record in record->data / record->length; the
-// call after the last one sets status -6, returns 0 and closes the document.
+// call hands out the next text record in record->data / record->length (a
+// record with a token that cannot be decoded sets status -5 instead and
+// hands out nothing); the call after the last one sets status -6, returns 0
+// and closes the document.
 int16_t readDoc(DocState& state, DocTransferRecord* record);
 
 // The start-up checks of ReadDoc on a database already in memory: record 0

@@ -482,6 +482,24 @@ TEST(DocRead, RecordZeroVariantsAreRefused) {
     EXPECT_TRUE(sameBytes(bytesOf("x"), joined(readDocument(dir.file("ok.pdb")))));
 }
 
+TEST(DocRead, ADamagedRecordIsReportedNotHandedOutCutShort) {
+    TempDir dir;
+    // The middle record ends in half a back-reference.
+    testsupport::writeFile(dir.file("damaged.pdb"),
+                           buildDatabase(record0(2, 3, 8192), {encoded(bytesOf("one")), hexBytes("74 77 80"),
+                                                               encoded(bytesOf("three"))}));
+    text::DocState st;
+    Record rec(dir.file("damaged.pdb"));
+    rec.forReading();
+    const std::pair<int16_t, std::string> calls[] = {{0, "one"}, {BF_ERR_CORRUPT, ""}, {0, "three"}, {BF_EOF, ""}};
+    for (const auto& [status, piece] : calls) {
+        EXPECT_EQ(text::readDoc(st, &rec.r), 0);
+        EXPECT_EQ(rec.r.status, status);
+        EXPECT_TRUE(sameBytes(bytesOf(piece), rec.text()));
+        EXPECT_EQ(rec.r.length, int32_t(piece.size()));
+    }
+}
+
 TEST(DocRoundTrip, LongDocumentsComeBackAfterLineEndConversion) {
     TempDir dir;
     for (uint32_t seed : {1u, 2u}) {
