@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto size2 = text::encodeDocRecord(textBytes, text::kCompressionDoc, encoded);  // converts textBytes
     if (!size2 || *size2 > encoded.size()) std::abort();
     std::vector<uint8_t> back(text::kTextRecordSize);
-    size_t m = text::decodeDocRecord({encoded.data(), *size2}, text::kCompressionDoc, back);
-    if (m != textBytes.size() || (m && std::memcmp(back.data(), textBytes.data(), m) != 0)) std::abort();
+    bool intact = false;
+    size_t m = text::decodeDocRecord({encoded.data(), *size2}, text::kCompressionDoc, back, &intact);
+    if (!intact || m != textBytes.size() || (m && std::memcmp(back.data(), textBytes.data(), m) != 0)) std::abort();
     return 0;
 }

@@ -102,6 +102,31 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 // left as it was and no temporary file remains.
 bool writeFileAtomically(const std::string& path, const void* data, size_t size);
 
+// The same replacement for content written piece by piece: begin() creates
+// the temporary file beside the target, write() adds to it, commit() flushes
+// it and renames it over the target (which keeps its permission bits).
+// abandon(), or destroying the object without a commit, removes the
+// temporary file and leaves the target as it was.
+class FileReplacement {
+public:
+    static std::optional<FileReplacement> begin(const std::string& path);
+    ~FileReplacement();
+    FileReplacement(FileReplacement&& other) noexcept;
+    FileReplacement& operator=(FileReplacement&& other) noexcept;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    bool write(const void* data, size_t size);  // all bytes, or false
+    bool commit();                               // false: abandoned
+    void abandon();
+
+private:
+    FileReplacement(int fd, std::string path, std::string tempPath);
+    int fd_ = -1;
+    std::string path_;
+    std::string tempPath_;  // empty once committed or abandoned
+};
+
 // CopyFile: copies bytes and modification time. With failIfExists an existing
 // destination is left alone and the copy fails. The copy replaces the
 // destination atomically.

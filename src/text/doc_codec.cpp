@@ -367,7 +367,9 @@ bool decodeFast(const uint8_t*& ipRef, const uint8_t* iend, uint8_t*& opRef, uin
 
 }  // namespace
 
-size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std::span<uint8_t> out) {
+size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std::span<uint8_t> out,
+                       bool* intact) {
+    if (intact) *intact = true;
     if (compression == kCompressionPlain) {
         size_t n = std::min(record.size(), out.size());
         if (n) std::memcpy(out.data(), record.data(), n);
@@ -381,8 +383,9 @@ size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std
     uint8_t* op = ostart;
     uint8_t* const oend = ostart + out.size();
     // The first bytes carefully, the bulk fast, the end carefully again.
-    if (decodeCarefully(ip, iend, op, ostart, oend, kLiteralSource) && decodeFast(ip, iend, op, ostart, oend))
-        decodeCarefully(ip, iend, op, ostart, oend, SIZE_MAX);
+    const bool whole = decodeCarefully(ip, iend, op, ostart, oend, kLiteralSource) &&
+                       decodeFast(ip, iend, op, ostart, oend) && decodeCarefully(ip, iend, op, ostart, oend, SIZE_MAX);
+    if (intact) *intact = whole;
     return size_t(op - ostart);
 }
 

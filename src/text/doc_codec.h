@@ -58,8 +58,10 @@ std::optional<size_t> encodeDocRecord(std::span<uint8_t> text, uint8_t compressi
 // A token that cannot be decoded whole - a run or back-reference cut off by
 // the end of the record, or a back-reference of distance 0 or reaching before
 // the start of the output - ends the record: the bytes decoded before it are
-// kept. Never reads outside the record, never writes outside out.
-// Returns the number of bytes written.
-size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std::span<uint8_t> out);
+// kept, and intact (when given) is set false; otherwise true. Never reads
+// outside the record, never writes outside out. Returns the number of bytes
+// written.
+size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std::span<uint8_t> out,
+                       bool* intact = nullptr);
 
 }  // namespace text

@@ -131,14 +131,13 @@ int16_t writeDoc(DocState& state, DocTransferRecord* record) {
         record->status = 0;
         if (record->length <= 0) return 0;
         if (!record->data) return fail(record, BF_ERR_PARAMETER);
-        if (state.failed) return fail(record, BF_ERR_WRITE);
 
-        // n + 1 records must fit the container: refuse text beyond 65,534
-        // full records, and remember it so that FlushDoc writes no shortened
-        // database.
+        // n + 1 records must fit the container: text beyond 65,534 full
+        // records is refused and the document ended, so that no shortened
+        // database is written and the next WriteDoc starts a new document.
         const uint64_t held = uint64_t(state.recordOffsets.size()) * kTextRecordSize + state.pieceFill;
         if (held + uint64_t(record->length) > uint64_t(kMaxTextRecords) * kTextRecordSize) {
-            state.failed = true;
+            closeDoc(state);
             return fail(record, BF_ERR_WRITE);
         }
 
@@ -172,10 +171,6 @@ int16_t flushDoc(DocState& state, DocTransferRecord* record,
     try {
         // Every outcome below ends the document, so the next WriteDoc starts
         // a new one for its own path.
-        if (state.failed) {
-            closeDoc(state);
-            return fail(record, BF_ERR_WRITE);
-        }
         if (state.pieceFill > 0) {
             if (int16_t s = appendPiece(state)) {
                 closeDoc(state);
@@ -259,7 +254,14 @@ int16_t readDoc(DocState& state, DocTransferRecord* record) {
         }
         // Present: openDocImage checked every counted record.
         auto encoded = foundation::recordAt(state.image, state.nextRecord);
-        size_t n = encoded ? decodeDocRecord(*encoded, state.header.compression, state.decodeBuffer) : 0;
+        bool intact = true;
+        size_t n = encoded ? decodeDocRecord(*encoded, state.header.compression, state.decodeBuffer, &intact) : 0;
+        if (!intact) {
+            // A damaged record is reported rather than handed out cut short;
+            // the document stays open at the next record.
+            record->status = BF_ERR_CORRUPT;
+            return 0;
+        }
         auto text = std::string_view(reinterpret_cast<const char*>(state.decodeBuffer.data()), n);
         record->data = platform::allocByteString(text);
         if (!record->data) {

@@ -21,8 +21,6 @@
 //                  steps); encodedUsed bytes used; recordOffsets[k] where
 //                  text record k+1 starts in it
 //   lastLength     uncompressed length of the last text record appended
-//   failed         writing: text was refused (too long a document); FlushDoc
-//                  then writes nothing
 //   decodeBuffer   reading: room for one decoded record (record size bytes)
 //   nextRecord     reading: text records handed out so far
 #pragma once
@@ -59,7 +57,6 @@ struct DocState {
     size_t encodedUsed = 0;
     std::vector<uint32_t> recordOffsets;
     uint16_t lastLength = 0;
-    bool failed = false;
     std::vector<uint8_t> decodeBuffer;
     uint32_t nextRecord = 0;
 };
@@ -73,7 +70,8 @@ std::string docOutputPath(std::string_view path);
 std::string docDatabaseName(std::string_view outputPath);
 
 // WriteDoc: adds record->length bytes from record->data to the document,
-// opening it for record->path first when none is open.
+// opening it for record->path first when none is open. Text beyond 65,534
+// records is refused with -9 and ends the document.
 int16_t writeDoc(DocState& state, DocTransferRecord* record);
 
 // FlushDoc: encodes the last piece, writes the database, ends the document
@@ -83,8 +81,10 @@ int16_t flushDoc(DocState& state, DocTransferRecord* record,
                  const std::function<void(int16_t user)>& markPendingInstall);
 
 // ReadDoc: the first call loads the database named by record->path; every
-// call hands out the next text record in record->data / record->length; the
-// call after the last one sets status -6, returns 0 and closes the document.
+// call hands out the next text record in record->data / record->length (a
+// record with a token that cannot be decoded sets status -5 instead and
+// hands out nothing); the call after the last one sets status -6, returns 0
+// and closes the document.
 int16_t readDoc(DocState& state, DocTransferRecord* record);
 
 // The start-up checks of ReadDoc on a database already in memory: record 0

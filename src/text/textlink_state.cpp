@@ -169,27 +169,25 @@ int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePa
     record.path = platform::allocByteString(databasePath);
     if (!record.path) return BF_ERR_MEMORY;
     // The database is opened (and its first record decoded) before the text
-    // file is touched, so an unreadable database leaves the file as it was.
+    // file is touched, and the text goes to a temporary file that replaces
+    // the old one only once all of it was written: a database that cannot be
+    // read whole, a full disk or a failed write leave the file as it was.
     readDoc(state.doc, &record);
     int16_t status = record.status;
     if (status == 0 || status == BF_EOF) {
-        auto file = platform::File::open(textPath, platform::File::Mode::CreateTruncate);
-        if (!file) {
-            status = BF_ERR_WRITE;
-        } else {
-            while (status == 0) {
-                if (record.length > 0 && !file->write(record.data, size_t(record.length))) {
-                    status = BF_ERR_WRITE;
-                    break;
-                }
-                readDoc(state.doc, &record);
-                status = record.status;
+        auto file = platform::FileReplacement::begin(textPath);
+        if (!file) status = BF_ERR_WRITE;
+        while (status == 0) {
+            if (record.length > 0 && !file->write(record.data, size_t(record.length))) {
+                status = BF_ERR_WRITE;
+                break;
             }
-            if (status == BF_EOF && !file->flush()) status = BF_ERR_WRITE;
-            file->close();
+            readDoc(state.doc, &record);
+            status = record.status;
         }
-        // A conversion stopped by a failed write ends the reading document,
-        // so that the next ReadDoc starts over.
+        if (status == BF_EOF && !file->commit()) status = BF_ERR_WRITE;
+        // Any other outcome abandons the temporary file (file's destructor)
+        // and ends the reading document, so that the next ReadDoc starts over.
         if (status != BF_EOF) closeDoc(state.doc);
     }
     platform::clearByteString(record.path);

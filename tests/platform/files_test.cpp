@@ -261,6 +261,38 @@ TEST_F(Files, AtomicWriteKeepsTheOldFileOnFailure) {
     EXPECT_EQ(listing(dir.path()).size(), 3u);
 }
 
+TEST_F(Files, StreamedReplacementCommitsWholeOrLeavesTheOldFile) {
+    const std::string path = dir.file("notes.txt");
+    testsupport::writeFile(path, "old text");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const auto contentIs = [&](const char* text) {
+        return testsupport::sameBytes(testsupport::bytesOf(text), testsupport::readFile(path));
+    };
+    {
+        std::optional<platform::FileReplacement> out = platform::FileReplacement::begin(path);
+        ASSERT_TRUE(out);
+        faults::arm(faults::Op::Write, ENOSPC, 2);
+        EXPECT_TRUE(out->write("one ", 4));
+        EXPECT_TRUE(out->write("two ", 4));
+        EXPECT_FALSE(out->write("three", 5));
+        EXPECT_EQ(platform::lastError(), ENOSPC);
+        faults::disarmAll();
+        EXPECT_EQ(listing(dir.path()).size(), 2u);  // the temporary file beside the target
+    }  // not committed: abandoned
+    EXPECT_TRUE(contentIs("old text"));
+    EXPECT_EQ(listing(dir.path()).size(), 1u) << "temporary file left";
+
+    std::optional<platform::FileReplacement> out = platform::FileReplacement::begin(path);
+    ASSERT_TRUE(out && out->write("new ", 4) && out->write("text", 4));
+    EXPECT_TRUE(contentIs("old text"));  // nothing replaced before the commit
+    EXPECT_TRUE(out->commit());
+    EXPECT_TRUE(contentIs("new text"));
+    EXPECT_EQ(listing(dir.path()).size(), 1u);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "the replacement keeps the old file's permissions";
+}
+
 TEST_F(Files, WholeFilesAndFolderCalls) {
     std::vector<uint8_t> bytes{1, 2, 3};
     EXPECT_FALSE(platform::readWholeFile(dir.file("missing"), bytes));

@@ -1,10 +1,12 @@
 // The add-in stand-in's workbook files: JSON descriptions (texts between
 // UTF-8 and Windows-1252, colours, flags, refusals), CSV sheets and their
 // file names, and the paths links are recorded with.
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 
+#include "platform/faults.h"
 #include "support/test_support.h"
 #include "workbook_csv.h"
 #include "workbook_files.h"
@@ -190,6 +192,33 @@ TEST(WorkbookCsv, EachSheetHasAFileBesideTheOutput) {
     EXPECT_FALSE(writeCsvBook(dir.file("Budget.csv"), book, error, &written));
     EXPECT_EQ(error, "sheet name \"../escape\" cannot be part of a file name");
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "/../escape.csv"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Budget-Jan.csv"))) << "a refused book writes no sheet";
+}
+
+TEST(WorkbookCsv, ABookThatCannotBeWrittenWholeLeavesTheOldBook) {
+    testsupport::TempDir dir;
+    Book book;
+    for (const char* name : {"Jan", "Feb", "Mar"}) {
+        SheetData sheet;
+        sheet.name = name;
+        CellData cell;
+        cell.row = cell.column = 1;
+        cell.text = std::string("new ") + name;
+        sheet.cells.push_back(cell);
+        book.sheets.push_back(sheet);
+    }
+    for (const char* name : {"Budget-Jan.csv", "Budget-Feb.csv", "Budget-Mar.csv"})
+        testsupport::writeFile(dir.file(name), std::string("old"));
+    std::string error;
+    platform::faults::arm(platform::faults::Op::Write, ENOSPC, 1);  // the disk fills at the second sheet
+    EXPECT_FALSE(writeCsvBook(dir.file("Budget.csv"), book, error));
+    platform::faults::disarmAll();
+    EXPECT_NE(error.find("Budget-Feb.csv: No space left on device"), std::string::npos) << error;
+    for (const char* name : {"Budget-Jan.csv", "Budget-Feb.csv", "Budget-Mar.csv"})
+        EXPECT_EQ(testsupport::readFile(dir.file(name)), testsupport::bytesOf("old")) << name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "temporary file left";
+    ASSERT_TRUE(writeCsvBook(dir.file("Budget.csv"), book, error)) << error;
+    EXPECT_EQ(testsupport::readFile(dir.file("Budget-Feb.csv")), testsupport::bytesOf("\"new Feb\""));
 }
 
 TEST(WorkbookCsv, ABookIsEveryFileOfItsName) {

@@ -28,9 +28,9 @@ std::vector<uint8_t> encode(std::vector<uint8_t> text) {
 }
 
 std::vector<uint8_t> decode(const std::vector<uint8_t>& record, size_t capacity = text::kTextRecordSize,
-                            uint8_t compression = text::kCompressionDoc) {
+                            uint8_t compression = text::kCompressionDoc, bool* intact = nullptr) {
     std::vector<uint8_t> out(capacity + 16, 0xEE);  // guard bytes after the capacity
-    size_t n = text::decodeDocRecord(record, compression, std::span<uint8_t>(out.data(), capacity));
+    size_t n = text::decodeDocRecord(record, compression, std::span<uint8_t>(out.data(), capacity), intact);
     EXPECT_LE(n, capacity);
     for (size_t i = capacity; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << "written past the capacity at " << i;
     out.resize(n);
@@ -204,15 +204,27 @@ TEST(DocCodecDecoder, OutputNeverExceedsTheCapacity) {
 }
 
 TEST(DocCodecDecoder, MalformedTokensEndTheRecord) {
-    // Back-reference cut off by the record end.
-    EXPECT_TRUE(sameBytes(bytesOf("ab"), decode(hexBytes("61 62 80"))));
-    // Run cut off by the record end: its bytes are not used.
-    EXPECT_TRUE(sameBytes(bytesOf("ab"), decode(hexBytes("61 62 05 63 64"))));
-    // Back-reference before the start of the output; nothing after it is read.
-    EXPECT_TRUE(sameBytes(bytesOf("ab"), decode(hexBytes("61 62 80 18 63"))));
-    EXPECT_TRUE(decode(hexBytes("80 08 61")).empty());
-    // Distance 0.
-    EXPECT_TRUE(sameBytes(bytesOf("ab"), decode(hexBytes("61 62 80 07 63"))));
+    const struct {
+        const char* what;
+        const char* stream;
+        const char* kept;
+    } cases[] = {
+        {"back-reference cut off by the record end", "61 62 80", "ab"},
+        {"run cut off by the record end: its bytes are not used", "61 62 05 63 64", "ab"},
+        {"back-reference before the start of the output; nothing after it is read", "61 62 80 18 63", "ab"},
+        {"back-reference before any output", "80 08 61", ""},
+        {"distance 0", "61 62 80 07 63", "ab"},
+    };
+    for (const auto& c : cases) {
+        bool intact = true;
+        EXPECT_TRUE(sameBytes(bytesOf(c.kept), decode(hexBytes(c.stream), 8192, text::kCompressionDoc, &intact)))
+            << c.what;
+        EXPECT_FALSE(intact) << c.what;
+    }
+    // A record cut by the room is whole: the room ended it, not a bad token.
+    bool intact = false;
+    EXPECT_EQ(decode(hexBytes("61 62 63 80"), 3, text::kCompressionDoc, &intact).size(), 3u);
+    EXPECT_TRUE(intact);
     // Unknown compression values produce nothing.
     EXPECT_TRUE(decode(bytesOf("abc"), 8192, 0).empty());
     EXPECT_TRUE(decode(bytesOf("abc"), 8192, 3).empty());
@@ -228,7 +240,10 @@ TEST(DocCodecDecoder, AgreesWithTheSimpleDecoderOnArbitraryBytes) {
         for (size_t cap : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(100), size_t(4096),
                            size_t(8192), size_t(65535)}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + " capacity " + std::to_string(cap));
-            ASSERT_TRUE(sameBytes(docref::simpleDecode(stream, cap), decode(stream, cap)));
+            bool expectIntact = false, intact = !expectIntact;
+            ASSERT_TRUE(sameBytes(docref::simpleDecode(stream, cap, &expectIntact),
+                                  decode(stream, cap, text::kCompressionDoc, &intact)));
+            ASSERT_EQ(intact, expectIntact);
         }
     }
 }
@@ -249,8 +264,12 @@ TEST(DocCodecDecoder, CorruptionDeepInARecordStopsWhereTheSimpleDecoderStops) {
             auto cut = std::vector<uint8_t>(damaged.begin(), damaged.begin() + ptrdiff_t(at + damages[d].size() / 2));
             for (const auto* s : {&damaged, &cut}) {
                 SCOPED_TRACE("seed " + std::to_string(seed) + " damage " + std::to_string(d));
-                ASSERT_TRUE(sameBytes(docref::simpleDecode(*s, 8192), decode(*s, 8192)));
-                ASSERT_TRUE(sameBytes(docref::simpleDecode(*s, 5000), decode(*s, 5000)));
+                for (size_t cap : {size_t(8192), size_t(5000)}) {
+                    bool expectIntact = false, intact = !expectIntact;
+                    ASSERT_TRUE(sameBytes(docref::simpleDecode(*s, cap, &expectIntact),
+                                          decode(*s, cap, text::kCompressionDoc, &intact)));
+                    ASSERT_EQ(intact, expectIntact);
+                }
             }
         }
     }

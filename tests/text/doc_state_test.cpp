@@ -482,6 +482,24 @@ TEST(DocRead, RecordZeroVariantsAreRefused) {
     EXPECT_TRUE(sameBytes(bytesOf("x"), joined(readDocument(dir.file("ok.pdb")))));
 }
 
+TEST(DocRead, ADamagedRecordIsReportedNotHandedOutCutShort) {
+    TempDir dir;
+    // The middle record ends in half a back-reference.
+    testsupport::writeFile(dir.file("damaged.pdb"),
+                           buildDatabase(record0(2, 3, 8192), {encoded(bytesOf("one")), hexBytes("74 77 80"),
+                                                               encoded(bytesOf("three"))}));
+    text::DocState st;
+    Record rec(dir.file("damaged.pdb"));
+    rec.forReading();
+    const std::pair<int16_t, std::string> calls[] = {{0, "one"}, {BF_ERR_CORRUPT, ""}, {0, "three"}, {BF_EOF, ""}};
+    for (const auto& [status, piece] : calls) {
+        EXPECT_EQ(text::readDoc(st, &rec.r), 0);
+        EXPECT_EQ(rec.r.status, status);
+        EXPECT_TRUE(sameBytes(bytesOf(piece), rec.text()));
+        EXPECT_EQ(rec.r.length, int32_t(piece.size()));
+    }
+}
+
 TEST(DocRoundTrip, LongDocumentsComeBackAfterLineEndConversion) {
     TempDir dir;
     for (uint32_t seed : {1u, 2u}) {
@@ -509,10 +527,13 @@ TEST(DocWrite, DocumentsBeyond65534RecordsAreRefusedNotCut) {
     EXPECT_EQ(st.recordOffsets.size(), text::kMaxTextRecords);
     EXPECT_EQ(write(st, rec, bytesOf("one byte too many")), BF_ERR_WRITE);
     EXPECT_EQ(rec.r.status, BF_ERR_WRITE);
-    std::vector<int16_t> flagged;
-    rec.r.data = nullptr;
-    EXPECT_EQ(flush(st, rec, &flagged), BF_ERR_WRITE);
-    EXPECT_FALSE(platform::fileExists(dir.file("huge.pdb")));
-    EXPECT_TRUE(flagged.empty());
+    // The refusal ends the document: no shortened database is ever written,
+    // and the next WriteDoc starts a new document for its own path.
     EXPECT_EQ(st.open, text::DocDirection::None);
+    rec.setPath(dir.file("other.txt"));
+    EXPECT_EQ(write(st, rec, bytesOf("fits")), 0);
+    rec.r.data = nullptr;
+    EXPECT_EQ(flush(st, rec), 0);
+    EXPECT_FALSE(platform::fileExists(dir.file("huge.pdb")));
+    EXPECT_TRUE(sameBytes(bytesOf("fits"), joined(readDocument(dir.file("other.pdb")))));
 }

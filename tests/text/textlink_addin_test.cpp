@@ -20,11 +20,12 @@ protected:
     int jo = -1;
 
     void SetUp() override { jo = box.addUser("Jo", "31"); }
-    ProcessResult run(const std::vector<std::string>& args) {
+    ProcessResult run(const std::vector<std::string>& args, const std::string& faults = "") {
         return textlinktest::runProgram(textlinktest::addinPath(), args,
                                         {{"BRIGHTFOLD_HIVE", std::getenv("BRIGHTFOLD_HIVE")},
                                          {"BRIGHTFOLD_UI", "headless"},
-                                         {"BRIGHTFOLD_TEXTLINK", textlinktest::textlinkPath()}});
+                                         {"BRIGHTFOLD_TEXTLINK", textlinktest::textlinkPath()},
+                                         {"BRIGHTFOLD_FAULTS", faults}});
     }
 };
 
@@ -63,6 +64,32 @@ TEST_F(QuilloAddin, WritesInPiecesAndReadsBack) {
     r = run({"read", database, back});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(textOf(back), text);
+}
+
+TEST_F(QuilloAddin, AFailedReadLeavesTheOldOutputAndNoTemporaryFile) {
+    const std::string good = box.dir.file("good.pdb"), damaged = box.dir.file("damaged.pdb");
+    writeFile(good, textlinktest::makeDocDatabase({.name = "g", .texts = {"one", "two", "three", "four"}}));
+    writeFile(damaged, textlinktest::makeDocDatabase({.name = "d", .texts = {"one", "two", "th\x80", "four"},
+                                                      .compression = 2}));
+    const std::string folder = box.dir.file("out");
+    fs::create_directory(folder);
+    const std::string output = folder + "/old.txt";
+    writeFile(output, std::string("the old text\n"));
+    const struct {
+        const std::string& database;
+        const char* faults;
+        std::string message;
+    } cases[] = {
+        {good, "write:ENOSPC:2", "cannot write " + output + ": No space left on device"},
+        {damaged, "", "ReadDoc failed: Corrupted or old version DB. (status -5)"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult r = run({"read", c.database, output}, c.faults);
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(textOf(output), "the old text\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "temporary file left";
+    }
 }
 
 TEST_F(QuilloAddin, LibraryStatusErrorsExitWith1AndTheirMessage) {

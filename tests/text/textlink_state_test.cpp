@@ -219,17 +219,49 @@ TEST_F(TextlinkState, UnreadableDatabaseLeavesTheReplacedFileAsItWas) {
     EXPECT_EQ(state.doc.open, text::DocDirection::None);
 }
 
-TEST_F(TextlinkState, FailedWriteOfTheTextFileEndsTheReadingDocument) {
-    std::string database = makeDatabase(box, {"one", "two"});
-    platform::faults::arm(platform::faults::Op::Write, ENOSPC);
-    EXPECT_EQ(text::convertDocToTextFile(state, database, box.dir.file("full.txt")), BF_ERR_WRITE);
-    platform::faults::disarmAll();
+TEST_F(TextlinkState, AFailedConversionLeavesTheOldTextFileAndNoTemporaryFile) {
+    const std::string good = makeDatabase(box, {"one", "two", "three", "four"});
+    // Compressed records, the third ending in half a back-reference.
+    const std::string damaged = box.dir.file("damaged.pdb");
+    writeFile(damaged, textlinktest::makeDocDatabase({.name = "d", .texts = {"one", "two", "th\x80", "four"},
+                                                      .compression = 2}));
+    const std::string folder = box.dir.file("out");
+    fs::create_directory(folder);
+    const std::string target = folder + "/target.txt";
+    writeFile(target, std::string("the old text\n"));
+    const auto onlyTheTarget = [&] {
+        return std::distance(fs::directory_iterator(folder), fs::directory_iterator()) == 1;
+    };
+
+    using platform::faults::Op;
+    const struct {
+        const char* what;
+        const std::string& database;
+        Op fault;  // Op::Count: none
+        int skip;
+        int16_t status;
+    } cases[] = {
+        {"the disk fills at the third record", good, Op::Write, 2, BF_ERR_WRITE},
+        {"the new file cannot be renamed into place", good, Op::Rename, 0, BF_ERR_WRITE},
+        {"the third record is damaged", damaged, Op::Count, 0, BF_ERR_CORRUPT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        textlinktest::ScopedRecorder recorder({platform::ui::IdYes});
+        if (c.fault != Op::Count) platform::faults::arm(c.fault, ENOSPC, c.skip);
+        EXPECT_EQ(text::convertDocToTextFile(state, c.database, target), c.status);
+        platform::faults::disarmAll();
+        EXPECT_EQ(textOf(target), "the old text\n");
+        EXPECT_TRUE(onlyTheTarget()) << "temporary file left";
+        // The reading document was ended: the next conversion starts over.
+        EXPECT_EQ(state.doc.open, text::DocDirection::None);
+    }
+    EXPECT_EQ(text::convertDocToTextFile(state, good, folder + "/no/such/folder.txt"), BF_ERR_WRITE);
     EXPECT_EQ(state.doc.open, text::DocDirection::None);
-    EXPECT_EQ(text::convertDocToTextFile(state, database, box.dir.file("no/such/folder.txt")), BF_ERR_WRITE);
-    EXPECT_EQ(state.doc.open, text::DocDirection::None);
-    fs::remove(box.dir.file("full.txt"));
-    EXPECT_EQ(text::convertDocToTextFile(state, database, box.dir.file("full.txt")), 0);
-    EXPECT_EQ(textOf(box.dir.file("full.txt")), "onetwo");
+    textlinktest::ScopedRecorder recorder({platform::ui::IdYes});
+    EXPECT_EQ(text::convertDocToTextFile(state, good, target), 0);
+    EXPECT_EQ(textOf(target), "onetwothreefour");
+    EXPECT_TRUE(onlyTheTarget());
 }
 
 // ---- exportFromCommandLine -----------------------------------------------------

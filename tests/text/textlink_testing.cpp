@@ -53,7 +53,7 @@ std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec) {
     }
     foundation::storeBE16(&f[76], uint16_t(n));
     std::vector<uint8_t> record0(16, 0);
-    record0[1] = 1;  // plain text records
+    record0[1] = spec.compression;
     uint32_t total = 0;
     for (const std::string& t : spec.texts) total += uint32_t(t.size());
     foundation::storeBE32(&record0[4], total);

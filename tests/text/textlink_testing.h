@@ -17,10 +17,11 @@ namespace textlinktest {
 
 struct DocDbSpec {
     std::string name;                // database name in the header
-    std::vector<std::string> texts;  // one plain (compression 1) text record each
+    std::vector<std::string> texts;  // one text record each, stored as given
     const char* type = "TEXt";
     const char* creator = "REAd";
     uint16_t recordSize = 4096;
+    uint8_t compression = 1;  // 1: the texts are plain text; 2: token streams
 };
 // A whole Palm Doc database file: header, record list, record 0, records.
 std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec);

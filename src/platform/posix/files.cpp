@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "platform/faults.h"
 #include "platform/posix/posix_util.h"
@@ -322,16 +323,63 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
 }
 
 bool writeFileAtomically(const std::string& path, const void* data, size_t size) {
-    if (checkFault(faults::Op::Open)) return false;
+    std::optional<FileReplacement> out = FileReplacement::begin(path);
+    return out && out->write(data, size) && out->commit();
+}
+
+FileReplacement::FileReplacement(int fd, std::string path, std::string tempPath)
+    : fd_(fd), path_(std::move(path)), tempPath_(std::move(tempPath)) {}
+
+FileReplacement::~FileReplacement() { abandon(); }
+
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)),
+      tempPath_(std::exchange(other.tempPath_, std::string())) {}
+
+FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept {
+    if (this != &other) {
+        abandon();
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+        tempPath_ = std::exchange(other.tempPath_, std::string());
+    }
+    return *this;
+}
+
+std::optional<FileReplacement> FileReplacement::begin(const std::string& path) {
+    if (checkFault(faults::Op::Open)) return std::nullopt;
     std::string tempPath;
     int fd = createTempBeside(path, tempPath);
-    if (fd < 0) return failWithErrno();
-    if (checkFault(faults::Op::Write) || !writeAllTo(fd, data, size)) return discardTemp(fd, tempPath), false;
-    if (::fsync(fd) != 0) return failWithErrno(), discardTemp(fd, tempPath), false;
-    if (::close(fd) != 0) return failWithErrno(), discardTemp(-1, tempPath), false;
-    if (checkFault(faults::Op::Rename)) return discardTemp(-1, tempPath), false;
-    if (::rename(tempPath.c_str(), path.c_str()) != 0) return failWithErrno(), discardTemp(-1, tempPath), false;
+    if (fd < 0) return failWithErrno(), std::nullopt;
+    return FileReplacement(fd, path, std::move(tempPath));
+}
+
+bool FileReplacement::write(const void* data, size_t size) {
+    if (fd_ < 0) return failWith(EBADF);
+    if (checkFault(faults::Op::Write)) return false;
+    return writeAllTo(fd_, data, size);
+}
+
+bool FileReplacement::commit() {
+    if (fd_ < 0) return failWith(EBADF);
+    struct stat old {};
+    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd_, old.st_mode & 0777);
+    if (::fsync(fd_) != 0 && errno != EINVAL) return failWithErrno(), abandon(), false;  // EINVAL: no disk behind it
+    if (::close(std::exchange(fd_, -1)) != 0) return failWithErrno(), abandon(), false;
+    if (checkFault(faults::Op::Rename)) return abandon(), false;
+    if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return failWithErrno(), abandon(), false;
+    tempPath_.clear();
     return true;
+}
+
+// Keeps the error of the failure that led here (errno and lastError()).
+void FileReplacement::abandon() {
+    if (tempPath_.empty()) return;
+    int saved = errno;
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+    errno = saved;
 }
 
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {

@@ -144,7 +144,9 @@ int runRead(Textlink& lib, const Arguments& args) {
     record.path = lib.sysAllocStringByteLen(database.data(), unsigned(database.size()));
     if (!record.path) return statusError(lib, "ReadDoc", BF_ERR_MEMORY);
 
-    std::optional<platform::File> file;
+    // The text goes to a temporary file that replaces OUTPUT only once the
+    // whole text was written; on any failure OUTPUT stays as it was.
+    std::optional<platform::FileReplacement> file;
     long long total = 0, pieces = 0;
     int16_t status = 0;
     for (;;) {
@@ -152,7 +154,7 @@ int runRead(Textlink& lib, const Arguments& args) {
         status = result != 0 ? result : record.status;
         if (status != 0) break;
         if (!file) {
-            file = platform::File::open(output, platform::File::Mode::CreateTruncate);
+            file = platform::FileReplacement::begin(output);
             if (!file) break;
         }
         if (record.length > 0 && !file->write(record.data, size_t(record.length))) break;
@@ -161,12 +163,15 @@ int runRead(Textlink& lib, const Arguments& args) {
     }
     if (record.data) lib.sysFreeString(record.data);
     lib.sysFreeString(record.path);
+    const auto cannotWrite = [&output] {
+        return failure("cannot write " + output + ": " + platform::errorText(platform::lastError()));
+    };
     if (status != BF_EOF) {
         if (status != 0) return statusError(lib, "ReadDoc", status);
-        return failure("cannot write " + output);
+        return cannotWrite();
     }
-    if (!file) file = platform::File::open(output, platform::File::Mode::CreateTruncate);
-    if (!file || !file->flush()) return failure("cannot write " + output);
+    if (!file) file = platform::FileReplacement::begin(output);
+    if (!file || !file->commit()) return cannotWrite();
     std::printf("read %lld bytes in %lld records from %s\n", total, pieces, database.c_str());
     return kExitOk;
 }

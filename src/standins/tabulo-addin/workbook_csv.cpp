@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -134,12 +135,24 @@ bool writeCsvBook(const std::string& outputPath, const Book& book, std::string& 
             error = "sheet name \"" + sheet.name + "\" cannot be part of a file name";
             return false;
         }
+    }
+    // Every sheet goes to a temporary file first; the files replace the old
+    // ones only once all were written, so a full disk leaves the old book
+    // whole instead of a mix of old and new sheets.
+    std::vector<std::pair<std::string, platform::FileReplacement>> staged;
+    const auto cannotWrite = [&error](const std::string& path) {
+        error = "cannot write " + path + ": " + platform::errorText(platform::lastError());
+        return false;
+    };
+    for (const SheetData& sheet : book.sheets) {
         std::string path = csvPathForSheet(outputPath, sheet.name);
         std::string text = writeCsvSheet(sheet);
-        if (!platform::writeFileAtomically(path, text.data(), text.size())) {
-            error = "cannot write " + path + ": " + platform::errorText(platform::lastError());
-            return false;
-        }
+        auto file = platform::FileReplacement::begin(path);
+        if (!file || !file->write(text.data(), text.size())) return cannotWrite(path);
+        staged.emplace_back(std::move(path), std::move(*file));
+    }
+    for (auto& [path, file] : staged) {
+        if (!file.commit()) return cannotWrite(path);
         if (written) written->push_back(path);
     }
     return true;
