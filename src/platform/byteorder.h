@@ -1,14 +1,16 @@
-// foundation/byteorder.h - the one place that knows byte orders.
+// platform/byteorder.h - the one place that knows byte orders.
 //
 // Big-endian (Palm files) and little-endian (Windows host order, the order of
-// the add-in records) loads and stores, built from shifts on unsigned bytes.
-// Nothing else in the code reads a number through a cast pointer.
+// the add-in records and of the OLE string's byte count) loads and stores,
+// built from shifts on unsigned bytes. Nothing else in the code reads a number
+// through a cast pointer. It lives in the platform layer because the byte
+// strings need it; the core code uses it through foundation/byteorder.h.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
-namespace foundation {
+namespace platform {
 
 inline uint16_t loadBE16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
 inline uint32_t loadBE32(const uint8_t* p) {
@@ -43,11 +45,4 @@ inline void storeBEDouble(uint8_t* p, double d) {
     storeBE64(p, bits);
 }
 
-// Four ASCII characters as the 32-bit number a Palm header holds ("Data" is
-// 0x44617461).
-constexpr uint32_t fourCC(const char (&s)[5]) {
-    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
-           (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
-}
-
-}  // namespace foundation
+}  // namespace platform

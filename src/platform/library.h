@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "platform_os.h"
+
 namespace platform {
 
 class Library {
@@ -48,11 +50,7 @@ void reportAttachRefused();
 // Registers the attach and detach steps of the library this code is linked
 // into. Use once per library, at namespace scope, in one source file:
 //   PLATFORM_LIBRARY_ENTRY(onAttach, onDetach)
-// where onAttach is bool() (false refuses) and onDetach is void().
-#define PLATFORM_LIBRARY_ENTRY(attachFn, detachFn)                                  \
-    __attribute__((constructor)) static void platformLibraryAttach_() {             \
-        if (!attachFn()) ::platform::reportAttachRefused();                         \
-    }                                                                               \
-    __attribute__((destructor)) static void platformLibraryDetach_() { detachFn(); }
+// where onAttach is bool() (false refuses) and onDetach is void(). The macro
+// is defined per OS in platform_os.h.
 
 }  // namespace platform
