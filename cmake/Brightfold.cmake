@@ -1,9 +1,34 @@
 # Small helpers shared by every folder.
 
+# Version scripts, -Bsymbolic and --export-dynamic-symbol are options of an
+# ELF linker; a Windows build gets its exports from a .def file instead.
+if(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
+  set(BRIGHTFOLD_ELF ON)
+else()
+  set(BRIGHTFOLD_ELF OFF)
+endif()
+
 # Programs that load our libraries through platform::loadLibrary export one hook
 # (see src/platform/library.h) so that a library's attach step can refuse the load.
+# On Windows DllMain refuses by itself and no hook is needed.
 function(brightfold_host_program target)
-  target_link_options(${target} PRIVATE "-Wl,--export-dynamic-symbol=BrightfoldAttachRefused")
+  if(BRIGHTFOLD_ELF)
+    target_link_options(${target} PRIVATE "-Wl,--export-dynamic-symbol=BrightfoldAttachRefused")
+  endif()
+endfunction()
+
+# brightfold_shared_exports(TARGET MAP)
+# A shared library that exports exactly the names its functions mark with
+# PLATFORM_EXPORT and the version script MAP lists; everything else hidden.
+function(brightfold_shared_exports target map)
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(BRIGHTFOLD_ELF)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
+    target_link_options(${target} PRIVATE
+      "-Wl,--version-script=${map}" "-Wl,-Bsymbolic" "-Wl,--no-undefined")
+  endif()
 endfunction()
 
 # brightfold_test(NAME SOURCES... LIBS lib...)

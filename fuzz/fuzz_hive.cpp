@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/hive_file.h"
+#include "platform/hive_file.h"
 
 namespace {
 

@@ -20,16 +20,24 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* On Windows this header declares the little it needs from <windows.h> and
+ * <oleauto.h> itself, in the same words, so that those headers may come
+ * before or after it, and a file that includes only this header is spared
+ * their macros (MessageBox, min, max, ...). */
 #if defined(_WIN32)
-#include <windows.h>
-#include <oleauto.h>
+#ifndef WINAPI
+#define WINAPI __stdcall
+#endif
 #define BF_CDECL __cdecl
+typedef wchar_t *BSTR; /* OLECHAR *, as <wtypes.h> declares it */
+#define BF_OLE_IMPORT __declspec(dllimport)
 #else
 #ifndef WINAPI
 #define WINAPI
 #endif
 #define BF_CDECL
 typedef char *BSTR;
+#define BF_OLE_IMPORT
 #endif
 
 #ifdef __cplusplus
@@ -39,12 +47,11 @@ extern "C" {
 #define BF_STATIC_ASSERT _Static_assert
 #endif
 
-#if !defined(_WIN32)
-/* OLE string helpers (exported by both libraries on non-Windows systems). */
-BSTR SysAllocStringByteLen(const char *bytes, unsigned int length);
-unsigned int SysStringByteLen(BSTR text);
-void SysFreeString(BSTR text);
-#endif
+/* OLE string helpers: oleaut32 on Windows, exported by both libraries on
+ * other systems. */
+BF_OLE_IMPORT BSTR WINAPI SysAllocStringByteLen(const char *bytes, unsigned int length);
+BF_OLE_IMPORT unsigned int WINAPI SysStringByteLen(BSTR text);
+BF_OLE_IMPORT void WINAPI SysFreeString(BSTR text);
 
 /* Status codes. Zero and positive values are results; negative values are
  * errors, and GetErrorText turns -1 to -15 (textlink: -16) into messages. */

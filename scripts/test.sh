@@ -6,7 +6,9 @@
 #   scripts/test.sh --sanitize  sanitizer build only (ASan + UBSan)
 #
 # Missing build packages are installed with apt-get first, so the script
-# works on a fresh machine.
+# works on a fresh machine. Among the tests of the normal build are the
+# layering check and the syntax check of the core code for 32-bit Windows
+# (scripts/check-includes.sh, scripts/check-mingw.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +17,7 @@ case "${1:-}" in
   "") ;;
   --quick) mode=quick ;;
   --sanitize) mode=sanitize ;;
-  -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "unknown option: $1 (try --help)" >&2; exit 2 ;;
 esac
 

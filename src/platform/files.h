@@ -12,12 +12,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform_os.h"
+
 namespace platform {
 
 using FileTime = uint64_t;
 
-// The native path separator, and a helper that joins two path parts with it.
-constexpr char kPathSeparator = '/';
+// A helper that joins two path parts with the native separator
+// (kPathSeparator, from platform_os.h).
 std::string joinPath(std::string_view folder, std::string_view name);
 // True for a path that names a root (Windows: "C:\..." or "\\server"; Linux:
 // begins with '/').
@@ -45,7 +47,7 @@ public:
     // given, stores the system error number there.
     static std::optional<File> open(const std::string& path, Mode mode, int* error = nullptr);
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ != kNoNativeFile; }
     // Reads up to size bytes from the current position; returns the count
     // read, 0 at the end of the file, or -1 on error.
     long long read(void* buffer, size_t size);
@@ -73,8 +75,8 @@ public:
     void close();
 
 private:
-    explicit File(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit File(NativeFile fd) : fd_(fd) {}
+    NativeFile fd_ = kNoNativeFile;
 };
 
 struct DirEntry {

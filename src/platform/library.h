@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "platform_os.h"
+
 namespace platform {
 
 class Library {
@@ -48,27 +50,14 @@ void reportAttachRefused();
 // Registers the attach and detach steps of the library this code is linked
 // into. Use once per library, at namespace scope, in one source file:
 //   PLATFORM_LIBRARY_ENTRY(onAttach, onDetach)
-// where onAttach is bool() (false refuses) and onDetach is void().
+// where onAttach is bool() (false refuses) and onDetach is void(). The macro
+// is defined per OS in platform_os.h.
 //
 // onDetach runs when the library is unloaded, not when the process ends with
 // the library still loaded: exit() destroys the library's static objects
 // before it runs the destructors of the loaded libraries (on unloading they
 // go after), so the detach step could only meet what is already gone. The
 // system reclaims memory, files and locks with the process, as DllMain is to
-// do nothing at DLL_PROCESS_DETACH when the process is ending. The watch
-// object below records that static destruction has run.
-#define PLATFORM_LIBRARY_ENTRY(attachFn, detachFn)                                  \
-    namespace {                                                                     \
-    bool platformLibraryStaticsGone_ = false;                                       \
-    struct PlatformLibraryStaticsWatch_ {                                           \
-        ~PlatformLibraryStaticsWatch_() { platformLibraryStaticsGone_ = true; }     \
-    } platformLibraryStaticsWatch_;                                                 \
-    }                                                                               \
-    __attribute__((constructor)) static void platformLibraryAttach_() {             \
-        if (!attachFn()) ::platform::reportAttachRefused();                         \
-    }                                                                               \
-    __attribute__((destructor)) static void platformLibraryDetach_() {              \
-        if (!platformLibraryStaticsGone_) detachFn();                               \
-    }
+// do nothing at DLL_PROCESS_DETACH when the process is ending.
 
 }  // namespace platform

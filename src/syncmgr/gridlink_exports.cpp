@@ -5,12 +5,13 @@
 
 #include "foundation/status.h"
 #include "gridlink.h"
+#include "platform_os.h"
 #include "syncmgr/export_checks.h"
 #include "syncmgr/gridlink_state.h"
 #include "syncmgr/hotsync_notify.h"
 #include "syncmgr/import_checks.h"
 
-#define GRIDLINK_EXPORT extern "C" __attribute__((visibility("default")))
+#define GRIDLINK_EXPORT extern "C" PLATFORM_EXPORT
 
 namespace {
 

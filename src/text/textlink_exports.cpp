@@ -4,10 +4,11 @@
 #include <new>
 
 #include "foundation/status.h"
+#include "platform_os.h"
 #include "text/textlink_state.h"
 #include "textlink.h"
 
-#define TEXTLINK_EXPORT extern "C" __attribute__((visibility("default")))
+#define TEXTLINK_EXPORT extern "C" PLATFORM_EXPORT
 
 namespace {
 

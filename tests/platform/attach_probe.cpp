@@ -33,5 +33,5 @@ void onDetach() {
 
 PLATFORM_LIBRARY_ENTRY(onAttach, onDetach)
 
-extern "C" __attribute__((visibility("default"))) int attach_probe_answer() { return 42; }
-extern "C" __attribute__((visibility("default"))) int attach_probe_attach_count() { return g_attachCount; }
+extern "C" PLATFORM_EXPORT int attach_probe_answer() { return 42; }
+extern "C" PLATFORM_EXPORT int attach_probe_attach_count() { return g_attachCount; }

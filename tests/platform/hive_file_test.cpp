@@ -1,6 +1,6 @@
 // The hive text format: parsing what regedit and people write, and writing
 // it back so that nothing unknown is lost.
-#include "platform/posix/hive_file.h"
+#include "platform/hive_file.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "platform/posix/hive_file.h"
+#include "platform/hive_file.h"
 #include "platform/registry.h"
 #include "support/test_support.h"
 

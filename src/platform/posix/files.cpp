@@ -96,13 +96,6 @@ void discardTemp(int fd, const std::string& tempPath) {
 
 // ---- paths ---------------------------------------------------------------
 
-std::string joinPath(std::string_view folder, std::string_view name) {
-    std::string out(folder);
-    if (!out.empty() && out.back() != kPathSeparator) out += kPathSeparator;
-    out += name;
-    return out;
-}
-
 bool isAbsolutePath(std::string_view path) { return !path.empty() && path[0] == '/'; }
 
 // ---- File ----------------------------------------------------------------

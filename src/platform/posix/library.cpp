@@ -16,7 +16,7 @@ bool* g_refusedFlag = nullptr;
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void BrightfoldAttachRefused() {
+extern "C" PLATFORM_EXPORT void BrightfoldAttachRefused() {
     if (g_refusedFlag) *g_refusedFlag = true;
 }
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "platform/faults.h"
-#include "platform/posix/hive_file.h"
+#include "platform/hive_file.h"
 
 namespace platform::registry {
 namespace {

@@ -1,4 +1,5 @@
-// platform/posix/hive_file.h - the registry hive as a REGEDIT4 text file.
+// platform/hive_file.h - the registry hive as a REGEDIT4 text file (the
+// registry of the POSIX platform; the parser itself needs no OS).
 //
 // File layout (lines end in CR LF when written; CR LF and LF are read):
 //

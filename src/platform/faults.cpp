@@ -7,6 +7,11 @@
 #include <string>
 #include <string_view>
 
+// Windows' C library has no EDQUOT: a quota that is full is a full disk there.
+#ifndef EDQUOT
+#define EDQUOT ENOSPC
+#endif
+
 namespace platform::faults {
 namespace {
 

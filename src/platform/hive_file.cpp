@@ -1,5 +1,5 @@
 // REGEDIT4 hive text: one linear pass to parse, one to write.
-#include "platform/posix/hive_file.h"
+#include "platform/hive_file.h"
 
 #include <unordered_map>
 

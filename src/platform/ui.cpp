@@ -1,15 +1,14 @@
-// Message boxes on Linux: a headless backend (standard error, safe answers)
-// and a scripted one (answers from a file, every box logged).
+// Message boxes: a headless backend (standard error, safe answers) and a
+// scripted one (answers from a file, every box logged). They need no window
+// system; their few OS calls are in ui_native.h.
 #include "platform/ui.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "platform/ui_native.h"
 
 namespace platform::ui {
 namespace {
@@ -39,23 +38,12 @@ bool offers(Buttons buttons, Answer answer) {
     return false;
 }
 
-// Writes all bytes to a descriptor, retrying short writes.
-void writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += size_t(n);
-    }
-}
-
 std::string describe(const MessageBox& box) { return oneLine(box.caption) + ": " + oneLine(box.text); }
 
 class HeadlessBackend final : public Backend {
 public:
     Answer messageBox(const MessageBox& box) override {
-        writeAll(STDERR_FILENO, describe(box) + "\n");
+        native::writeStandardError(describe(box) + "\n");
         return safeAnswer(box.buttons);
     }
 };
@@ -66,18 +54,8 @@ public:
         if (const char* log = std::getenv("BRIGHTFOLD_UI_LOG"); log && *log) logPath_ = log;
         const char* script = std::getenv("BRIGHTFOLD_UI_SCRIPT");
         if (!script || !*script) return;
-        int fd = ::open(script, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
         std::string text;
-        char buffer[4096];
-        for (;;) {
-            ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            text.append(buffer, size_t(n));
-            if (text.size() > (1u << 20)) break;  // a script is a few lines
-        }
-        ::close(fd);
+        if (!native::readFile(script, size_t(1) << 20, text)) return;  // a script is a few lines
         size_t start = 0;
         while (start < text.size()) {
             size_t end = text.find('\n', start);
@@ -101,13 +79,7 @@ public:
             for (const AnswerName& n : kAnswerNames)
                 if (word == n.name && offers(box.buttons, n.answer)) answer = n.answer;
         }
-        if (!logPath_.empty()) {
-            int fd = ::open(logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                writeAll(fd, describe(box) + " => " + nameOf(answer) + "\n");
-                ::close(fd);
-            }
-        }
+        if (!logPath_.empty()) native::appendToFile(logPath_, describe(box) + " => " + nameOf(answer) + "\n");
         return answer;
     }
 
@@ -153,8 +125,6 @@ Answer messageBox(Window owner, std::string_view text, std::string_view caption,
     box.icon = icon;
     return currentBackend().messageBox(box);
 }
-
-Window focusWindow() { return nullptr; }
 
 void setBackend(std::unique_ptr<Backend> backend) { g_replaced = std::move(backend); }
 

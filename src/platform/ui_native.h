@@ -1,0 +1,21 @@
+// platform/ui_native.h - the OS calls that the message box backends in ui.cpp
+// need, one implementation per OS (posix/ui_native.cpp). Internal to the
+// platform layer. None of them goes through the fault seam: faults armed for a
+// test's files must not change what the user is told.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform::ui::native {
+
+// Writes the bytes to standard error, retrying short writes; errors are ignored.
+void writeStandardError(std::string_view bytes);
+// Appends the bytes to a file, created when missing; errors are ignored.
+void appendToFile(const std::string& path, std::string_view bytes);
+// Reads a file into text, stopping at its end or once more than `limit`
+// bytes were read; false when it cannot be opened.
+bool readFile(const char* path, size_t limit, std::string& text);
+
+}  // namespace platform::ui::native
