@@ -123,8 +123,8 @@ public:
     void abandon();
 
 private:
-    FileReplacement(int fd, std::string path, std::string tempPath);
-    int fd_ = -1;
+    FileReplacement(NativeFile fd, std::string path, std::string tempPath);
+    NativeFile fd_ = kNoNativeFile;
     std::string path_;
     std::string tempPath_;  // empty once committed or abandoned
 };

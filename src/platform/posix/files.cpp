@@ -320,7 +320,7 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size)
     return out && out->write(data, size) && out->commit();
 }
 
-FileReplacement::FileReplacement(int fd, std::string path, std::string tempPath)
+FileReplacement::FileReplacement(NativeFile fd, std::string path, std::string tempPath)
     : fd_(fd), path_(std::move(path)), tempPath_(std::move(tempPath)) {}
 
 FileReplacement::~FileReplacement() { abandon(); }
