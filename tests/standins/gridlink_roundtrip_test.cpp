@@ -403,7 +403,9 @@ TEST_F(RoundTrip, ADesktopChangeSentOverAHandheldChangeIsNeverImportedBack) {
     ChildTransfer out = addintest::exportInChild(box.dir, workbook, book);
     ASSERT_EQ(out.exitCode, 0) << out.call << " " << out.status << out.stderrText;
     for (bool synced : {false, true}) {
-        if (synced) ASSERT_EQ(addintest::hotSync(box, ann, /*editedOnHandheld=*/false), 1);
+        if (synced) {
+            ASSERT_EQ(addintest::hotSync(box, ann, /*editedOnHandheld=*/false), 1);
+        }
         Book back;
         ChildTransfer in = addintest::importInChild(box.dir, workbook, back);
         EXPECT_EQ(in.call, "VerifyImport") << synced;
