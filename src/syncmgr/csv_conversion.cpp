@@ -14,6 +14,7 @@
 #include "syncmgr/gridlink_state.h"
 #include "workbook/book_lister.h"
 #include "workbook/sheet_format.h"
+#include "platform/text.h"
 
 namespace syncmgr {
 
@@ -311,7 +312,7 @@ int16_t CsvToHandheld(GridlinkState& state, int userIndex) {
         // a pointer into the lists across a call.
         std::vector<std::string> books;
         for (const foundation::LinkEntry& link : registry.userList[size_t(userIndex)].links)
-            if (workbook::hasEndingNoCase(link.pcPath, workbook::kCsvFileEnding)) books.emplace_back(link.name());
+            if (platform::endsWithNoCase(link.pcPath, workbook::kCsvFileEnding)) books.emplace_back(link.name());
         int16_t result = 1;
         for (const std::string& book : books) {
             const LinkResult sent = sendCsvBook(state, userIndex, book);

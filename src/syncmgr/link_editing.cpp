@@ -4,16 +4,13 @@
 #include "platform/files.h"
 #include "syncmgr/discovery.h"
 #include "syncmgr/export_checks.h"
+#include "platform/text.h"
 
 namespace syncmgr {
 
 namespace {
 
 using Outcome = LinkEditResult::Outcome;
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && foundation::sameName(text.substr(text.size() - ending.size()), ending);
-}
 
 // Fills a message format: "%s" takes the text, "%d" the number. The format
 // is read once, so a "%d" inside the text (a path) stays as it is.
@@ -74,10 +71,10 @@ LinkTarget linkTargetOf(std::string_view path) {
     }
     std::string_view name = pathFileName(path);
     std::string_view book;
-    if (endsWithNoCase(name, kExcelEnding)) {
+    if (platform::endsWithNoCase(name, kExcelEnding)) {
         book = name.substr(0, name.size() - kExcelEnding.size());
         target.kind = LinkKind::Excel;
-    } else if (endsWithNoCase(name, kCsvEnding)) {
+    } else if (platform::endsWithNoCase(name, kCsvEnding)) {
         std::string_view stem = name.substr(0, name.size() - kCsvEnding.size());
         size_t hyphen = stem.rfind('-');
         if (hyphen == std::string_view::npos) {
@@ -128,7 +125,7 @@ LinkEditResult registerLink(foundation::LinkRegistry& registry, const RegisterRe
     // A book is linked to one PC path across all users: another user's link
     // to another path refuses; the user's own link moves.
     if (const foundation::BookIndexEntry* entry = registry.findBook(book)) {
-        if (!foundation::sameName(entry->pcPath, path)) {
+        if (!platform::sameNoCase(entry->pcPath, path)) {
             if (entry->refCount > ownRegistrations) return refused(fillText(kAlreadyRegisteredFormat, entry->pcPath), book);
             registry.removeBook(book);
         }

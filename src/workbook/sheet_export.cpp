@@ -18,6 +18,7 @@
 #include "workbook/palette.h"
 #include "workbook/references.h"
 #include "workbook/sheet_probe.h"
+#include "platform/text.h"
 
 namespace workbook {
 
@@ -25,11 +26,6 @@ using namespace sheet_export;
 namespace pdb = foundation::pdb;
 
 namespace {
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    return foundation::sameName(text.substr(text.size() - ending.size()), ending);
-}
 
 std::string_view dropFolderPart(std::string_view path) {
     size_t slash = path.find_last_of("/\\");
@@ -88,7 +84,7 @@ std::string sheetDatabaseName(std::string_view bookName, std::string_view sheetN
     }
     std::string_view name = dropFolderPart(full);
     for (std::string_view ending : kDroppedEndings) {
-        if (endsWithNoCase(name, ending)) {
+        if (platform::endsWithNoCase(name, ending)) {
             name.remove_suffix(ending.size());
             break;
         }
@@ -108,7 +104,7 @@ std::string rewriteFormulaBrackets(std::string_view text) {
         if (close == std::string_view::npos) break;
         out.append(text.substr(pos, open + 1 - pos));
         std::string_view name = dropFolderPart(text.substr(open + 1, close - open - 1));
-        if (name.size() > 4 && endsWithNoCase(name, ".xls")) name.remove_suffix(4);
+        if (name.size() > 4 && platform::endsWithNoCase(name, ".xls")) name.remove_suffix(4);
         out.append(name);
         out += ']';
         pos = close + 1;

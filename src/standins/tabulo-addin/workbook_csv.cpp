@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace tabulo {
 
@@ -12,15 +13,6 @@ namespace {
 
 constexpr std::string_view kCsvEnding = ".csv";
 constexpr char kSeparator = ',';
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    for (size_t i = 0; i < ending.size(); ++i) {
-        char a = text[text.size() - ending.size() + i], b = ending[i];
-        if ((a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) != b) return false;
-    }
-    return true;
-}
 
 std::string lower(std::string_view s) {
     std::string out(s);
@@ -112,7 +104,7 @@ bool readCsvSheet(std::string_view text, SheetData& sheet) {
 std::string csvPathForSheet(std::string_view outputPath, std::string_view sheetName) {
     size_t start = fileNameStart(outputPath);
     std::string_view name = outputPath.substr(start);
-    std::string stem(outputPath.substr(0, outputPath.size() - (endsWithNoCase(name, kCsvEnding) ? 4 : 0)));
+    std::string stem(outputPath.substr(0, outputPath.size() - (platform::endsWithNoCase(name, kCsvEnding) ? 4 : 0)));
     size_t hyphen = stem.rfind('-');
     if (hyphen != std::string::npos && hyphen >= start) stem.resize(hyphen);
     if (sheetName.empty()) return stem + ".csv";
@@ -162,7 +154,7 @@ bool readCsvBook(const std::string& path, Book& book, std::string& error) {
     size_t start = fileNameStart(path);
     std::string folder = start == 0 ? std::string(".") : path.substr(0, start > 1 ? start - 1 : 1);
     std::string_view name = std::string_view(path).substr(start);
-    if (!endsWithNoCase(name, kCsvEnding)) {
+    if (!platform::endsWithNoCase(name, kCsvEnding)) {
         error = path + " does not end in .csv";
         return false;
     }
@@ -177,7 +169,7 @@ bool readCsvBook(const std::string& path, Book& book, std::string& error) {
     std::vector<std::string> files;
     const std::string key = lower(bookName);
     for (const platform::DirEntry& e : entries) {
-        if (e.directory || !endsWithNoCase(e.name, kCsvEnding)) continue;
+        if (e.directory || !platform::endsWithNoCase(e.name, kCsvEnding)) continue;
         std::string fileStem = lower(std::string_view(e.name).substr(0, e.name.size() - kCsvEnding.size()));
         if (fileStem == key || (fileStem.size() > key.size() && fileStem.compare(0, key.size(), key) == 0 &&
                                 fileStem[key.size()] == '-' && fileStem.find('-', key.size() + 1) == std::string::npos))
