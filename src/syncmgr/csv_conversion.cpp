@@ -15,6 +15,7 @@
 #include "workbook/book_lister.h"
 #include "workbook/sheet_format.h"
 #include "platform/text.h"
+#include "platform/files.h"
 
 namespace syncmgr {
 
@@ -204,11 +205,6 @@ LinkResult sendCsvBook(GridlinkState& state, int user, const std::string& bookNa
     return result;
 }
 
-// The last component of a path.
-std::string_view fileNameOf(std::string_view path) {
-    const size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
 
 }  // namespace
 
@@ -289,7 +285,7 @@ int16_t HandheldToCsv(GridlinkState& state, TextRecord* bookList, std::string_vi
                 result = BF_ERR_WRITE;
                 break;
             }
-            if (auto time = platform::lastWriteTime(path)) done.push_back({std::string(fileNameOf(path)), *time});
+            if (auto time = platform::lastWriteTime(path)) done.push_back({std::string(platform::fileNamePart(path)), *time});
         }
     } catch (const std::bad_alloc&) {
         result = BF_ERR_MEMORY;  // the files written so far still count

@@ -25,11 +25,6 @@ bool allowsExport(const foundation::LinkEntry& link) {
 
 }  // namespace
 
-std::string_view pathFileName(std::string_view path) {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 bool ExportList::contains(std::string_view path) const {
     std::string_view rest = block;
     while (!rest.empty()) {
@@ -56,7 +51,7 @@ int16_t VerifyFileExport(workbook::TransferContext& context, SheetRecord* record
     options.exportTargetUser = user;
 
     const std::string path(platform::byteStringText(record->sheetName));
-    std::string_view name = pathFileName(path);
+    std::string_view name = platform::fileNamePart(path);
     size_t start = 0;
     if (user < 0) {
         if (!platform::endsWithNoCase(name, kWorkbookEnding)) return BF_ERR_PARAMETER;

@@ -24,8 +24,7 @@ int16_t VerifyImport(workbook::TransferContext& context, TextRecord* record, std
     if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) return BF_ERR_PARAMETER;
 
     const std::string path(platform::byteStringText(record->text));
-    size_t cut = path.find_last_of("/\\");
-    std::string_view bookName = cut == std::string::npos ? std::string_view(path) : std::string_view(path).substr(cut + 1);
+    std::string_view bookName = platform::fileNamePart(path);
     if (bookName.size() < kWorkbookEnding.size() ||
         !platform::sameNoCase(bookName.substr(bookName.size() - kWorkbookEnding.size()), kWorkbookEnding))
         return BF_ERR_PARAMETER;

@@ -69,7 +69,7 @@ LinkTarget linkTargetOf(std::string_view path) {
         target.refusal = kEnterPathMessage;
         return target;
     }
-    std::string_view name = pathFileName(path);
+    std::string_view name = platform::fileNamePart(path);
     std::string_view book;
     if (platform::endsWithNoCase(name, kExcelEnding)) {
         book = name.substr(0, name.size() - kExcelEnding.size());

@@ -28,12 +28,6 @@ std::string fill(const char* format, std::string_view text) {
     return out;
 }
 
-// The part of a path after its last '/' or '\'.
-std::string_view fileNamePart(std::string_view path) {
-    size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
 std::string installFolderName(const TextlinkState& state) {
     if (!state.registry.settings.installFolderName.empty()) return state.registry.settings.installFolderName;
     return foundation::readProductSettings(state.registry.product()).installFolderName;
@@ -110,7 +104,7 @@ int16_t exportToUser(TextlinkState& state, DocTransferRecord* record, const std:
     if (folder.empty()) return setStatus(record, BF_ERR_PATH);
     std::string output = platform::joinPath(platform::joinPath(folder, installFolderName(state)), "");
     if (source) {
-        std::string_view name = fileNamePart(*source);
+        std::string_view name = platform::fileNamePart(*source);
         if (!foundation::isSafeFileNamePart(name)) return setStatus(record, BF_ERR_PATH);
         output += name;
     }

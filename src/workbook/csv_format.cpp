@@ -5,6 +5,7 @@
 #include "foundation/link_registry.h"
 #include "workbook/sheet_format.h"
 #include "platform/text.h"
+#include "platform/files.h"
 
 namespace workbook {
 
@@ -163,8 +164,7 @@ std::vector<ReadCsvField> readCsvText(std::string_view text, char listSeparator)
 }
 
 std::string csvPrefix(std::string_view csvPath) {
-    size_t separator = csvPath.find_last_of("/\\");
-    size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
+    size_t nameStart = platform::fileNameStart(csvPath);
     size_t hyphen = csvPath.rfind('-');
     if (hyphen != std::string_view::npos && hyphen >= nameStart) return std::string(csvPath.substr(0, hyphen + 1));
     if (platform::endsWithNoCase(csvPath, kCsvFileEnding))

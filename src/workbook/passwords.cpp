@@ -5,6 +5,7 @@
 #include "foundation/byteorder.h"
 #include "platform/bstr.h"
 #include "platform/text.h"
+#include "platform/files.h"
 
 namespace workbook {
 
@@ -32,8 +33,7 @@ uint32_t exportPasswordHash(std::string_view password) {
 }
 
 std::string bookNameFromPath(std::string_view path) {
-    size_t slash = path.find_last_of("\\/");
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    std::string_view name = platform::fileNamePart(path);
     if (platform::endsWithNoCase(name, kWorkbookEnding)) name.remove_suffix(kWorkbookEnding.size());
     return std::string(name);
 }

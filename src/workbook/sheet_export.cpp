@@ -27,11 +27,6 @@ namespace pdb = foundation::pdb;
 
 namespace {
 
-std::string_view dropFolderPart(std::string_view path) {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 // Sets a flag for the span of a scope.
 class SetTrue {
 public:
@@ -82,7 +77,7 @@ std::string sheetDatabaseName(std::string_view bookName, std::string_view sheetN
         full += '-';
         full += sheetName;
     }
-    std::string_view name = dropFolderPart(full);
+    std::string_view name = platform::fileNamePart(full);
     for (std::string_view ending : kDroppedEndings) {
         if (platform::endsWithNoCase(name, ending)) {
             name.remove_suffix(ending.size());
@@ -103,7 +98,7 @@ std::string rewriteFormulaBrackets(std::string_view text) {
         size_t close = text.find(']', open + 1);
         if (close == std::string_view::npos) break;
         out.append(text.substr(pos, open + 1 - pos));
-        std::string_view name = dropFolderPart(text.substr(open + 1, close - open - 1));
+        std::string_view name = platform::fileNamePart(text.substr(open + 1, close - open - 1));
         if (name.size() > 4 && platform::endsWithNoCase(name, ".xls")) name.remove_suffix(4);
         out.append(name);
         out += ']';

@@ -21,11 +21,6 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-size_t fileNameStart(std::string_view path) {
-    size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? 0 : cut + 1;
-}
-
 }  // namespace
 
 std::string writeCsvSheet(const SheetData& sheet) {
@@ -102,7 +97,7 @@ bool readCsvSheet(std::string_view text, SheetData& sheet) {
 }
 
 std::string csvPathForSheet(std::string_view outputPath, std::string_view sheetName) {
-    size_t start = fileNameStart(outputPath);
+    size_t start = platform::fileNameStart(outputPath);
     std::string_view name = outputPath.substr(start);
     std::string stem(outputPath.substr(0, outputPath.size() - (platform::endsWithNoCase(name, kCsvEnding) ? 4 : 0)));
     size_t hyphen = stem.rfind('-');
@@ -151,7 +146,7 @@ bool writeCsvBook(const std::string& outputPath, const Book& book, std::string& 
 }
 
 bool readCsvBook(const std::string& path, Book& book, std::string& error) {
-    size_t start = fileNameStart(path);
+    size_t start = platform::fileNameStart(path);
     std::string folder = start == 0 ? std::string(".") : path.substr(0, start > 1 ? start - 1 : 1);
     std::string_view name = std::string_view(path).substr(start);
     if (!platform::endsWithNoCase(name, kCsvEnding)) {
