@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "text/doc_format.h"
+#include "foundation/message_text.h"
 
 namespace text {
 
@@ -18,14 +19,6 @@ namespace {
 int16_t setStatus(DocTransferRecord* record, int16_t status) {
     record->status = status;
     return status;
-}
-
-// A format with one %s, filled.
-std::string fill(const char* format, std::string_view text) {
-    std::string out(format);
-    size_t at = out.find("%s");
-    if (at != std::string::npos) out.replace(at, 2, text);
-    return out;
 }
 
 std::string installFolderName(const TextlinkState& state) {
@@ -63,7 +56,7 @@ void releaseTextlinkState() {
     g_state = nullptr;
 }
 
-std::string notInstalledText() { return fill(kNotInstalledFormat, kProductName); }
+std::string notInstalledText() { return foundation::fillMessage(kNotInstalledFormat, kProductName); }
 
 bool attachTextlink(TextlinkState& state) {
     state.dbVersion = foundation::parseVersionText(kVersionText);
@@ -154,7 +147,7 @@ int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePa
     if (state.doc.open != DocDirection::None) return BF_ERR_PROGRAM;
     if (platform::fileExists(textPath)) {
         platform::ui::Answer answer =
-            platform::ui::messageBox(platform::ui::focusWindow(), fill(kReplaceQuestionFormat, textPath),
+            platform::ui::messageBox(platform::ui::focusWindow(), foundation::fillMessage(kReplaceQuestionFormat, textPath),
                                      kReplaceCaption, platform::ui::Buttons::YesNo, platform::ui::Icon::Warning);
         if (answer != platform::ui::IdYes) return BF_ERR_CANCELLED;
     }
