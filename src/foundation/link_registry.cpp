@@ -5,6 +5,7 @@
 
 #include "foundation/link_file.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace foundation {
 
@@ -17,11 +18,6 @@ void HandheldBook::setBookName(std::string_view text) {
 
 namespace {
 
-inline unsigned char foldCase(char c) {
-    unsigned char u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
-}
-
 // The one character of deviceClass in the "enabled=" line, which the reader
 // takes alone: the digit, or '0' for a value that one digit cannot hold.
 char deviceClassCharacter(int32_t deviceClass) {
@@ -29,17 +25,6 @@ char deviceClassCharacter(int32_t deviceClass) {
 }
 
 }  // namespace
-
-int compareNames(std::string_view a, std::string_view b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = foldCase(a[i]), y = foldCase(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-bool sameName(std::string_view a, std::string_view b) { return a.size() == b.size() && compareNames(a, b) == 0; }
 
 bool parseLinkLine(std::string_view line, ParsedLinkLine& out) {
     out = ParsedLinkLine();
@@ -187,7 +172,7 @@ BookIndexEntry* LinkRegistry::findBook(std::string_view bookName) {
 
 LinkEntry& LinkRegistry::insertLink(UserEntry& user, LinkEntry link) {
     auto pos = std::upper_bound(user.links.begin(), user.links.end(), link.name(),
-                                [](std::string_view key, const LinkEntry& l) { return compareNames(key, l.name()) < 0; });
+                                [](std::string_view key, const LinkEntry& l) { return platform::compareNoCase(key, l.name()) < 0; });
     return *user.links.insert(pos, std::move(link));
 }
 

@@ -42,6 +42,7 @@
 
 #include "foundation/link_file.h"
 #include "foundation/link_registry_base.h"
+#include "platform/text.h"
 
 namespace foundation {
 
@@ -121,10 +122,6 @@ struct BookIndexEntry {
     std::string pcPath;
 };
 
-// Case-insensitive (ASCII) comparison of book names, as the sorted lists use.
-int compareNames(std::string_view a, std::string_view b);
-bool sameName(std::string_view a, std::string_view b);
-
 // The sorted-list lookup: the position of the first entry whose name is not
 // less than the key, and whether that entry is equal to it.
 template <typename List, typename NameOf>
@@ -132,10 +129,10 @@ std::pair<size_t, bool> lookupSorted(const List& list, std::string_view key, Nam
     size_t lo = 0, hi = list.size();
     while (lo < hi) {
         size_t mid = lo + (hi - lo) / 2;
-        if (compareNames(nameOf(list[mid]), key) < 0) lo = mid + 1;
+        if (platform::compareNoCase(nameOf(list[mid]), key) < 0) lo = mid + 1;
         else hi = mid;
     }
-    return {lo, lo < list.size() && compareNames(nameOf(list[lo]), key) == 0};
+    return {lo, lo < list.size() && platform::compareNoCase(nameOf(list[lo]), key) == 0};
 }
 
 // One line of a user's section in the link file, parsed. A line that lacks

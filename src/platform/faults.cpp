@@ -1,5 +1,6 @@
 // Fault seam: per-operation counters that make platform calls fail on demand.
 #include "platform/faults.h"
+#include "platform/text.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -28,17 +29,6 @@ bool g_environmentRead = false;
 constexpr const char* kOpNames[] = {"open",   "read", "write",   "rename",  "copy",
                                     "delete", "lock", "listdir", "registry"};
 static_assert(sizeof kOpNames / sizeof kOpNames[0] == static_cast<size_t>(Op::Count));
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // A decimal number, possibly negative; false for anything else.
 bool parseNumber(std::string_view text, int& out) {

@@ -24,6 +24,12 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // True for a path that names a root (Windows: "C:\..." or "\\server"; Linux:
 // begins with '/').
 bool isAbsolutePath(std::string_view path);
+// Where the file name of a path begins: after its last '/' or '\\', 0 without
+// one. Both separators count on every OS, as paths from callers and names from
+// the handheld may be written either way.
+size_t fileNameStart(std::string_view path);
+// The file name of a path: what follows fileNameStart.
+std::string_view fileNamePart(std::string_view path);
 
 // A file opened by this process. Move-only; the destructor closes it (and so
 // releases its byte-range locks) without reporting errors.

@@ -1,18 +1,14 @@
 // REGEDIT4 hive text: one linear pass to parse, one to write.
 #include "platform/hive_file.h"
 
+#include "platform/text.h"
+
 #include <unordered_map>
 
 namespace platform::hive {
 namespace {
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && sameName(text.substr(0, prefix.size()), prefix);
-}
 
 std::string_view trimRight(std::string_view text) {
     while (!text.empty() && (isBlank(text.back()) || text.back() == '\r')) text.remove_suffix(1);
@@ -308,34 +304,27 @@ bool isContinuation(std::string_view line) {
 
 }  // namespace
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
 Key* findChild(std::vector<Key>& keys, std::string_view name) {
     for (Key& key : keys)
-        if (sameName(key.name, name)) return &key;
+        if (sameNoCase(key.name, name)) return &key;
     return nullptr;
 }
 
 const Key* findChild(const std::vector<Key>& keys, std::string_view name) {
     for (const Key& key : keys)
-        if (sameName(key.name, name)) return &key;
+        if (sameNoCase(key.name, name)) return &key;
     return nullptr;
 }
 
 Entry* findValue(Key& key, std::string_view name) {
     for (Entry& entry : key.entries)
-        if (entry.kind != Entry::Kind::Raw && sameName(entry.name, name)) return &entry;
+        if (entry.kind != Entry::Kind::Raw && sameNoCase(entry.name, name)) return &entry;
     return nullptr;
 }
 
 const Entry* findValue(const Key& key, std::string_view name) {
     for (const Entry& entry : key.entries)
-        if (entry.kind != Entry::Kind::Raw && sameName(entry.name, name)) return &entry;
+        if (entry.kind != Entry::Kind::Raw && sameNoCase(entry.name, name)) return &entry;
     return nullptr;
 }
 

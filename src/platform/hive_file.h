@@ -71,9 +71,6 @@ struct Hive {
     std::vector<Key> roots;             // HKEY_... top levels, in file order
 };
 
-// ASCII case-insensitive equality of names.
-bool sameName(std::string_view a, std::string_view b);
-
 // Parses hive text; never fails (what cannot be parsed is kept raw).
 Hive parse(std::string_view text);
 // Writes the hive text, CR LF line ends.

@@ -10,4 +10,11 @@ std::string joinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
+size_t fileNameStart(std::string_view path) {
+    size_t cut = path.find_last_of("/\\");
+    return cut == std::string_view::npos ? 0 : cut + 1;
+}
+
+std::string_view fileNamePart(std::string_view path) { return path.substr(fileNameStart(path)); }
+
 }  // namespace platform

@@ -14,6 +14,8 @@
 #include "syncmgr/gridlink_state.h"
 #include "workbook/book_lister.h"
 #include "workbook/sheet_format.h"
+#include "platform/text.h"
+#include "platform/files.h"
 
 namespace syncmgr {
 
@@ -203,11 +205,6 @@ LinkResult sendCsvBook(GridlinkState& state, int user, const std::string& bookNa
     return result;
 }
 
-// The last component of a path.
-std::string_view fileNameOf(std::string_view path) {
-    const size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
 
 }  // namespace
 
@@ -288,7 +285,7 @@ int16_t HandheldToCsv(GridlinkState& state, TextRecord* bookList, std::string_vi
                 result = BF_ERR_WRITE;
                 break;
             }
-            if (auto time = platform::lastWriteTime(path)) done.push_back({std::string(fileNameOf(path)), *time});
+            if (auto time = platform::lastWriteTime(path)) done.push_back({std::string(platform::fileNamePart(path)), *time});
         }
     } catch (const std::bad_alloc&) {
         result = BF_ERR_MEMORY;  // the files written so far still count
@@ -311,7 +308,7 @@ int16_t CsvToHandheld(GridlinkState& state, int userIndex) {
         // a pointer into the lists across a call.
         std::vector<std::string> books;
         for (const foundation::LinkEntry& link : registry.userList[size_t(userIndex)].links)
-            if (workbook::hasEndingNoCase(link.pcPath, workbook::kCsvFileEnding)) books.emplace_back(link.name());
+            if (platform::endsWithNoCase(link.pcPath, workbook::kCsvFileEnding)) books.emplace_back(link.name());
         int16_t result = 1;
         for (const std::string& book : books) {
             const LinkResult sent = sendCsvBook(state, userIndex, book);

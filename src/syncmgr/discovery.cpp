@@ -6,17 +6,18 @@
 #include "syncmgr/gridlink_version.h"
 #include "workbook/sheet_format.h"
 #include "workbook/sheet_probe.h"
+#include "platform/text.h"
 
 namespace syncmgr {
 
 using foundation::HandheldBook;
 
 bool isApplicationDatabase(std::string_view fileName) {
-    return foundation::sameName(fileName, kPreferencesDatabase) || foundation::sameName(fileName, kDataDatabase);
+    return platform::sameNoCase(fileName, kPreferencesDatabase) || platform::sameNoCase(fileName, kDataDatabase);
 }
 
 bool hasPdbEnding(std::string_view fileName) {
-    return fileName.size() >= 4 && foundation::sameName(fileName.substr(fileName.size() - 4), ".pdb");
+    return fileName.size() >= 4 && platform::sameNoCase(fileName.substr(fileName.size() - 4), ".pdb");
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "platform/bstr.h"
 #include "platform/files.h"
 #include "workbook/passwords.h"
+#include "platform/text.h"
 
 namespace syncmgr {
 
@@ -15,15 +16,7 @@ namespace {
 
 constexpr std::string_view kWorkbookEnding = ".xls";
 
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() &&
-           foundation::sameName(text.substr(text.size() - ending.size()), ending);
-}
-
 // pcPath begins with the given path, compared over the path's length.
-bool beginsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && foundation::sameName(text.substr(0, prefix.size()), prefix);
-}
 
 bool allowsExport(const foundation::LinkEntry& link) {
     return link.syncRule == foundation::kSyncDesktopOverwrites ||
@@ -32,17 +25,12 @@ bool allowsExport(const foundation::LinkEntry& link) {
 
 }  // namespace
 
-std::string_view pathFileName(std::string_view path) {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 bool ExportList::contains(std::string_view path) const {
     std::string_view rest = block;
     while (!rest.empty()) {
         size_t nul = rest.find('\0');
         std::string_view entry = rest.substr(0, nul);
-        if (foundation::sameName(entry, path)) return true;
+        if (platform::sameNoCase(entry, path)) return true;
         if (nul == std::string_view::npos) break;
         rest.remove_prefix(nul + 1);
     }
@@ -63,10 +51,10 @@ int16_t VerifyFileExport(workbook::TransferContext& context, SheetRecord* record
     options.exportTargetUser = user;
 
     const std::string path(platform::byteStringText(record->sheetName));
-    std::string_view name = pathFileName(path);
+    std::string_view name = platform::fileNamePart(path);
     size_t start = 0;
     if (user < 0) {
-        if (!endsWithNoCase(name, kWorkbookEnding)) return BF_ERR_PARAMETER;
+        if (!platform::endsWithNoCase(name, kWorkbookEnding)) return BF_ERR_PARAMETER;
         name.remove_suffix(kWorkbookEnding.size());
     } else {
         start = size_t(user);
@@ -75,7 +63,7 @@ int16_t VerifyFileExport(workbook::TransferContext& context, SheetRecord* record
 
     foundation::LinkRegistry& registry = context.registry;
     const foundation::BookIndexEntry* book = registry.findBook(bookName);
-    if (!book || !beginsWithNoCase(book->pcPath, path)) return BF_ERR_PARAMETER;
+    if (!book || !platform::startsWithNoCase(book->pcPath, path)) return BF_ERR_PARAMETER;
 
     for (size_t u = start; u < registry.userList.size(); ++u) {
         if (registry.userList[u].enabled == 0) continue;

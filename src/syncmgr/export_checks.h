@@ -36,9 +36,6 @@ struct ExportList {
     void append(std::string_view path);
 };
 
-// The file name of a path: what follows the last '/' or '\\'.
-std::string_view pathFileName(std::string_view path);
-
 // VerifyFileExport: with user < 0, the workbook path (SheetRecord offset 48)
 // must name a ".xls" file whose book is linked; the target is the first
 // enabled user, from user 0 on, whose link allows export. With user >= 0 the

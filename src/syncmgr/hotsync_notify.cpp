@@ -16,6 +16,7 @@
 #include "workbook/book_lister.h"
 #include "workbook/csv_format.h"
 #include "workbook/sheet_export.h"
+#include "platform/text.h"
 
 namespace syncmgr {
 
@@ -60,7 +61,7 @@ struct OwnedText : TextRecord {
     OwnedText& operator=(const OwnedText&) = delete;
 };
 
-bool isCsvPath(std::string_view path) { return workbook::hasEndingNoCase(path, workbook::kCsvFileEnding); }
+bool isCsvPath(std::string_view path) { return platform::endsWithNoCase(path, workbook::kCsvFileEnding); }
 
 bool pcFileExists(const std::string& path) {
     return platform::File::open(path, platform::File::Mode::Read).has_value();
@@ -129,7 +130,7 @@ void bringBack(GridlinkState& state, int user, const std::string& bookName, uint
     for (size_t other = 0; other < registry.userList.size(); ++other) {
         if (int(other) == user) continue;
         foundation::LinkEntry* shared = registry.findLink(int(other), bookName);
-        if (!shared || !foundation::sameName(shared->pcPath, pcPath)) continue;
+        if (!shared || !platform::sameNoCase(shared->pcPath, pcPath)) continue;
         const platform::FileTime theirs = shared->csvSyncTime.value();
         shared->csvSyncTime = foundation::FileTimeParts::of(std::max(theirs, csvTimeAfter(pcPath, theirs, written)));
     }

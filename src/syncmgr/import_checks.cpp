@@ -4,6 +4,7 @@
 #include "platform/bstr.h"
 #include "platform/files.h"
 #include "workbook/book_lister.h"
+#include "platform/text.h"
 
 namespace syncmgr {
 
@@ -23,15 +24,14 @@ int16_t VerifyImport(workbook::TransferContext& context, TextRecord* record, std
     if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) return BF_ERR_PARAMETER;
 
     const std::string path(platform::byteStringText(record->text));
-    size_t cut = path.find_last_of("/\\");
-    std::string_view bookName = cut == std::string::npos ? std::string_view(path) : std::string_view(path).substr(cut + 1);
+    std::string_view bookName = platform::fileNamePart(path);
     if (bookName.size() < kWorkbookEnding.size() ||
-        !foundation::sameName(bookName.substr(bookName.size() - kWorkbookEnding.size()), kWorkbookEnding))
+        !platform::sameNoCase(bookName.substr(bookName.size() - kWorkbookEnding.size()), kWorkbookEnding))
         return BF_ERR_PARAMETER;
     bookName.remove_suffix(kWorkbookEnding.size());
 
     const foundation::BookIndexEntry* book = registry.findBook(bookName);
-    if (!book || !foundation::sameName(book->pcPath, path)) return BF_ERR_PARAMETER;
+    if (!book || !platform::sameNoCase(book->pcPath, path)) return BF_ERR_PARAMETER;
 
     for (size_t user = 0; user < registry.userList.size(); ++user) {
         if (registry.userList[user].enabled == 0) continue;

@@ -4,34 +4,14 @@
 #include "platform/files.h"
 #include "syncmgr/discovery.h"
 #include "syncmgr/export_checks.h"
+#include "platform/text.h"
+#include "foundation/message_text.h"
 
 namespace syncmgr {
 
 namespace {
 
 using Outcome = LinkEditResult::Outcome;
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && foundation::sameName(text.substr(text.size() - ending.size()), ending);
-}
-
-// Fills a message format: "%s" takes the text, "%d" the number. The format
-// is read once, so a "%d" inside the text (a path) stays as it is.
-std::string fillText(const char* format, std::string_view text, int number = 0) {
-    std::string s;
-    for (const char* p = format; *p; ++p) {
-        if (p[0] == '%' && p[1] == 's') {
-            s += text;
-            ++p;
-        } else if (p[0] == '%' && p[1] == 'd') {
-            s += std::to_string(number);
-            ++p;
-        } else {
-            s += *p;
-        }
-    }
-    return s;
-}
 
 LinkEditResult refused(std::string message, std::string bookName = {}) {
     LinkEditResult r;
@@ -72,12 +52,12 @@ LinkTarget linkTargetOf(std::string_view path) {
         target.refusal = kEnterPathMessage;
         return target;
     }
-    std::string_view name = pathFileName(path);
+    std::string_view name = platform::fileNamePart(path);
     std::string_view book;
-    if (endsWithNoCase(name, kExcelEnding)) {
+    if (platform::endsWithNoCase(name, kExcelEnding)) {
         book = name.substr(0, name.size() - kExcelEnding.size());
         target.kind = LinkKind::Excel;
-    } else if (endsWithNoCase(name, kCsvEnding)) {
+    } else if (platform::endsWithNoCase(name, kCsvEnding)) {
         std::string_view stem = name.substr(0, name.size() - kCsvEnding.size());
         size_t hyphen = stem.rfind('-');
         if (hyphen == std::string_view::npos) {
@@ -128,8 +108,8 @@ LinkEditResult registerLink(foundation::LinkRegistry& registry, const RegisterRe
     // A book is linked to one PC path across all users: another user's link
     // to another path refuses; the user's own link moves.
     if (const foundation::BookIndexEntry* entry = registry.findBook(book)) {
-        if (!foundation::sameName(entry->pcPath, path)) {
-            if (entry->refCount > ownRegistrations) return refused(fillText(kAlreadyRegisteredFormat, entry->pcPath), book);
+        if (!platform::sameNoCase(entry->pcPath, path)) {
+            if (entry->refCount > ownRegistrations) return refused(foundation::fillMessage(kAlreadyRegisteredFormat, entry->pcPath), book);
             registry.removeBook(book);
         }
     }
@@ -138,7 +118,7 @@ LinkEditResult registerLink(foundation::LinkRegistry& registry, const RegisterRe
     result.bookName = book;
     if (target.kind == LinkKind::Excel && !platform::isRegularFile(path)) {
         if (!platform::copyFile(registry.templateWorkbookPath, path, false)) {
-            std::string message = fillText(kErrorCreatingFormat, path, platform::lastError());
+            std::string message = foundation::fillMessage(kErrorCreatingFormat, path, platform::lastError());
             // The index entry removed above is rebuilt by the next load.
             registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
             return refused(message, book);
@@ -172,7 +152,7 @@ LinkEditResult unregisterLink(foundation::LinkRegistry& registry, int user, std:
     if (int rc = reloadForUser(registry, user); rc < 0) return failed(rc);
     const std::string book(bookName);
     foundation::LinkEntry* link = registry.findLink(user, book);
-    if (!link || link->pcPath.empty()) return refused(fillText(kNotLinkedFormat, book), book);
+    if (!link || link->pcPath.empty()) return refused(foundation::fillMessage(kNotLinkedFormat, book), book);
     link->pcPath.clear();
     if (foundation::BookIndexEntry* entry = registry.findBook(book)) {
         if (--entry->refCount < 1) registry.removeBook(book);

@@ -10,10 +10,10 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "text/doc_format.h"
+#include "platform/text.h"
 
 namespace text {
 
-using foundation::compareNames;
 using foundation::lookupSorted;
 
 std::string_view DocFileEntry::fileName() const { return std::string_view(name, strnlen(name, kMaxDocFileNameLength)); }
@@ -42,7 +42,7 @@ bool nextField(std::string_view& rest, bool& more, std::string_view& field) {
 }
 
 bool hasPdbEnding(std::string_view name) {
-    return name.size() >= 4 && foundation::sameName(name.substr(name.size() - 4), ".pdb");
+    return name.size() >= 4 && platform::sameNoCase(name.substr(name.size() - 4), ".pdb");
 }
 
 // Lists one folder's Doc databases into out (sorted, one entry per name).
@@ -112,7 +112,7 @@ std::string formatDocLinkLine(const DocLinkEntry& entry) {
 
 DocLinkEntry& insertDocEntry(std::vector<DocLinkEntry>& entries, DocLinkEntry entry) {
     auto pos = std::upper_bound(entries.begin(), entries.end(), entry.name(),
-                                [](std::string_view key, const DocLinkEntry& e) { return compareNames(key, e.name()) < 0; });
+                                [](std::string_view key, const DocLinkEntry& e) { return platform::compareNoCase(key, e.name()) < 0; });
     return *entries.insert(pos, std::move(entry));
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/bstr.h"
 #include "text/doc_codec.h"
+#include "platform/files.h"
 
 namespace text {
 
@@ -18,11 +19,6 @@ int16_t fail(DocTransferRecord* record, int16_t status) {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-// The name part of a path: everything after the last '/' or '\'.
-std::string_view baseName(std::string_view path) {
-    size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
 
 // Opens a document for writing to outputPath: a database header with the
 // values of a text database, empty piece and encoded buffers.
@@ -105,7 +101,7 @@ std::string docOutputPath(std::string_view path) {
 }
 
 std::string docDatabaseName(std::string_view outputPath) {
-    std::string_view name = baseName(outputPath);
+    std::string_view name = platform::fileNamePart(outputPath);
     constexpr std::string_view kExt = ".pdb";
     if (name.size() >= kExt.size() && name.substr(name.size() - kExt.size()) == kExt)
         name.remove_suffix(kExt.size());

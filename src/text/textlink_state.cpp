@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "text/doc_format.h"
+#include "foundation/message_text.h"
 
 namespace text {
 
@@ -18,20 +19,6 @@ namespace {
 int16_t setStatus(DocTransferRecord* record, int16_t status) {
     record->status = status;
     return status;
-}
-
-// A format with one %s, filled.
-std::string fill(const char* format, std::string_view text) {
-    std::string out(format);
-    size_t at = out.find("%s");
-    if (at != std::string::npos) out.replace(at, 2, text);
-    return out;
-}
-
-// The part of a path after its last '/' or '\'.
-std::string_view fileNamePart(std::string_view path) {
-    size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
 std::string installFolderName(const TextlinkState& state) {
@@ -69,7 +56,7 @@ void releaseTextlinkState() {
     g_state = nullptr;
 }
 
-std::string notInstalledText() { return fill(kNotInstalledFormat, kProductName); }
+std::string notInstalledText() { return foundation::fillMessage(kNotInstalledFormat, kProductName); }
 
 bool attachTextlink(TextlinkState& state) {
     state.dbVersion = foundation::parseVersionText(kVersionText);
@@ -110,7 +97,7 @@ int16_t exportToUser(TextlinkState& state, DocTransferRecord* record, const std:
     if (folder.empty()) return setStatus(record, BF_ERR_PATH);
     std::string output = platform::joinPath(platform::joinPath(folder, installFolderName(state)), "");
     if (source) {
-        std::string_view name = fileNamePart(*source);
+        std::string_view name = platform::fileNamePart(*source);
         if (!foundation::isSafeFileNamePart(name)) return setStatus(record, BF_ERR_PATH);
         output += name;
     }
@@ -160,7 +147,7 @@ int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePa
     if (state.doc.open != DocDirection::None) return BF_ERR_PROGRAM;
     if (platform::fileExists(textPath)) {
         platform::ui::Answer answer =
-            platform::ui::messageBox(platform::ui::focusWindow(), fill(kReplaceQuestionFormat, textPath),
+            platform::ui::messageBox(platform::ui::focusWindow(), foundation::fillMessage(kReplaceQuestionFormat, textPath),
                                      kReplaceCaption, platform::ui::Buttons::YesNo, platform::ui::Icon::Warning);
         if (answer != platform::ui::IdYes) return BF_ERR_CANCELLED;
     }

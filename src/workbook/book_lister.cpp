@@ -7,6 +7,7 @@
 #include "foundation/pdb.h"
 #include "platform/bstr.h"
 #include "workbook/format_version.h"
+#include "platform/text.h"
 
 namespace workbook {
 
@@ -14,12 +15,8 @@ namespace {
 
 constexpr std::string_view kSeparators = "/\\";
 
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && foundation::sameName(text.substr(text.size() - ending.size()), ending);
-}
-
 bool isApplicationFile(std::string_view name) {
-    return foundation::sameName(name, kPreferencesDatabaseFile) || foundation::sameName(name, kDataDatabaseFile);
+    return platform::sameNoCase(name, kPreferencesDatabaseFile) || platform::sameNoCase(name, kDataDatabaseFile);
 }
 
 // The folder to scan: the whole path when it is a folder, else the path
@@ -36,7 +33,7 @@ std::string folderOf(const std::string& path, size_t lastSeparator) {
 
 bool belongsToBook(std::string_view name, std::string_view bookName) {
     if (name.size() < bookName.size()) return false;
-    if (!foundation::sameName(name.substr(0, bookName.size()), bookName)) return false;
+    if (!platform::sameNoCase(name.substr(0, bookName.size()), bookName)) return false;
     return name.size() == bookName.size() || name[bookName.size()] == '-';
 }
 
@@ -53,14 +50,14 @@ int16_t ListBookFiles(TextRecord* record, platform::FileTime* newerThan, std::st
     std::string path(platform::byteStringText(record->text));
     size_t cut = path.find_last_of(kSeparators);
     std::string_view bookName = cut == std::string::npos ? std::string_view(path) : std::string_view(path).substr(cut + 1);
-    if (endsWithNoCase(bookName, ending)) bookName.remove_suffix(ending.size());
+    if (platform::endsWithNoCase(bookName, ending)) bookName.remove_suffix(ending.size());
     if (size_t hyphen = bookName.rfind('-'); hyphen != std::string_view::npos) bookName = bookName.substr(0, hyphen);
 
     std::string folder = folderOf(path, cut);
     std::vector<platform::DirEntry> entries;
     if (folder.empty() || !platform::listDirectory(folder, entries)) return BF_ERR_PATH;
     std::sort(entries.begin(), entries.end(), [](const platform::DirEntry& a, const platform::DirEntry& b) {
-        int c = foundation::compareNames(a.name, b.name);
+        int c = platform::compareNoCase(a.name, b.name);
         return c != 0 ? c < 0 : a.name < b.name;
     });
 
@@ -71,7 +68,7 @@ int16_t ListBookFiles(TextRecord* record, platform::FileTime* newerThan, std::st
     for (const platform::DirEntry& e : entries) {
         if (count == kMaxListedFiles) break;
         if (e.directory || e.hidden || e.system) continue;
-        if (!endsWithNoCase(e.name, ending) || isApplicationFile(e.name)) continue;
+        if (!platform::endsWithNoCase(e.name, ending) || isApplicationFile(e.name)) continue;
         if (newerThan && e.lastWrite <= *newerThan) continue;
 
         std::string compared;

@@ -4,12 +4,10 @@
 
 #include "foundation/link_registry.h"
 #include "workbook/sheet_format.h"
+#include "platform/text.h"
+#include "platform/files.h"
 
 namespace workbook {
-
-bool hasEndingNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && foundation::sameName(text.substr(text.size() - ending.size()), ending);
-}
 
 bool usableSeparator(char c) { return c != kCsvQuote && c != '\r' && c != '\n' && c != '\0'; }
 
@@ -166,11 +164,10 @@ std::vector<ReadCsvField> readCsvText(std::string_view text, char listSeparator)
 }
 
 std::string csvPrefix(std::string_view csvPath) {
-    size_t separator = csvPath.find_last_of("/\\");
-    size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
+    size_t nameStart = platform::fileNameStart(csvPath);
     size_t hyphen = csvPath.rfind('-');
     if (hyphen != std::string_view::npos && hyphen >= nameStart) return std::string(csvPath.substr(0, hyphen + 1));
-    if (hasEndingNoCase(csvPath, kCsvFileEnding))
+    if (platform::endsWithNoCase(csvPath, kCsvFileEnding))
         return std::string(csvPath.substr(0, csvPath.size() - kCsvFileEnding.size())) + '-';
     return std::string(csvPath);
 }
@@ -178,7 +175,7 @@ std::string csvPrefix(std::string_view csvPath) {
 std::string csvSheetFileName(std::string_view prefix, std::string_view sheetName) {
     std::string name(prefix);
     name += sheetName;
-    if (hasEndingNoCase(name, kWorkbookFileEnding)) name.resize(name.size() - kWorkbookFileEnding.size());
+    if (platform::endsWithNoCase(name, kWorkbookFileEnding)) name.resize(name.size() - kWorkbookFileEnding.size());
     name += kCsvFileEnding;
     return name;
 }
@@ -194,7 +191,7 @@ std::string csvSheetName(std::string_view fileName) {
     size_t hyphen = fileName.rfind('-');
     if (hyphen == std::string_view::npos) return {};
     std::string_view name = fileName.substr(hyphen + 1);
-    if (name.size() > kCsvFileEnding.size() && hasEndingNoCase(name, kCsvFileEnding))
+    if (name.size() > kCsvFileEnding.size() && platform::endsWithNoCase(name, kCsvFileEnding))
         name.remove_suffix(kCsvFileEnding.size());
     return std::string(name);
 }

@@ -212,7 +212,4 @@ std::string csvOneSheetFileName(std::string_view prefix);
 // four characters.
 std::string csvSheetName(std::string_view fileName);
 
-// True when text ends with ending, compared without regard to ASCII case.
-bool hasEndingNoCase(std::string_view text, std::string_view ending);
-
 }  // namespace workbook

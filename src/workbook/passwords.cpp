@@ -4,22 +4,14 @@
 
 #include "foundation/byteorder.h"
 #include "platform/bstr.h"
+#include "platform/text.h"
+#include "platform/files.h"
 
 namespace workbook {
 
 namespace {
 
 constexpr std::string_view kWorkbookEnding = ".xls";
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    std::string_view tail = text.substr(text.size() - ending.size());
-    for (size_t i = 0; i < ending.size(); ++i)
-        if (lower(tail[i]) != lower(ending[i])) return false;
-    return true;
-}
 
 }  // namespace
 
@@ -41,9 +33,8 @@ uint32_t exportPasswordHash(std::string_view password) {
 }
 
 std::string bookNameFromPath(std::string_view path) {
-    size_t slash = path.find_last_of("\\/");
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if (endsWithNoCase(name, kWorkbookEnding)) name.remove_suffix(kWorkbookEnding.size());
+    std::string_view name = platform::fileNamePart(path);
+    if (platform::endsWithNoCase(name, kWorkbookEnding)) name.remove_suffix(kWorkbookEnding.size());
     return std::string(name);
 }
 

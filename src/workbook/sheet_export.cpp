@@ -18,6 +18,7 @@
 #include "workbook/palette.h"
 #include "workbook/references.h"
 #include "workbook/sheet_probe.h"
+#include "platform/text.h"
 
 namespace workbook {
 
@@ -25,16 +26,6 @@ using namespace sheet_export;
 namespace pdb = foundation::pdb;
 
 namespace {
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    return foundation::sameName(text.substr(text.size() - ending.size()), ending);
-}
-
-std::string_view dropFolderPart(std::string_view path) {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
 
 // Sets a flag for the span of a scope.
 class SetTrue {
@@ -86,9 +77,9 @@ std::string sheetDatabaseName(std::string_view bookName, std::string_view sheetN
         full += '-';
         full += sheetName;
     }
-    std::string_view name = dropFolderPart(full);
+    std::string_view name = platform::fileNamePart(full);
     for (std::string_view ending : kDroppedEndings) {
-        if (endsWithNoCase(name, ending)) {
+        if (platform::endsWithNoCase(name, ending)) {
             name.remove_suffix(ending.size());
             break;
         }
@@ -107,8 +98,8 @@ std::string rewriteFormulaBrackets(std::string_view text) {
         size_t close = text.find(']', open + 1);
         if (close == std::string_view::npos) break;
         out.append(text.substr(pos, open + 1 - pos));
-        std::string_view name = dropFolderPart(text.substr(open + 1, close - open - 1));
-        if (name.size() > 4 && endsWithNoCase(name, ".xls")) name.remove_suffix(4);
+        std::string_view name = platform::fileNamePart(text.substr(open + 1, close - open - 1));
+        if (name.size() > 4 && platform::endsWithNoCase(name, ".xls")) name.remove_suffix(4);
         out.append(name);
         out += ']';
         pos = close + 1;

@@ -11,6 +11,7 @@
 #include "workbook/palette.h"
 #include "workbook/passwords.h"
 #include "workbook/references.h"
+#include "platform/text.h"
 
 namespace workbook {
 
@@ -286,7 +287,7 @@ int16_t SheetImport::GetCellInfo(TransferContext& context, CellRecord* cell) {
         if (!key) return BF_ERR_CORRUPT;
         if (key->column == kEndColumn) {
             // The hook may release this state: nothing is touched after it.
-            if (atBookEnd && !lastListedBook.empty() && foundation::sameName(lastListedBook, workbookImage_.name()))
+            if (atBookEnd && !lastListedBook.empty() && platform::sameNoCase(lastListedBook, workbookImage_.name()))
                 atBookEnd();
             return BF_EOF;
         }

@@ -89,6 +89,20 @@ TEST(Paths, JoinAndAbsolute) {
     EXPECT_FALSE(platform::isAbsolutePath("C:\\x"));
 }
 
+// Either separator ends the folder part, whatever the OS.
+TEST(Paths, FileNamePart) {
+    const struct {
+        std::string_view path, name;
+    } cases[] = {
+        {"C:\\Sheets\\Budget.xls", "Budget.xls"}, {"/a/b/c.xls", "c.xls"}, {"plain", "plain"},
+        {"a/b\\c", "c"},                         {"dir/", ""},           {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::fileNamePart(c.path), c.name) << c.path;
+        EXPECT_EQ(platform::fileNameStart(c.path), c.path.size() - c.name.size()) << c.path;
+    }
+}
+
 TEST_F(Files, OpenModes) {
     const std::string path = dir.file("f.bin");
     int error = 0;

@@ -11,6 +11,7 @@
 
 #include "platform/faults.h"
 #include "platform/hive_file.h"
+#include "platform/text.h"
 
 namespace platform::registry {
 namespace {
@@ -275,7 +276,7 @@ long deleteValue(Root root, const KeyPath& path, std::string_view name) {
         hive::Key* key = findKey(hive, root, path);
         if (!key) return kFileNotFound;
         for (auto it = key->entries.begin(); it != key->entries.end(); ++it) {
-            if (it->kind != hive::Entry::Kind::Raw && hive::sameName(it->name, name)) {
+            if (it->kind != hive::Entry::Kind::Raw && sameNoCase(it->name, name)) {
                 key->entries.erase(it);
                 changed = true;
                 return kSuccess;
@@ -293,7 +294,7 @@ long deleteKey(Root root, const KeyPath& path) {
         hive::Key* parent = findKey(hive, root, parentPath);
         if (!parent) return kFileNotFound;
         for (auto it = parent->children.begin(); it != parent->children.end(); ++it) {
-            if (!hive::sameName(it->name, path.back())) continue;
+            if (!sameNoCase(it->name, path.back())) continue;
             if (!it->children.empty()) return kAccessDenied;
             parent->children.erase(it);
             changed = true;

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "workbook/format_version.h"
 #include "workbook/sheet_format.h"
+#include "platform/text.h"
 
 namespace hotsync {
 
@@ -95,7 +96,7 @@ std::string fourChars(uint32_t v) {
 
 bool hasDatabaseEnding(std::string_view name) {
     return name.size() > kDatabaseEnding.size() &&
-           foundation::sameName(name.substr(name.size() - kDatabaseEnding.size()), kDatabaseEnding);
+           platform::sameNoCase(name.substr(name.size() - kDatabaseEnding.size()), kDatabaseEnding);
 }
 
 // A cell's value: the number the text spells, else 0.
@@ -235,7 +236,7 @@ std::vector<DatabaseInfo> Handheld::databases() const {
 uint32_t Handheld::bookCounter(std::string_view book) const {
     uint32_t highest = 0;
     for (const DatabaseInfo& db : databases())
-        if (db.changeCounter && foundation::sameName(bookOf(db.name), book)) highest = std::max(highest, *db.changeCounter);
+        if (db.changeCounter && platform::sameNoCase(bookOf(db.name), book)) highest = std::max(highest, *db.changeCounter);
     return highest;
 }
 

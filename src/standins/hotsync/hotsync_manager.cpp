@@ -12,6 +12,7 @@
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace hotsync {
 
@@ -55,7 +56,7 @@ std::string notifierValue(size_t index) { return kNotifierValuePrefix + std::to_
 
 bool hasInstallEnding(std::string_view name) {
     for (std::string_view ending : kInstallEndings)
-        if (name.size() > ending.size() && foundation::sameName(name.substr(name.size() - ending.size()), ending))
+        if (name.size() > ending.size() && platform::sameNoCase(name.substr(name.size() - ending.size()), ending))
             return true;
     return false;
 }
@@ -258,7 +259,7 @@ bool addNotifier(const std::string& given, std::string& message) {
         path = platform::joinPath(platform::currentDirectory(), path);
     std::vector<std::string> list = readNotifiers();
     for (const std::string& entry : list) {
-        if (foundation::sameName(entry, path)) {
+        if (platform::sameNoCase(entry, path)) {
             message = path + " is registered already";
             return true;
         }
@@ -277,7 +278,7 @@ bool removeNotifier(const std::string& given, std::string& message) {
     if (absolute.find(platform::kPathSeparator) != std::string::npos && !platform::isAbsolutePath(absolute))
         absolute = platform::joinPath(platform::currentDirectory(), absolute);
     auto it = std::find_if(list.begin(), list.end(), [&](const std::string& entry) {
-        return foundation::sameName(entry, given) || foundation::sameName(entry, absolute);
+        return platform::sameNoCase(entry, given) || platform::sameNoCase(entry, absolute);
     });
     if (it == list.end()) {
         message = given + " is not registered";

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace tabulo {
 
@@ -13,25 +14,11 @@ namespace {
 constexpr std::string_view kCsvEnding = ".csv";
 constexpr char kSeparator = ',';
 
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    for (size_t i = 0; i < ending.size(); ++i) {
-        char a = text[text.size() - ending.size() + i], b = ending[i];
-        if ((a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) != b) return false;
-    }
-    return true;
-}
-
 std::string lower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     return out;
-}
-
-size_t fileNameStart(std::string_view path) {
-    size_t cut = path.find_last_of("/\\");
-    return cut == std::string_view::npos ? 0 : cut + 1;
 }
 
 }  // namespace
@@ -110,9 +97,9 @@ bool readCsvSheet(std::string_view text, SheetData& sheet) {
 }
 
 std::string csvPathForSheet(std::string_view outputPath, std::string_view sheetName) {
-    size_t start = fileNameStart(outputPath);
+    size_t start = platform::fileNameStart(outputPath);
     std::string_view name = outputPath.substr(start);
-    std::string stem(outputPath.substr(0, outputPath.size() - (endsWithNoCase(name, kCsvEnding) ? 4 : 0)));
+    std::string stem(outputPath.substr(0, outputPath.size() - (platform::endsWithNoCase(name, kCsvEnding) ? 4 : 0)));
     size_t hyphen = stem.rfind('-');
     if (hyphen != std::string::npos && hyphen >= start) stem.resize(hyphen);
     if (sheetName.empty()) return stem + ".csv";
@@ -159,10 +146,10 @@ bool writeCsvBook(const std::string& outputPath, const Book& book, std::string& 
 }
 
 bool readCsvBook(const std::string& path, Book& book, std::string& error) {
-    size_t start = fileNameStart(path);
+    size_t start = platform::fileNameStart(path);
     std::string folder = start == 0 ? std::string(".") : path.substr(0, start > 1 ? start - 1 : 1);
     std::string_view name = std::string_view(path).substr(start);
-    if (!endsWithNoCase(name, kCsvEnding)) {
+    if (!platform::endsWithNoCase(name, kCsvEnding)) {
         error = path + " does not end in .csv";
         return false;
     }
@@ -177,7 +164,7 @@ bool readCsvBook(const std::string& path, Book& book, std::string& error) {
     std::vector<std::string> files;
     const std::string key = lower(bookName);
     for (const platform::DirEntry& e : entries) {
-        if (e.directory || !endsWithNoCase(e.name, kCsvEnding)) continue;
+        if (e.directory || !platform::endsWithNoCase(e.name, kCsvEnding)) continue;
         std::string fileStem = lower(std::string_view(e.name).substr(0, e.name.size() - kCsvEnding.size()));
         if (fileStem == key || (fileStem.size() > key.size() && fileStem.compare(0, key.size(), key) == 0 &&
                                 fileStem[key.size()] == '-' && fileStem.find('-', key.size() + 1) == std::string::npos))

@@ -3,31 +3,23 @@
 #include "platform/files.h"
 #include "workbook_csv.h"
 #include "workbook_json.h"
+#include "platform/text.h"
 
 namespace tabulo {
 
 namespace {
 
-bool endsWithNoCase(const std::string& text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    for (size_t i = 0; i < ending.size(); ++i) {
-        char a = text[text.size() - ending.size() + i];
-        if ((a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) != ending[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 WorkbookFormat outputFormatOf(const std::string& path) {
-    if (endsWithNoCase(path, ".json") || endsWithNoCase(path, ".xls")) return WorkbookFormat::Json;
-    if (endsWithNoCase(path, ".csv")) return WorkbookFormat::Csv;
+    if (platform::endsWithNoCase(path, ".json") || platform::endsWithNoCase(path, ".xls")) return WorkbookFormat::Json;
+    if (platform::endsWithNoCase(path, ".csv")) return WorkbookFormat::Csv;
     return WorkbookFormat::Unknown;
 }
 
 bool readWorkbookFile(const std::string& path, Book& book, std::string& error, bool* emptyContent) {
     if (emptyContent) *emptyContent = false;
-    if (endsWithNoCase(path, ".csv")) return readCsvBook(path, book, error);
+    if (platform::endsWithNoCase(path, ".csv")) return readCsvBook(path, book, error);
     std::vector<uint8_t> bytes;
     if (!platform::readWholeFile(path, bytes)) {
         error = "cannot read " + path + ": " + platform::errorText(platform::lastError());
