@@ -60,7 +60,7 @@ struct Book {
             allText += text;
         }
         testsupport::writeFile(box.registryFile(), "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,0,0,0,0,-1?" + files[0] + "\r\n");
-        state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
+        state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
     }
 };
 

@@ -46,7 +46,7 @@ void BM_LoadLinkRegistry(benchmark::State& state) {
     Scale& s = scale();
     syncmgr::GridlinkState gridlink;
     for (auto _ : state) {
-        int rc = gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
+        int rc = gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
         if (rc < 0) state.SkipWithError("refresh failed");
         benchmark::DoNotOptimize(gridlink.registry.userList.data());
     }
@@ -73,7 +73,7 @@ BENCHMARK(BM_FindHandheldBooks)->Unit(benchmark::kMillisecond);
 void BM_SerializeLinkRegistry(benchmark::State& state) {
     Scale& s = scale();
     syncmgr::GridlinkState gridlink;
-    gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
+    gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
     size_t bytes = 0;
     for (auto _ : state) {
         std::string text = gridlink.registry.serialize();

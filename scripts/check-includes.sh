@@ -2,7 +2,7 @@
 # Checks the layering of the sources by their #include lines:
 #
 #   - a file under src/platform/ includes nothing from the layers above it
-#     (foundation/, workbook/, syncmgr/, text/, installer/, standins/);
+#     (foundation/, workbook/, syncmgr/, text/, installer/, cli/, standins/);
 #   - the core code (src/foundation, workbook, syncmgr, text, installer) and
 #     the portable part of the platform layer (the files directly in
 #     src/platform/) include no OS header: only src/platform/<os>/ may.
@@ -17,7 +17,7 @@ cd "$root"
 
 # Headers of an OS (POSIX or Windows), matched against the name inside <> or "".
 os_headers='unistd\.h|fcntl\.h|dirent\.h|dlfcn\.h|pthread\.h|poll\.h|pwd\.h|grp\.h|spawn\.h|termios\.h|syslog\.h|libgen\.h|glob\.h|fnmatch\.h|strings\.h|netdb\.h|semaphore\.h|sched\.h|utime\.h|sys/.*|netinet/.*|arpa/.*|linux/.*|windows\.h|winbase\.h|windef\.h|winnt\.h|winuser\.h|winreg\.h|oleauto\.h|objbase\.h|ole2\.h|shlobj\.h|shellapi\.h|commctrl\.h|commdlg\.h|io\.h|direct\.h|process\.h|share\.h'
-upper_layers='(foundation|workbook|syncmgr|text|installer|standins)/'
+upper_layers='(foundation|workbook|syncmgr|text|installer|cli|standins)/'
 
 status=0
 # check FILE... : reports include lines of the files that match PATTERN, with REASON

@@ -37,7 +37,12 @@ os_dir=src/platform/win32
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export CHECK_CXX=$cxx CHECK_TMP=$tmp
-export CHECK_FLAGS="-std=c++20 -fsyntax-only -Wall -Wextra -Werror -Isrc -Iinclude -I$os_dir"
+# The version header CMake generates into the build tree, made here the same
+# way from the project's VERSION.
+version=$(sed -nE 's/^project\([a-z]+ VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+mkdir -p "$tmp/generated"
+sed "s/@PROJECT_VERSION@/$version/" src/foundation/brightfold_version.h.in >"$tmp/generated/brightfold_version.h"
+export CHECK_FLAGS="-std=c++20 -fsyntax-only -Wall -Wextra -Werror -Isrc -Iinclude -I$os_dir -I$tmp/generated"
 
 # check_unit FILE: compiles one unit; prints what went wrong, returns 1 then.
 check_unit() {

@@ -13,13 +13,13 @@ std::string LinkRegistryBase::syncFolder() const {
     return folder;
 }
 
-int32_t LinkRegistryBase::LockSyncFile(int32_t mode) { return syncFile.lock(syncFolder(), mode); }
+int32_t LinkRegistryBase::LockSyncFile(LockMode mode) { return syncFile.lock(syncFolder(), mode); }
 
-SyncLockGuard LinkRegistryBase::holdSyncLock(int32_t mode) { return SyncLockGuard(syncFile, syncFolder(), mode); }
+SyncLockGuard LinkRegistryBase::holdSyncLock(LockMode mode) { return SyncLockGuard(syncFile, syncFolder(), mode); }
 
-bool LinkRegistryBase::UnloadTBMData(int save) {
+bool LinkRegistryBase::UnloadTBMData(SaveFirst save) {
     if (!loaded_) return true;
-    if (save == 1 && !writeLinkFile(registryFilePath, serialize())) return false;
+    if (save == SaveFirst::Yes && !writeLinkFile(registryFilePath, serialize())) return false;
     clearLists();
     if (releaseModuleState) releaseModuleState();
     loaded_ = false;
@@ -39,7 +39,7 @@ int LinkRegistryBase::LoadLinkRegistry() {
     const std::string path = platform::joinPath(fresh.productFolder, fileName_);
     LinkFileText file;
     if (!readLinkFile(path, file)) return BF_ERR_OPEN;
-    UnloadTBMData(0);
+    UnloadTBMData(SaveFirst::No);
     settings = std::move(fresh);
     registryFilePath = path;
     onSettingsRead();
@@ -52,10 +52,10 @@ int LinkRegistryBase::LoadLinkRegistry() {
     return 0;
 }
 
-int LinkRegistryBase::RefreshLinkRegistry(int32_t mode, int save) {
+int LinkRegistryBase::RefreshLinkRegistry(LockMode mode, SaveFirst save) {
     SyncLockGuard lock = holdSyncLock(mode);
     if (lock.previousMode() < 0) return lock.previousMode();
-    if (save == 0) UnloadTBMData(0);
+    if (save == SaveFirst::No) UnloadTBMData(SaveFirst::No);
     int rc = LoadLinkRegistry();
     return rc < 0 ? rc : lock.previousMode();
 }

@@ -20,6 +20,9 @@
 
 namespace foundation {
 
+// Whether the in-memory registry is written to its file before it is dropped.
+enum class SaveFirst { No, Yes };
+
 class LinkRegistryBase {
 public:
     LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions = {});
@@ -39,16 +42,18 @@ public:
     bool loaded() const { return loaded_; }
     const Product& product() const { return product_; }
 
-    // LockSyncFile / UnlockSyncFile on sync.dat in the product folder.
-    int32_t LockSyncFile(int32_t mode);
+    // LockSyncFile / UnlockSyncFile on sync.dat in the product folder: the
+    // bare steps. The libraries take the lock only through holdSyncLock;
+    // UnlockSyncFile alone is their release after a failure.
+    int32_t LockSyncFile(LockMode mode);
     void UnlockSyncFile() { syncFile.unlock(); }
     // LockSyncFile for a scope: unlocked when the guard goes, also by an
     // exception (see its previousMode() for the result).
-    SyncLockGuard holdSyncLock(int32_t mode);
-    // UnloadTBMData: writes the file when save is 1, then frees the in-memory
+    SyncLockGuard holdSyncLock(LockMode mode);
+    // UnloadTBMData: writes the file when save is Yes, then frees the in-memory
     // registry. The file is replaced atomically; when that write fails the
     // old file stays and everything is kept in memory (returns false).
-    bool UnloadTBMData(int save);
+    bool UnloadTBMData(SaveFirst save);
     // LoadLinkRegistry: 0, -1 (no product folder, no user), -9 when the
     // registry still in memory could not be written first, or -2 when the
     // registry file exists but cannot be read. After -9 and -2 the registry
@@ -56,9 +61,9 @@ public:
     // loaded twice) and the file is left as it is; a missing file reads as
     // one without links.
     int LoadLinkRegistry();
-    // RefreshLinkRegistry: lock, drop (save 0) or save (save 1), reload,
+    // RefreshLinkRegistry: lock, drop (SaveFirst::No) or save (Yes), reload,
     // unlock. The previous lock mode (zero or positive) or a negative error.
-    int RefreshLinkRegistry(int32_t mode, int save);
+    int RefreshLinkRegistry(LockMode mode, SaveFirst save);
 
     // The file text for the in-memory registry.
     virtual std::string serialize() const = 0;

@@ -5,7 +5,7 @@
 
 namespace foundation {
 
-int32_t SyncFile::lock(const std::string& productFolder, int32_t mode) {
+int32_t SyncFile::lock(const std::string& productFolder, LockMode mode) {
     const bool opened = !file_;
     if (opened) {
         if (productFolder.empty()) return -1;

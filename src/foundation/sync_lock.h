@@ -53,7 +53,7 @@ public:
     // there is no product folder, sync.dat is missing (and not to be created)
     // or cannot be opened, or the lock fails for another reason than another
     // holder (a file opened by this call is then closed again).
-    int32_t lock(const std::string& productFolder, int32_t mode);
+    int32_t lock(const std::string& productFolder, LockMode mode);
     // UnlockSyncFile: releases the lock and closes the file, if open.
     void unlock();
     bool isOpen() const { return file_.has_value(); }
@@ -67,7 +67,7 @@ private:
 // an exception leaves it (a refresh holds it for its span, no longer).
 class SyncLockGuard {
 public:
-    SyncLockGuard(SyncFile& file, const std::string& productFolder, int32_t mode)
+    SyncLockGuard(SyncFile& file, const std::string& productFolder, LockMode mode)
         : file_(file), previous_(file.lock(productFolder, mode)) {}
     ~SyncLockGuard() { file_.unlock(); }
     SyncLockGuard(const SyncLockGuard&) = delete;

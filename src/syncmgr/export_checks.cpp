@@ -86,7 +86,7 @@ int16_t VerifyFileExport(workbook::TransferContext& context, SheetRecord* record
 
 int16_t VerifyExport(workbook::TransferContext& context, SheetRecord* record) {
     if (!record) return BF_ERR_PARAMETER;
-    if (context.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) return BF_ERR_PARAMETER;
+    if (context.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) return BF_ERR_PARAMETER;
     return VerifyFileExport(context, record, -1);
 }
 

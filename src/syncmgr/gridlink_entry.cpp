@@ -14,7 +14,7 @@ bool refuseAfterException() {
     try {
         syncmgr::GridlinkState& state = syncmgr::gridlinkState();
         state.attachFailed = true;
-        state.registry.UnloadTBMData(0);
+        state.registry.UnloadTBMData(foundation::SaveFirst::No);
         state.registry.UnlockSyncFile();
         platform::ui::messageBox(platform::ui::focusWindow(), syncmgr::kNotInstalledMessage, "Error",
                                  platform::ui::Buttons::Ok, platform::ui::Icon::Error);

@@ -18,7 +18,7 @@ GridlinkState::GridlinkState() : registry(foundation::Product{kProductName}, kRe
     // The end of an imported book saves what the import check recorded
     // (the link's counter) before any other process reads the file.
     sheetImport.atBookEnd = [this] {
-        if (!inHotSync) registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 1);
+        if (!inHotSync) registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
     };
     // A sheet that reached users saves their links' counters at once: the
     // next refresh without saving would drop them, and VerifyImport would
@@ -50,7 +50,7 @@ void releaseGridlinkState() {
 }
 
 bool attachGridlink(GridlinkState& state) {
-    if (state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) {
+    if (state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) {
         state.attachFailed = true;
         platform::ui::messageBox(platform::ui::focusWindow(), kNotInstalledMessage, "Error",
                                  platform::ui::Buttons::Ok, platform::ui::Icon::Error);
@@ -61,9 +61,10 @@ bool attachGridlink(GridlinkState& state) {
 }
 
 void detachGridlink(GridlinkState& state) {
-    state.registry.LockSyncFile(foundation::kLockModeDesktop);
-    state.registry.UnloadTBMData(0);
-    state.registry.UnlockSyncFile();
+    {
+        foundation::SyncLockGuard lock = state.registry.holdSyncLock(foundation::kLockModeDesktop);
+        state.registry.UnloadTBMData(foundation::SaveFirst::No);
+    }
     state.exportList.clear();
 }
 

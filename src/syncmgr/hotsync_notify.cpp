@@ -37,23 +37,6 @@ private:
     bool previous_;
 };
 
-// The sync.dat lock for one reload or commit; released on every way out.
-class SyncLockScope {
-public:
-    explicit SyncLockScope(foundation::LinkRegistry& registry)
-        : registry_(registry), held_(registry.LockSyncFile(foundation::kLockModeHotSync) >= 0) {}
-    ~SyncLockScope() {
-        if (held_) registry_.UnlockSyncFile();
-    }
-    SyncLockScope(const SyncLockScope&) = delete;
-    SyncLockScope& operator=(const SyncLockScope&) = delete;
-    bool held() const { return held_; }
-
-private:
-    foundation::LinkRegistry& registry_;
-    bool held_;
-};
-
 struct OwnedText : TextRecord {
     OwnedText() : TextRecord{} {}
     ~OwnedText() { platform::clearByteString(text); }
@@ -86,9 +69,9 @@ bool bringsBack(const foundation::LinkEntry& link, uint32_t changeCounter) {
 void syncStarted(GridlinkState& state, int user) {
     foundation::LinkRegistry& registry = state.registry;
     {
-        SyncLockScope lock(registry);
-        if (!lock.held()) return;  // no sync.dat: nothing can be loaded safely
-        registry.UnloadTBMData(0);
+        foundation::SyncLockGuard lock = registry.holdSyncLock(foundation::kLockModeHotSync);
+        if (lock.previousMode() < 0) return;  // no sync.dat: nothing can be loaded safely
+        registry.UnloadTBMData(foundation::SaveFirst::No);
         registry.LoadLinkRegistry();
     }
     if (size_t(user) >= registry.userList.size() || registry.userList[size_t(user)].enabled == 0) return;
@@ -176,8 +159,8 @@ void syncSucceeded(GridlinkState& state, int user) {
     }
 
     // Loading while the registry is in memory writes it first.
-    SyncLockScope lock(registry);
-    if (lock.held()) registry.LoadLinkRegistry();
+    foundation::SyncLockGuard lock = registry.holdSyncLock(foundation::kLockModeHotSync);
+    if (lock.previousMode() >= 0) registry.LoadLinkRegistry();
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ bool importDue(const foundation::LinkEntry& link) {
 int16_t VerifyImport(workbook::TransferContext& context, TextRecord* record, std::string& lastListedBook) {
     if (!record) return BF_ERR_PARAMETER;
     foundation::LinkRegistry& registry = context.registry;
-    if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) return BF_ERR_PARAMETER;
+    if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) return BF_ERR_PARAMETER;
 
     const std::string path(platform::byteStringText(record->text));
     std::string_view bookName = platform::fileNamePart(path);

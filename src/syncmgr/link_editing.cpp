@@ -31,7 +31,7 @@ LinkEditResult failed(int status, std::string bookName = {}) {
 
 // The registry as it is on disk and in the Backup folders now, and the user.
 int reloadForUser(foundation::LinkRegistry& registry, int user) {
-    int rc = registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
+    int rc = registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
     if (rc < 0) return rc;
     if (user < 0 || size_t(user) >= registry.userList.size()) return BF_ERR_USER;
     return 0;
@@ -40,7 +40,7 @@ int reloadForUser(foundation::LinkRegistry& registry, int user) {
 // The change is written (and the registry reloaded from it) before any other
 // process can read the file.
 int saveChanges(foundation::LinkRegistry& registry) {
-    int rc = registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 1);
+    int rc = registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
     return rc < 0 ? rc : 0;
 }
 
@@ -120,7 +120,7 @@ LinkEditResult registerLink(foundation::LinkRegistry& registry, const RegisterRe
         if (!platform::copyFile(registry.templateWorkbookPath, path, false)) {
             std::string message = foundation::fillMessage(kErrorCreatingFormat, path, platform::lastError());
             // The index entry removed above is rebuilt by the next load.
-            registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0);
+            registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
             return refused(message, book);
         }
         result.templateCopied = true;

@@ -14,7 +14,7 @@ bool refuseAfterException() {
     try {
         text::TextlinkState& state = text::textlinkState();
         state.attachFailed = true;
-        state.registry.UnloadTBMData(0);
+        state.registry.UnloadTBMData(foundation::SaveFirst::No);
         state.registry.UnlockSyncFile();
         platform::ui::messageBox(platform::ui::focusWindow(), text::notInstalledText(), "Error",
                                  platform::ui::Buttons::Ok, platform::ui::Icon::Error);

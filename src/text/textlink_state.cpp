@@ -60,7 +60,7 @@ std::string notInstalledText() { return foundation::fillMessage(kNotInstalledFor
 
 bool attachTextlink(TextlinkState& state) {
     state.dbVersion = foundation::parseVersionText(kVersionText);
-    if (state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0) < 0) {
+    if (state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) {
         state.attachFailed = true;
         platform::ui::messageBox(platform::ui::focusWindow(), notInstalledText(), "Error", platform::ui::Buttons::Ok,
                                  platform::ui::Icon::Error);
@@ -75,9 +75,8 @@ void detachTextlink(TextlinkState& state) {
     // After a refused attach nothing is loaded and nothing is locked again
     // (sync.dat may be the very file that could not be opened).
     if (!state.registry.loaded()) return;
-    state.registry.LockSyncFile(foundation::kLockModeDesktop);
-    state.registry.UnloadTBMData(0);
-    state.registry.UnlockSyncFile();
+    foundation::SyncLockGuard lock = state.registry.holdSyncLock(foundation::kLockModeDesktop);
+    state.registry.UnloadTBMData(foundation::SaveFirst::No);
 }
 
 int16_t flushDocument(TextlinkState& state, DocTransferRecord* record) {

@@ -1,19 +1,20 @@
 // workbook/format_version.h - which sheet databases the library reads and writes.
 //
-// The library's version text "7.1" is shown in the Sync Manager's title; read
-// as a number (71, dbVersion) it is the format version written into every
+// The library's version text (the project's VERSION, e.g. "7.1") is shown in
+// the Sync Manager's title; read as a number (71, dbVersion) it is the format version written into every
 // sheet database and the highest one accepted. Sheet databases are Palm
 // databases of type "Data" and creator "PiTB", versions 50 to dbVersion.
 #pragma once
 
 #include <cstdint>
 
+#include "brightfold_version.h"
 #include "foundation/byteorder.h"
 #include "foundation/pdb.h"
 
 namespace workbook {
 
-constexpr const char* kLibraryVersionText = "7.1";
+constexpr const char* kLibraryVersionText = BRIGHTFOLD_VERSION_TEXT;
 constexpr uint16_t kMinSheetVersion = 50;
 constexpr uint32_t kSheetType = foundation::fourCC("Data");
 constexpr uint32_t kSheetCreator = foundation::fourCC("PiTB");

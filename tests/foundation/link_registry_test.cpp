@@ -56,8 +56,8 @@ protected:
     }
     // Refreshes without / with saving; 0 or the negative error (the previous
     // lock mode a refresh returns is of no interest here).
-    int load() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0)); }
-    int save() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 1)); }
+    int load() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No)); }
+    int save() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes)); }
     static int ok(int rc) { return rc < 0 ? rc : 0; }
 };
 
@@ -257,15 +257,15 @@ TEST_F(LinkRegistryFile, MissingPiecesFailTheLoad) {
 
 TEST_F(LinkRegistryFile, LockModeIsRecordedInSyncDat) {
     box.addUser("Ann", "101");
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), 0);
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 1);
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 2);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, foundation::SaveFirst::No), 0);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 1);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 2);
     auto bytes = readFile(box.productFolder + "/sync.dat");
     ASSERT_EQ(bytes.size(), 4u);
     EXPECT_EQ(bytes[0], 2);
     // A sync.dat shorter than four bytes reads as mode 0.
     writeFile(box.productFolder + "/sync.dat", std::string("\x01", 1));
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
 }
 
 TEST_F(LinkRegistryFile, OnlyAnotherHolderMakesTheLockWait) {
@@ -274,20 +274,20 @@ TEST_F(LinkRegistryFile, OnlyAnotherHolderMakesTheLockWait) {
     // Each fault twice: a lock that waited would be taken at the third try.
     for (int error : {ENOLCK, EINVAL, EBADF}) {
         faults::arm(faults::Op::Lock, error, 0, 2);
-        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), -1) << error;
+        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, foundation::SaveFirst::No), -1) << error;
         faults::disarmAll();
         EXPECT_FALSE(registry.syncFile.isOpen()) << error;
     }
     // Held by another: one wait, then the lock; the failed tries wrote no mode.
     faults::arm(faults::Op::Lock, EAGAIN, 0, 1);
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, 0), 0);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, foundation::SaveFirst::No), 0);
     faults::disarmAll();
 }
 
 TEST_F(LinkRegistryFile, ExceptionInTheLoadReleasesTheLock) {
     box.addUser("Ann", "101");
     registry.findHandheldBooks = [](int, std::vector<HandheldBook>&) -> int { throw std::bad_alloc(); };
-    EXPECT_THROW(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), std::bad_alloc);
+    EXPECT_THROW(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), std::bad_alloc);
     auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
     ASSERT_TRUE(other);
     EXPECT_TRUE(other->tryLockRange(0, 1));
@@ -348,7 +348,7 @@ TEST_F(LinkRegistryFile, DroppingWithoutSaveForgetsChanges) {
     ASSERT_EQ(load(), 0);
     EXPECT_EQ(registry.findLink(0, "Budget")->pcPath, "/s/Budget.xls");
     EXPECT_EQ(registry.highResolution, 1);  // the flag lives on between loads
-    registry.UnloadTBMData(0);
+    registry.UnloadTBMData(foundation::SaveFirst::No);
     EXPECT_FALSE(registry.loaded());
     EXPECT_TRUE(registry.userList.empty());
 }

@@ -483,7 +483,7 @@ TEST(RoundTripUsers, TwoUsersLinkingOneBookBothReceiveTheExport) {
 
     foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
     syncmgr::useBackupDiscovery(registry);
-    ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+    ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
     EXPECT_EQ(registry.findLink(ann, "Budget")->lastSyncedCounter, 8);  // its book's counter 7, plus 1
     EXPECT_EQ(registry.findLink(bo, "Budget")->lastSyncedCounter, 1);   // no book in Bo's Backup
     EXPECT_EQ(registry.findLink(cy, "Budget")->lastSyncedCounter, 0);   // untouched

@@ -67,7 +67,7 @@ protected:
         registry.findHandheldBooks = [&](int user, std::vector<foundation::HandheldBook>& books) {
             return syncmgr::FindHandheldBooks(registry, user, books);
         };
-        EXPECT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+        EXPECT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
         std::map<int, std::map<std::string, foundation::LinkEntry>> out;
         for (size_t u = 0; u < registry.userList.size(); ++u)
             for (const foundation::LinkEntry& link : registry.userList[u].links)

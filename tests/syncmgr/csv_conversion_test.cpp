@@ -29,7 +29,7 @@ protected:
     ~CsvConversion() override { platform::faults::disarmAll(); }
 
     void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
-    void load() { ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0); }
+    void load() { ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0); }
     void csv(const std::string& name, std::string_view text) { testsupport::writeFile(sheets + "/" + name, text); }
     // The regional values, written as they are (also empty).
     void regional(const std::string& list, const std::string& decimal) {

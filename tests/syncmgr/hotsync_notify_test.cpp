@@ -30,7 +30,7 @@ protected:
     void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
     int32_t notify(int32_t event, int32_t id) { return syncmgr::notifyHotSync(state, event, id); }
     // The load the library's attach step makes.
-    void attach() { ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0); }
+    void attach() { ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0); }
     // A HotSync of a user as the HotSync Manager runs it around its own work.
     void hotSync(int32_t id) {
         EXPECT_EQ(notify(syncmgr::kHotSyncStarted, id), 1);
@@ -39,7 +39,7 @@ protected:
     // The link as the committed file has it.
     foundation::LinkEntry committed(int user, const std::string& book) {
         foundation::LinkRegistry fresh{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
-        EXPECT_GE(fresh.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+        EXPECT_GE(fresh.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
         const foundation::LinkEntry* link = fresh.findLink(user, book);
         return link ? *link : foundation::LinkEntry{};
     }
@@ -198,7 +198,7 @@ TEST_F(HotSyncNotify, IdsAboveTwoToTheThirtyOneMatchTheirSignedForm) {
 }
 
 TEST_F(HotSyncNotify, StartPicksUpWhatTheDesktopSavedAndDropsWhatWasInMemory) {
-    ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+    ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
     links(section("Ann", linkLine("Budget", 0, 9, workbook)));
     EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);

@@ -196,7 +196,7 @@ TEST_F(VerifyImportTest, ImportedBookIsRecordedAtTheEndOfItsLastSheet) {
     int refreshes = 0;
     import.atBookEnd = [&] {
         ++refreshes;
-        registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 1);
+        registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
     };
     Record list(workbook);
     ASSERT_EQ(syncmgr::VerifyImport(context, &list, import.lastListedBook), ann);

@@ -200,8 +200,8 @@ protected:
 
     void writeRegistry(const std::string& lfText) { writeFile(box.registryFile(), crlf(lfText)); }
     std::string onDisk() { return textOf(box.registryFile()); }
-    int load() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0)); }
-    int save() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 1)); }
+    int load() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No)); }
+    int save() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes)); }
     static int ok(int rc) { return rc < 0 ? rc : 0; }
     const std::vector<DocLinkEntry>& entries(int user) { return registry.userList.at(size_t(user)).entries; }
 };
@@ -312,9 +312,9 @@ TEST(DocRegistrySync, MissingSyncDatIsCreatedHoldingMode2) {
     testsupport::Sandbox box("Quillo", /*withSyncFile=*/false);
     box.addUser("Jo", "7");
     text::DocRegistry registry;
-    ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+    ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
     EXPECT_TRUE(testsupport::sameBytes({2, 0, 0, 0}, testsupport::readFile(box.productFolder + "/sync.dat")));
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeCommandLine, 0), 2);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeCommandLine, foundation::SaveFirst::No), 2);
     EXPECT_TRUE(testsupport::sameBytes({0, 0, 0, 0}, testsupport::readFile(box.productFolder + "/sync.dat")));
 }
 
@@ -325,7 +325,7 @@ TEST(DocRegistrySync, OpenFailureShowsTheMessageABoundedNumberOfTimes) {
     {
         textlinktest::ScopedRecorder recorder;
         platform::faults::arm(platform::faults::Op::Open, EACCES);
-        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), -1);
+        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), -1);
         platform::faults::disarmAll();
         ASSERT_EQ(recorder.boxes().size(), size_t(foundation::kSyncOpenAttempts));
         for (const auto& box : recorder.details()) {
@@ -338,7 +338,7 @@ TEST(DocRegistrySync, OpenFailureShowsTheMessageABoundedNumberOfTimes) {
     // The open that succeeds on a later try ends the messages.
     textlinktest::ScopedRecorder recorder;
     platform::faults::arm(platform::faults::Op::Open, ENOSPC, 0, 2);
-    EXPECT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+    EXPECT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
     platform::faults::disarmAll();
     EXPECT_EQ(recorder.boxes(), (std::vector<std::string>(2, "Export: CreateFile failed, 28, 8007001c\n")));
 }

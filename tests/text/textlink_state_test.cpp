@@ -278,7 +278,7 @@ TEST_F(TextlinkState, CommandLineExportKeepsGoingWhenTheRegistryFileCannotBeWrit
 
 TEST_F(TextlinkState, CommandLineExportWithoutListsAndAnUnreadableRegistryFileGivesMinus2) {
     writeFile(box.registryFile(), std::string("[Jo]\r\nA.pdb=0,0,0,0,0,/a\r\n"));
-    state.registry.UnloadTBMData(0);
+    state.registry.UnloadTBMData(foundation::SaveFirst::No);
     std::string notes = source("notes.txt", "hello");
     CommandLineExportRecord record{"Jo", notes.c_str()};
     // The reload reads sync.dat's lock mode first, then QLRegistry.dat.

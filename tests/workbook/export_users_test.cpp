@@ -86,7 +86,7 @@ protected:
 
     void load(const std::string& text = kThreeUsers) {
         testsupport::writeFile(box.registryFile(), text);
-        ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, 0), 0);
+        ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
         ASSERT_EQ(registry.userList.size(), 3u);
     }
     int16_t start(std::string_view book = "Budget", std::string_view sheetName = "Jan") {

@@ -99,13 +99,13 @@ std::optional<std::string> handheldRoot(const Arguments& args) {
 
 // The named user and that user's folder on the handheld.
 struct UserOnHandheld {
-    hotsync::HotSyncUser user;
+    foundation::HotSyncUser user;
     std::string handheldFolder;
 };
 
 std::optional<UserOnHandheld> userOnHandheld(const Arguments& args, int& exitCode) {
     const std::string& name = *args.option("user");
-    auto user = hotsync::findUser(name);
+    auto user = foundation::findUser(name);
     if (!user) {
         exitCode = failure("no HotSync user named \"" + name + "\" (see '" + kProgram + " users list')");
         return std::nullopt;
@@ -134,8 +134,8 @@ int runUsers(const Arguments& args) {
     const std::string& what = args.positional[0];
     if (what == "list") {
         if (args.positional.size() != 1) return usageError("users list takes no name");
-        for (const hotsync::HotSyncUser& u : hotsync::readUsers()) {
-            auto flag = hotsync::installFlag(u);
+        for (const foundation::HotSyncUser& u : foundation::readUsers()) {
+            auto flag = foundation::installFlag(u);
             std::printf("%s\tID %s\t%s\tinstall flag %s\n", u.name.c_str(), u.id.c_str(), u.folder.c_str(),
                         flag ? std::to_string(*flag).c_str() : "-");
         }
@@ -146,10 +146,10 @@ int runUsers(const Arguments& args) {
     const std::string* id = args.option("id");
     const std::string* folder = args.option("folder");
     if (!id || !folder) return usageError("users add needs --id ID and --folder DIR");
-    if (!hotsync::parseHotSyncId(*id)) return usageError("--id takes a decimal number from 0 to 4294967295");
-    hotsync::HotSyncUser user{args.positional[1], absolute(*folder), *id};
+    if (!foundation::parseHotSyncId(*id)) return usageError("--id takes a decimal number from 0 to 4294967295");
+    foundation::HotSyncUser user{args.positional[1], absolute(*folder), *id};
     std::string error;
-    if (!hotsync::addUser(user, error)) return failure(error);
+    if (!foundation::addUser(user, error)) return failure(error);
     progress("user " + user.name + " (ID " + user.id + ") at " + user.folder);
     return kExitOk;
 }
@@ -158,15 +158,15 @@ int runNotifiers(const Arguments& args) {
     const std::string& what = args.positional[0];
     if (what == "list") {
         if (args.positional.size() != 1) return usageError("notifiers list takes no path");
-        const auto list = hotsync::readNotifiers();
+        const auto list = foundation::readNotifiers();
         for (size_t i = 0; i < list.size(); ++i) std::printf("%zu\t%s\n", i, list[i].c_str());
         return kExitOk;
     }
     if (what != "add" && what != "remove") return usageError("notifiers takes list, add or remove");
     if (args.positional.size() != 2) return usageError("notifiers " + what + " takes a PATH");
     std::string message;
-    const bool ok = what == "add" ? hotsync::addNotifier(args.positional[1], message)
-                                  : hotsync::removeNotifier(args.positional[1], message);
+    const bool ok = what == "add" ? foundation::addNotifier(args.positional[1], message)
+                                  : foundation::removeNotifier(args.positional[1], message);
     if (!ok) return failure(message);
     progress(message);
     return kExitOk;

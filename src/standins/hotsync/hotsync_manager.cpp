@@ -5,12 +5,11 @@
 #include <map>
 
 #include "foundation/link_registry.h"
-#include "foundation/registry_access.h"
+#include "foundation/hotsync_users.h"
 #include "gridlink.h"
 #include "handheld.h"
 #include "platform/files.h"
 #include "platform/library.h"
-#include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/text.h"
 
@@ -18,41 +17,12 @@ namespace hotsync {
 
 namespace {
 
-namespace reg = platform::registry;
-
 // HS_Notify as the HotSync Manager calls it.
 using NotifyFunction = int32_t(BF_CDECL*)(int32_t event, int32_t userId);
 
 // File endings the install step takes from the Install folder: databases,
 // applications and query applications.
 constexpr std::string_view kInstallEndings[] = {".pdb", ".prc", ".pqa"};
-
-reg::KeyPath managerKey() {
-    std::vector<std::string> parts = foundation::splitKeyPath(foundation::kHotSyncManagerKey);
-    return reg::KeyPath(parts.begin() + 1, parts.end());  // without the root
-}
-
-reg::KeyPath subkey(std::initializer_list<std::string> names) {
-    reg::KeyPath path = managerKey();
-    path.insert(path.end(), names);
-    return path;
-}
-
-std::string readText(const reg::KeyPath& key, const std::string& name) {
-    reg::Value v;
-    if (reg::queryValue(reg::Root::CurrentUser, key, name, v) != reg::kSuccess) return {};
-    return v.type == reg::Value::Type::String ? v.text : std::string();
-}
-
-long writeText(const reg::KeyPath& key, const std::string& name, const std::string& text) {
-    if (long rc = reg::createKey(reg::Root::CurrentUser, key); rc != reg::kSuccess) return rc;
-    reg::Value v;
-    v.text = text;
-    return reg::setValue(reg::Root::CurrentUser, key, name, v);
-}
-
-reg::KeyPath userKey(size_t index) { return subkey({kUsersKeyName, "User" + std::to_string(index)}); }
-std::string notifierValue(size_t index) { return kNotifierValuePrefix + std::to_string(index); }
 
 bool hasInstallEnding(std::string_view name) {
     for (std::string_view ending : kInstallEndings)
@@ -68,12 +38,6 @@ const char* eventName(int32_t event) {
     case HS_SYNC_FAILURE: return "HS_SYNC_FAILURE";
     default: return "?";
     }
-}
-
-bool ensureFolder(const std::string& path, std::string& error) {
-    if (platform::isDirectory(path) || platform::createDirectory(path)) return true;
-    error = "cannot create " + path + ": " + platform::errorText(platform::lastError());
-    return false;
 }
 
 std::vector<platform::DirEntry> filesOf(const std::string& folder, bool& readable) {
@@ -163,9 +127,7 @@ bool installStep(const SyncRun& run, const Handheld& handheld, const std::string
         run.progress(line);
         ++installed;
     }
-    std::string unused;
-    const uint32_t zero = 0;
-    foundation::RegistryValue(foundation::kHotSyncManagerKey, "Install" + run.user.id, unused, &zero);
+    foundation::clearInstallFlag(run.user);
     run.progress("installed " + std::to_string(installed) + " database(s); install flag of " + run.user.name +
                  " cleared");
     return true;
@@ -195,104 +157,6 @@ bool backupStep(const SyncRun& run, const std::string& backup) {
 
 }  // namespace
 
-std::optional<uint32_t> parseHotSyncId(const std::string& text) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + uint64_t(c - '0');
-    }
-    if (v > UINT32_MAX) return std::nullopt;
-    return uint32_t(v);
-}
-
-std::vector<HotSyncUser> readUsers() {
-    std::vector<HotSyncUser> users;
-    for (size_t n = 0;; ++n) {
-        HotSyncUser u;
-        u.name = readText(userKey(n), "Name");
-        if (u.name.empty()) break;
-        u.folder = readText(userKey(n), "Path");
-        u.id = readText(userKey(n), "ID");
-        users.push_back(std::move(u));
-    }
-    return users;
-}
-
-std::optional<HotSyncUser> findUser(const std::string& name) {
-    for (HotSyncUser& u : readUsers())
-        if (u.name == name) return std::move(u);
-    return std::nullopt;
-}
-
-bool addUser(const HotSyncUser& user, std::string& error) {
-    // A new user's HotSync folder holds Backup and Install from the start.
-    for (const std::string& folder : {user.folder, platform::joinPath(user.folder, kBackupFolderName),
-                                      platform::joinPath(user.folder, kInstallFolderName)})
-        if (!ensureFolder(folder, error)) return false;
-    std::vector<HotSyncUser> users = readUsers();
-    size_t index = 0;
-    while (index < users.size() && users[index].name != user.name) ++index;
-    const reg::KeyPath key = userKey(index);
-    if (writeText(key, "Name", user.name) != reg::kSuccess || writeText(key, "Path", user.folder) != reg::kSuccess ||
-        writeText(key, "ID", user.id) != reg::kSuccess) {
-        error = "cannot write the user into the registry (" + reg::hivePath() + ")";
-        return false;
-    }
-    return true;
-}
-
-std::vector<std::string> readNotifiers() {
-    std::vector<std::string> list;
-    const reg::KeyPath key = subkey({kNotifiersKeyName});
-    for (size_t n = 0;; ++n) {
-        std::string path = readText(key, notifierValue(n));
-        if (path.empty()) break;
-        list.push_back(std::move(path));
-    }
-    return list;
-}
-
-bool addNotifier(const std::string& given, std::string& message) {
-    std::string path = given;
-    if (path.find(platform::kPathSeparator) != std::string::npos && !platform::isAbsolutePath(path))
-        path = platform::joinPath(platform::currentDirectory(), path);
-    std::vector<std::string> list = readNotifiers();
-    for (const std::string& entry : list) {
-        if (platform::sameNoCase(entry, path)) {
-            message = path + " is registered already";
-            return true;
-        }
-    }
-    if (writeText(subkey({kNotifiersKeyName}), notifierValue(list.size()), path) != reg::kSuccess) {
-        message = "cannot write the notifier list (" + reg::hivePath() + ")";
-        return false;
-    }
-    message = "registered " + path + " as notifier " + std::to_string(list.size());
-    return true;
-}
-
-bool removeNotifier(const std::string& given, std::string& message) {
-    std::vector<std::string> list = readNotifiers();
-    std::string absolute = given;
-    if (absolute.find(platform::kPathSeparator) != std::string::npos && !platform::isAbsolutePath(absolute))
-        absolute = platform::joinPath(platform::currentDirectory(), absolute);
-    auto it = std::find_if(list.begin(), list.end(), [&](const std::string& entry) {
-        return platform::sameNoCase(entry, given) || platform::sameNoCase(entry, absolute);
-    });
-    if (it == list.end()) {
-        message = given + " is not registered";
-        return false;
-    }
-    const std::string removed = *it;
-    list.erase(it);
-    const reg::KeyPath key = subkey({kNotifiersKeyName});
-    for (size_t n = 0; n < list.size(); ++n) writeText(key, notifierValue(n), list[n]);
-    reg::deleteValue(reg::Root::CurrentUser, key, notifierValue(list.size()));
-    message = "removed " + removed;
-    return true;
-}
-
 std::string resolveNotifier(const std::string& entry, const std::string& programFolder) {
     if (entry.find(platform::kPathSeparator) != std::string::npos) return entry;
     if (auto folder = platform::environment(kNotifierDirVariable); folder && !folder->empty())
@@ -300,33 +164,24 @@ std::string resolveNotifier(const std::string& entry, const std::string& program
     return platform::joinPath(platform::joinPath(programFolder, "../lib"), entry);
 }
 
-std::optional<uint32_t> installFlag(const HotSyncUser& user) {
-    reg::Value v;
-    if (reg::queryValue(reg::Root::CurrentUser, managerKey(), "Install" + user.id, v) != reg::kSuccess ||
-        v.type != reg::Value::Type::Dword)
-        return std::nullopt;
-    return v.number;
-}
-
 bool runHotSync(const SyncRun& run) {
-    const std::optional<uint32_t> id = parseHotSyncId(run.user.id);
+    const std::optional<uint32_t> id = foundation::parseHotSyncId(run.user.id);
     if (!id) {
         run.progress("the HotSync ID of " + run.user.name + " is not a number: \"" + run.user.id + "\"");
         return false;
     }
-    const std::string backup = platform::joinPath(run.user.folder, kBackupFolderName);
-    const std::string install = platform::joinPath(run.user.folder, kInstallFolderName);
+    const std::string backup = platform::joinPath(run.user.folder, foundation::kBackupFolderName);
+    const std::string install = platform::joinPath(run.user.folder, foundation::kInstallFolderName);
     const Handheld handheld(run.handheldFolder);
     std::string error;
-    if (run.user.folder.empty() || !ensureFolder(run.user.folder, error) || !ensureFolder(backup, error) ||
-        !ensureFolder(install, error) || !handheld.create(error)) {
+    if (run.user.folder.empty() || !foundation::ensureUserFolders(run.user, error) || !handheld.create(error)) {
         run.progress(error.empty() ? run.user.name + " has no HotSync folder" : error);
         return false;
     }
 
     run.progress("HotSync of " + run.user.name + " (ID " + run.user.id + ")");
     std::vector<LoadedNotifier> notifiers;
-    for (const std::string& entry : readNotifiers()) {
+    for (const std::string& entry : foundation::readNotifiers()) {
         const std::string path = resolveNotifier(entry, run.programFolder);
         std::string loadError;
         auto library = platform::Library::load(path, &loadError);

@@ -1,4 +1,4 @@
-// The stand-ins' shared command-line layer: where options may stand, what is
+// The shared command-line layer: where options may stand, what is
 // a usage error (and its exact message), help, the command's exit status,
 // numbers and the library a host loads.
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-// standins/common/command_line.h - the command-line layer of the stand-in
-// programs: a table of commands, the parse of argv into a command and its
+// cli/command_line.h - the command-line layer of the stand-in programs and
+// the installer: a table of commands, the parse of argv into a command and its
 // arguments, the usage text, and the messages a tool ends with.
 //
 //   PROGRAM [--OPTION VALUE]... COMMAND [POSITIONAL]...   (options anywhere)
