@@ -77,6 +77,40 @@ TEST(PdbContainer, FirstRecordFollowsListAndGap) {
     EXPECT_EQ(image.field32(pdb::kCreationDateOffset), pdb::kFixedDate);
 }
 
+// The builder against bytes written out by hand: every header field distinct,
+// two records with attributes and unique IDs, then the 65,536-record refusal.
+TEST(PdbContainer, BuilderLaysOutHeaderListAndRecords) {
+    PdbHeader h;
+    h.name = "Ab";
+    h.attributes = 0x0108;
+    h.version = 0x0203;
+    h.creationDate = 0x04050607;
+    h.modificationDate = 0x08090A0B;
+    h.lastBackupDate = 0x0C0D0E0F;
+    h.modificationNumber = 0x10111213;
+    h.appInfoID = 0x14151617;
+    h.sortInfoID = 0x18191A1B;
+    h.type = foundation::fourCC("Data");
+    h.creator = foundation::fourCC("PiTB");
+    h.uniqueIDSeed = 0x1C1D1E1F;
+    h.numRecords = 9;  // ignored: the count comes from the records
+    const uint8_t one[] = {0xA1, 0xA2, 0xA3}, two[] = {0xB1};
+    const foundation::PdbRecordData records[] = {{one, 0x40, 0x00ABCDEF}, {two, 0x00, 0x7F000001}};
+    auto expected = testsupport::hexBytes(
+        "41 62 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
+        "01 08 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18 19 1A 1B"
+        "44 61 74 61 50 69 54 42 1C 1D 1E 1F 00 00 00 00 00 02"
+        "00 00 00 60 40 AB CD EF 00 00 00 63 00 00 00 01 00 00"
+        "A1 A2 A3 B1");
+    EXPECT_TRUE(sameBytes(expected, foundation::buildPdb(h, records)));
+    h.name = "0123456789012345678901234567890123456789";  // only the 32 bytes of the field
+    EXPECT_EQ(foundation::buildPdb(h, {}).size(), pdb::firstRecordOffset(0));
+    std::vector<foundation::PdbRecordData> tooMany(65536);
+    EXPECT_TRUE(foundation::buildPdb(h, tooMany).empty());
+    tooMany.pop_back();
+    EXPECT_EQ(foundation::buildPdb(h, tooMany).size(), pdb::firstRecordOffset(65535));
+}
+
 TEST(PdbContainer, UnchangedImageWritesBackByteForByte) {
     testsupport::TempDir dir;
     std::mt19937 rng(7);
