@@ -18,34 +18,18 @@ namespace {
 std::vector<uint8_t> makeFile(const std::string& name, uint16_t version, const char* type, const char* creator,
                               const std::vector<std::vector<uint8_t>>& records,
                               const std::vector<uint8_t>& attributes = {}) {
-    size_t n = records.size();
-    std::vector<uint8_t> f(pdb::firstRecordOffset(n), 0);
-    for (size_t i = 0; i < name.size() && i < 31; ++i) f[i] = uint8_t(name[i]);
-    foundation::storeBE16(&f[32], 0x0008);
-    foundation::storeBE16(&f[34], version);
-    foundation::storeBE32(&f[36], pdb::kFixedDate);
-    foundation::storeBE32(&f[40], pdb::kFixedDate);
-    foundation::storeBE32(&f[48], 7);
-    for (int i = 0; i < 4; ++i) {
-        f[60 + i] = uint8_t(type[i]);
-        f[64 + i] = uint8_t(creator[i]);
+    PdbHeader h = testsupport::databaseHeader(name, version, type, creator);
+    h.attributes = 0x0008;
+    h.creationDate = h.modificationDate = pdb::kFixedDate;
+    h.modificationNumber = 7;
+    h.uniqueIDSeed = 0x11223344;
+    std::vector<foundation::PdbRecordData> list;
+    for (size_t i = 0; i < records.size(); ++i) {
+        list.push_back({records[i]});
+        if (i < attributes.size())
+            list.back() = {records[i], attributes[i], uint32_t((i + 1) << 16 | 0xAB << 8 | (0x10 + i))};
     }
-    foundation::storeBE32(&f[68], 0x11223344);
-    foundation::storeBE16(&f[76], uint16_t(n));
-    size_t offset = f.size();
-    for (size_t i = 0; i < n; ++i) {
-        uint8_t* entry = &f[78 + 8 * i];
-        foundation::storeBE32(entry, uint32_t(offset));
-        if (i < attributes.size()) {
-            entry[4] = attributes[i];
-            entry[5] = uint8_t(i + 1);
-            entry[6] = 0xAB;
-            entry[7] = uint8_t(0x10 + i);
-        }
-        offset += records[i].size();
-    }
-    for (const auto& r : records) f.insert(f.end(), r.begin(), r.end());
-    return f;
+    return foundation::buildPdb(h, list);
 }
 
 std::vector<uint8_t> filled(size_t n, uint8_t v) { return std::vector<uint8_t>(n, v); }
