@@ -131,6 +131,48 @@ std::vector<uint8_t> pdbFileBytes(const PdbImage& image) {
     return std::move(copy.bytes);
 }
 
+std::vector<uint8_t> buildPdb(const PdbHeader& header, std::span<const PdbRecordData> records) {
+    const size_t n = records.size();
+    if (n > 0xFFFF) return {};
+    size_t total = pdb::firstRecordOffset(n);
+    for (const PdbRecordData& r : records) total += r.data.size();
+    if (total > 0xFFFFFFFFu) return {};  // offsets are 32-bit
+    std::vector<uint8_t> out(total, 0);
+    uint8_t* b = out.data();
+    std::memcpy(b + pdb::kNameOffset, header.name.data(), std::min(header.name.size(), pdb::kNameSize));
+    storeBE16(b + pdb::kAttributesOffset, header.attributes);
+    storeBE16(b + pdb::kVersionOffset, header.version);
+    storeBE32(b + pdb::kCreationDateOffset, header.creationDate);
+    storeBE32(b + pdb::kModificationDateOffset, header.modificationDate);
+    storeBE32(b + pdb::kLastBackupDateOffset, header.lastBackupDate);
+    storeBE32(b + pdb::kModificationNumberOffset, header.modificationNumber);
+    storeBE32(b + pdb::kAppInfoIdOffset, header.appInfoID);
+    storeBE32(b + pdb::kSortInfoIdOffset, header.sortInfoID);
+    storeBE32(b + pdb::kTypeOffset, header.type);
+    storeBE32(b + pdb::kCreatorOffset, header.creator);
+    storeBE32(b + pdb::kUniqueIdSeedOffset, header.uniqueIDSeed);
+    storeBE32(b + pdb::kNextRecordListIdOffset, header.nextRecordListID);
+    storeBE16(b + pdb::kNumRecordsOffset, uint16_t(n));
+    size_t offset = pdb::firstRecordOffset(n);
+    for (size_t i = 0; i < n; ++i) {
+        const PdbRecordData& r = records[i];
+        uint8_t* entry = b + pdb::kHeaderSize + pdb::kEntrySize * i;
+        storeBE32(entry, uint32_t(offset));
+        entry[4] = r.attributes;
+        entry[5] = uint8_t(r.uniqueID >> 16);
+        entry[6] = uint8_t(r.uniqueID >> 8);
+        entry[7] = uint8_t(r.uniqueID);
+        if (!r.data.empty()) std::memcpy(b + offset, r.data.data(), r.data.size());
+        offset += r.data.size();
+    }
+    return out;
+}
+
+int writePdbBytes(std::span<const uint8_t> bytes, const std::string& path) {
+    if (bytes.empty()) return 0;
+    return platform::writeFileAtomically(path, bytes.data(), bytes.size()) ? 1 : 0;
+}
+
 std::string PdbImage::name() const {
     const char* p = reinterpret_cast<const char*>(bytes.data());
     size_t n = 0;

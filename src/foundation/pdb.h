@@ -110,6 +110,27 @@ struct PdbHeader {
     uint16_t numRecords = 0;
 };
 
+// One record handed to the builder: its bytes, attributes and unique ID (the
+// low 24 bits are written).
+struct PdbRecordData {
+    std::span<const uint8_t> data;
+    uint8_t attributes = 0;
+    uint32_t uniqueID = 0;
+};
+
+// buildPdb: the file bytes of a database with these header fields and
+// records: header, record list, two zero bytes, the records back to back in
+// order. The name is written as given, at most 32 bytes, the rest of the
+// field zero (writers pass at most 31 characters so the field keeps a NUL);
+// numRecords comes from the records, every other field from the header.
+// Empty when there are more than 65,535 records. Throws std::bad_alloc when
+// the bytes cannot be allocated.
+std::vector<uint8_t> buildPdb(const PdbHeader& header, std::span<const PdbRecordData> records);
+// writePdbBytes: writes built bytes as the file through the atomic
+// replacement (a failed write leaves the old file). Returns 1 or 0; 0 also
+// for an empty buffer.
+int writePdbBytes(std::span<const uint8_t> bytes, const std::string& path);
+
 // swapPdbHeader: reverses attributes, version, the ten 4-byte fields from
 // creationDate to nextRecordListID and numRecords. Its own inverse.
 void swapPdbHeader(PdbImage& image);

@@ -20,23 +20,14 @@ int16_t fail(DocTransferRecord* record, int16_t status) {
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 
-// Opens a document for writing to outputPath: a database header with the
-// values of a text database, empty piece and encoded buffers.
+// Opens a document for writing to outputPath: empty piece and encoded
+// buffers; the database header is laid out when the document is written.
 void startWriting(DocState& state, std::string outputPath) {
     DocState fresh;
     fresh.outputPath = std::move(outputPath);
     fresh.header.compression = kCompressionDoc;
     fresh.header.spare = dochdr::kSpareValue;
     fresh.header.recordSize = uint16_t(kTextRecordSize);
-
-    foundation::PdbImage& image = fresh.image;
-    image.bytes.assign(foundation::pdb::kHeaderSize, 0);
-    image.setName(docDatabaseName(fresh.outputPath));
-    image.setVersion(docDbVersion());
-    image.setField32(foundation::pdb::kCreationDateOffset, foundation::pdb::kFixedDate);
-    image.setField32(foundation::pdb::kModificationDateOffset, foundation::pdb::kFixedDate);
-    image.setField32(foundation::pdb::kTypeOffset, kDocType);
-    image.setField32(foundation::pdb::kCreatorOffset, kDocCreator);
 
     fresh.pieceBuffer.assign(kTextRecordSize, 0);
     fresh.encoded.assign(kEncodedGrowStep, 0);
@@ -69,23 +60,28 @@ int16_t appendPiece(DocState& state) {
     return 0;
 }
 
-// Lays out the whole database in state.image: header, record list, record 0
-// and the encoded records after it.
-void buildImage(DocState& state) {
+// The file bytes of the whole database: the header of a text database,
+// record 0 and the encoded records after it.
+std::vector<uint8_t> buildDocFile(const DocState& state) {
     const size_t n = state.recordOffsets.size();
-    const size_t r0 = foundation::pdb::firstRecordOffset(n + 1);
-    const size_t r0Size = docHeaderSize(n);
-    const size_t total = r0 + r0Size + state.encodedUsed;
+    std::vector<uint8_t> record0(docHeaderSize(n), 0);
+    buildDocHeader(state.header.textLength, uint16_t(n), state.lastLength, record0);
 
-    foundation::PdbImage& image = state.image;
-    image.bytes.resize(total, 0);
-    std::fill(image.bytes.begin() + foundation::pdb::kHeaderSize, image.bytes.end(), 0);
-    image.setNumRecords(uint16_t(n + 1));
-    image.setRecordOffset(0, uint32_t(r0));
-    for (size_t k = 0; k < n; ++k) image.setRecordOffset(k + 1, uint32_t(r0 + r0Size + state.recordOffsets[k]));
-    buildDocHeader(state.header.textLength, uint16_t(n), state.lastLength,
-                   std::span<uint8_t>(image.bytes.data() + r0, r0Size));
-    std::memcpy(image.bytes.data() + r0 + r0Size, state.encoded.data(), state.encodedUsed);
+    foundation::PdbHeader header;
+    header.name = docDatabaseName(state.outputPath);
+    header.version = docDbVersion();
+    header.creationDate = foundation::pdb::kFixedDate;
+    header.modificationDate = foundation::pdb::kFixedDate;
+    header.type = kDocType;
+    header.creator = kDocCreator;
+    std::vector<foundation::PdbRecordData> records(n + 1);
+    records[0].data = record0;
+    for (size_t k = 0; k < n; ++k) {
+        const size_t end = k + 1 < n ? state.recordOffsets[k + 1] : state.encodedUsed;
+        records[k + 1].data = std::span<const uint8_t>(state.encoded.data() + state.recordOffsets[k],
+                                                       end - state.recordOffsets[k]);
+    }
+    return foundation::buildPdb(header, records);
 }
 
 }  // namespace
@@ -179,9 +175,9 @@ int16_t flushDoc(DocState& state, DocTransferRecord* record,
             return BF_ERR_SHEET_NAME;
         }
         record->status = BF_ERR_MEMORY;
-        buildImage(state);
+        const std::vector<uint8_t> file = buildDocFile(state);
         record->status = 0;
-        if (!foundation::writePdb(state.image, state.outputPath)) record->status = BF_ERR_WRITE;
+        if (!foundation::writePdbBytes(file, state.outputPath)) record->status = BF_ERR_WRITE;
     } catch (const std::bad_alloc&) {
         closeDoc(state);
         return fail(record, BF_ERR_MEMORY);

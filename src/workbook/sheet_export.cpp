@@ -571,36 +571,37 @@ int16_t SheetExport::finishSheet(const TransferContext& context, const CellRecor
     const size_t built = numRecords();
     const size_t n = built + tailOffsets.size();
     if (n >= kRecordListCapacity) return BF_ERR_TOO_MANY_CELLS;
-    const size_t first = pdb::firstRecordOffset(n);
     const size_t cellBytes = writeOffset_ - kHeaderRecordSize;
-    const size_t total =
-        first + kHeaderRecordSize + record1.size() + record2.size() + cellBytes + tail.size();
+    const size_t total = pdb::firstRecordOffset(n) + kHeaderRecordSize + record1.size() + record2.size() +
+                         cellBytes + tail.size();
     if (total > std::numeric_limits<uint32_t>::max()) return BF_ERR_MEMORY;
 
-    out.bytes.assign(total, 0);
-    std::copy(workbookImage_.bytes.begin(), workbookImage_.bytes.begin() + pdb::kHeaderSize,
-              out.bytes.begin());
-    out.setNumRecords(uint16_t(n));
-    size_t at = first;
-    auto place = [&](size_t index, const uint8_t* data, size_t size) {
-        out.setRecordOffset(index, uint32_t(at));
-        std::copy(data, data + size, out.bytes.begin() + std::ptrdiff_t(at));
-        at += size;
-    };
-    place(kHeaderRecord, recordBuffer_.data(), kHeaderRecordSize);
-    place(kRowEntriesRecord, record1.data(), record1.size());
-    place(kColumnEntriesRecord, record2.data(), record2.size());
-    // Cell records keep their order and spacing: they move as one block,
-    // record at buffer offset o to o + 8n + 88 + 3R + 10C.
-    const size_t shift = at - kHeaderRecordSize;
-    for (size_t i = kFirstCellRecord; i < built; ++i)
-        out.setRecordOffset(i, uint32_t(workbookImage_.recordOffset(i) + shift));
-    std::copy(recordBuffer_.begin() + kHeaderRecordSize, recordBuffer_.begin() + std::ptrdiff_t(writeOffset_),
-              out.bytes.begin() + std::ptrdiff_t(at));
-    at += cellBytes;
-    for (size_t i = 0; i < tailOffsets.size(); ++i)
-        out.setRecordOffset(built + i, uint32_t(at + tailOffsets[i]));
-    std::copy(tail.begin(), tail.end(), out.bytes.begin() + std::ptrdiff_t(at));
+    foundation::PdbHeader header;
+    header.name = workbookImage_.name();
+    header.version = workbookImage_.version();
+    header.creationDate = workbookImage_.field32(pdb::kCreationDateOffset);
+    header.modificationDate = workbookImage_.field32(pdb::kModificationDateOffset);
+    header.type = workbookImage_.type();
+    header.creator = workbookImage_.creator();
+    std::vector<foundation::PdbRecordData> records(n);
+    records[kHeaderRecord].data = std::span<const uint8_t>(recordBuffer_.data(), kHeaderRecordSize);
+    records[kRowEntriesRecord].data = record1;
+    records[kColumnEntriesRecord].data = record2;
+    // Cell records keep their order and spacing: each runs in the buffer to
+    // the next one, the last to the write offset.
+    for (size_t i = kFirstCellRecord; i < built; ++i) {
+        const size_t start = workbookImage_.recordOffset(i);
+        const size_t end = i + 1 < built ? workbookImage_.recordOffset(i + 1) : writeOffset_;
+        records[i].data = std::span<const uint8_t>(recordBuffer_.data() + start, end - start);
+    }
+    for (size_t i = 0; i < tailOffsets.size(); ++i) {
+        const size_t end = i + 1 < tailOffsets.size() ? tailOffsets[i + 1] : tail.size();
+        records[built + i].data = std::span<const uint8_t>(tail.data() + tailOffsets[i], end - tailOffsets[i]);
+    }
+    out.bytes = foundation::buildPdb(header, records);
+    if (out.bytes.empty()) return BF_ERR_MEMORY;
+    foundation::swapPdbHeader(out);  // the image hands out host order
+    foundation::swapRecordOffsets(out);
     return 1;
 }
 

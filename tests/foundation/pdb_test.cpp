@@ -18,34 +18,18 @@ namespace {
 std::vector<uint8_t> makeFile(const std::string& name, uint16_t version, const char* type, const char* creator,
                               const std::vector<std::vector<uint8_t>>& records,
                               const std::vector<uint8_t>& attributes = {}) {
-    size_t n = records.size();
-    std::vector<uint8_t> f(pdb::firstRecordOffset(n), 0);
-    for (size_t i = 0; i < name.size() && i < 31; ++i) f[i] = uint8_t(name[i]);
-    foundation::storeBE16(&f[32], 0x0008);
-    foundation::storeBE16(&f[34], version);
-    foundation::storeBE32(&f[36], pdb::kFixedDate);
-    foundation::storeBE32(&f[40], pdb::kFixedDate);
-    foundation::storeBE32(&f[48], 7);
-    for (int i = 0; i < 4; ++i) {
-        f[60 + i] = uint8_t(type[i]);
-        f[64 + i] = uint8_t(creator[i]);
+    PdbHeader h = testsupport::databaseHeader(name, version, type, creator);
+    h.attributes = 0x0008;
+    h.creationDate = h.modificationDate = pdb::kFixedDate;
+    h.modificationNumber = 7;
+    h.uniqueIDSeed = 0x11223344;
+    std::vector<foundation::PdbRecordData> list;
+    for (size_t i = 0; i < records.size(); ++i) {
+        list.push_back({records[i]});
+        if (i < attributes.size())
+            list.back() = {records[i], attributes[i], uint32_t((i + 1) << 16 | 0xAB << 8 | (0x10 + i))};
     }
-    foundation::storeBE32(&f[68], 0x11223344);
-    foundation::storeBE16(&f[76], uint16_t(n));
-    size_t offset = f.size();
-    for (size_t i = 0; i < n; ++i) {
-        uint8_t* entry = &f[78 + 8 * i];
-        foundation::storeBE32(entry, uint32_t(offset));
-        if (i < attributes.size()) {
-            entry[4] = attributes[i];
-            entry[5] = uint8_t(i + 1);
-            entry[6] = 0xAB;
-            entry[7] = uint8_t(0x10 + i);
-        }
-        offset += records[i].size();
-    }
-    for (const auto& r : records) f.insert(f.end(), r.begin(), r.end());
-    return f;
+    return foundation::buildPdb(h, list);
 }
 
 std::vector<uint8_t> filled(size_t n, uint8_t v) { return std::vector<uint8_t>(n, v); }
@@ -75,6 +59,40 @@ TEST(PdbContainer, FirstRecordFollowsListAndGap) {
     EXPECT_EQ(image.type(), foundation::fourCC("Data"));
     EXPECT_EQ(image.creator(), foundation::fourCC("PiTB"));
     EXPECT_EQ(image.field32(pdb::kCreationDateOffset), pdb::kFixedDate);
+}
+
+// The builder against bytes written out by hand: every header field distinct,
+// two records with attributes and unique IDs, then the 65,536-record refusal.
+TEST(PdbContainer, BuilderLaysOutHeaderListAndRecords) {
+    PdbHeader h;
+    h.name = "Ab";
+    h.attributes = 0x0108;
+    h.version = 0x0203;
+    h.creationDate = 0x04050607;
+    h.modificationDate = 0x08090A0B;
+    h.lastBackupDate = 0x0C0D0E0F;
+    h.modificationNumber = 0x10111213;
+    h.appInfoID = 0x14151617;
+    h.sortInfoID = 0x18191A1B;
+    h.type = foundation::fourCC("Data");
+    h.creator = foundation::fourCC("PiTB");
+    h.uniqueIDSeed = 0x1C1D1E1F;
+    h.numRecords = 9;  // ignored: the count comes from the records
+    const uint8_t one[] = {0xA1, 0xA2, 0xA3}, two[] = {0xB1};
+    const foundation::PdbRecordData records[] = {{one, 0x40, 0x00ABCDEF}, {two, 0x00, 0x7F000001}};
+    auto expected = testsupport::hexBytes(
+        "41 62 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
+        "01 08 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 16 17 18 19 1A 1B"
+        "44 61 74 61 50 69 54 42 1C 1D 1E 1F 00 00 00 00 00 02"
+        "00 00 00 60 40 AB CD EF 00 00 00 63 00 00 00 01 00 00"
+        "A1 A2 A3 B1");
+    EXPECT_TRUE(sameBytes(expected, foundation::buildPdb(h, records)));
+    h.name = "0123456789012345678901234567890123456789";  // only the 32 bytes of the field
+    EXPECT_EQ(foundation::buildPdb(h, {}).size(), pdb::firstRecordOffset(0));
+    std::vector<foundation::PdbRecordData> tooMany(65536);
+    EXPECT_TRUE(foundation::buildPdb(h, tooMany).empty());
+    tooMany.pop_back();
+    EXPECT_EQ(foundation::buildPdb(h, tooMany).size(), pdb::firstRecordOffset(65535));
 }
 
 TEST(PdbContainer, UnchangedImageWritesBackByteForByte) {

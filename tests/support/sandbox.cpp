@@ -31,24 +31,9 @@ std::vector<uint8_t> makeSheetDatabase(const SheetDbSpec& spec) {
     for (const auto& r : spec.cellRecords) records.push_back(r);
     records.push_back({0xFF, 0xFF, 0xFF, 0xFF});
 
-    size_t n = records.size();
-    std::vector<uint8_t> f(78 + 8 * n + 2, 0);
-    for (size_t i = 0; i < spec.name.size() && i < 31; ++i) f[i] = uint8_t(spec.name[i]);
-    foundation::storeBE16(&f[34], spec.version);
-    foundation::storeBE32(&f[36], 0x75541D36);
-    foundation::storeBE32(&f[40], 0x75541D36);
-    for (int i = 0; i < 4; ++i) {
-        f[60 + i] = uint8_t(spec.type[i]);
-        f[64 + i] = uint8_t(spec.creator[i]);
-    }
-    foundation::storeBE16(&f[76], uint16_t(n));
-    size_t offset = f.size();
-    for (size_t i = 0; i < n; ++i) {
-        foundation::storeBE32(&f[78 + 8 * i], uint32_t(offset));
-        offset += records[i].size();
-    }
-    for (const auto& r : records) f.insert(f.end(), r.begin(), r.end());
-    return f;
+    foundation::PdbHeader header = databaseHeader(spec.name, spec.version, spec.type, spec.creator);
+    header.creationDate = header.modificationDate = foundation::pdb::kFixedDate;
+    return databaseFile(header, records);
 }
 
 Sandbox::Sandbox(std::string productName, bool withSyncFile)

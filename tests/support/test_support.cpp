@@ -75,6 +75,22 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> bytesOf(std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
+foundation::PdbHeader databaseHeader(std::string_view name, uint16_t version, const char* type, const char* creator) {
+    foundation::PdbHeader header;
+    header.name = std::string(name.substr(0, foundation::pdb::kMaxNameLength));
+    header.version = version;
+    auto four = [](const char* s) { return foundation::loadBE32(reinterpret_cast<const uint8_t*>(s)); };
+    header.type = four(type);
+    header.creator = four(creator);
+    return header;
+}
+
+std::vector<uint8_t> databaseFile(const foundation::PdbHeader& header, const std::vector<std::vector<uint8_t>>& records) {
+    std::vector<foundation::PdbRecordData> list;
+    for (const auto& r : records) list.push_back({r});
+    return foundation::buildPdb(header, list);
+}
+
 std::vector<uint8_t> hexBytes(std::string_view hex) {
     std::vector<uint8_t> out;
     int high = -1;

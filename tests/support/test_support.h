@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/pdb.h"
+
 namespace testsupport {
 
 // A fresh folder under the system's temporary folder, removed with its
@@ -58,6 +60,14 @@ void writeFile(const std::string& path, std::string_view bytes);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> bytesOf(std::string_view text);
 std::vector<uint8_t> hexBytes(std::string_view hex);  // "61 62 0A" (spaces optional)
+
+// The header most test databases carry: the name (cut to 31 characters),
+// version, type and creator; the dates and every other field zero.
+foundation::PdbHeader databaseHeader(std::string_view name, uint16_t version, const char* type = "Data",
+                                     const char* creator = "PiTB");
+// The file bytes of a database with that header and whole records (no
+// attributes, unique IDs 0), laid out by the library's builder.
+std::vector<uint8_t> databaseFile(const foundation::PdbHeader& header, const std::vector<std::vector<uint8_t>>& records);
 
 // A hex dump of both byte strings around the first difference, for golden tests.
 ::testing::AssertionResult sameBytes(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual);

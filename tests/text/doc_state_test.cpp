@@ -110,26 +110,12 @@ std::vector<uint8_t> joined(const std::vector<std::vector<uint8_t>>& pieces) {
 // A Doc database as another writer might lay it out: record 0 as given,
 // then the records, each already encoded.
 std::vector<uint8_t> buildDatabase(const std::vector<uint8_t>& record0, const std::vector<std::vector<uint8_t>>& records) {
-    foundation::PdbImage image;
-    size_t n = records.size() + 1;
-    size_t at = foundation::pdb::firstRecordOffset(n);
-    size_t total = at + record0.size();
-    for (const auto& r : records) total += r.size();
-    image.bytes.assign(total, 0);
-    image.setName("other");
-    image.setVersion(1);
-    image.setField32(foundation::pdb::kTypeOffset, text::kDocType);
-    image.setField32(foundation::pdb::kCreatorOffset, text::kDocCreator);
-    image.setNumRecords(uint16_t(n));
-    image.setRecordOffset(0, uint32_t(at));
-    std::copy(record0.begin(), record0.end(), image.bytes.begin() + ptrdiff_t(at));
-    at += record0.size();
-    for (size_t k = 0; k < records.size(); ++k) {
-        image.setRecordOffset(k + 1, uint32_t(at));
-        std::copy(records[k].begin(), records[k].end(), image.bytes.begin() + ptrdiff_t(at));
-        at += records[k].size();
-    }
-    return foundation::pdbFileBytes(image);
+    foundation::PdbHeader header = testsupport::databaseHeader("other", 1);
+    header.type = text::kDocType;
+    header.creator = text::kDocCreator;
+    std::vector<std::vector<uint8_t>> all{record0};
+    all.insert(all.end(), records.begin(), records.end());
+    return testsupport::databaseFile(header, all);
 }
 
 std::vector<uint8_t> record0(uint8_t compression, uint16_t count, uint16_t recordSize, size_t size = 16) {

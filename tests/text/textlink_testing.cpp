@@ -43,15 +43,6 @@ ScopedLargeAllocationFailure::ScopedLargeAllocationFailure(size_t smallest) { g_
 ScopedLargeAllocationFailure::~ScopedLargeAllocationFailure() { g_failFrom = 0; }
 
 std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec) {
-    const size_t n = spec.texts.size() + 1;
-    std::vector<uint8_t> f(78 + 8 * n + 2, 0);
-    for (size_t i = 0; i < spec.name.size() && i < 31; ++i) f[i] = uint8_t(spec.name[i]);
-    foundation::storeBE16(&f[34], 70);
-    for (int i = 0; i < 4; ++i) {
-        f[60 + i] = uint8_t(spec.type[i]);
-        f[64 + i] = uint8_t(spec.creator[i]);
-    }
-    foundation::storeBE16(&f[76], uint16_t(n));
     std::vector<uint8_t> record0(16, 0);
     record0[1] = spec.compression;
     uint32_t total = 0;
@@ -59,16 +50,9 @@ std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec) {
     foundation::storeBE32(&record0[4], total);
     foundation::storeBE16(&record0[8], uint16_t(spec.texts.size()));
     foundation::storeBE16(&record0[10], spec.recordSize);
-    size_t offset = f.size();
-    foundation::storeBE32(&f[78], uint32_t(offset));
-    offset += record0.size();
-    for (size_t i = 0; i < spec.texts.size(); ++i) {
-        foundation::storeBE32(&f[78 + 8 * (i + 1)], uint32_t(offset));
-        offset += spec.texts[i].size();
-    }
-    f.insert(f.end(), record0.begin(), record0.end());
-    for (const std::string& t : spec.texts) f.insert(f.end(), t.begin(), t.end());
-    return f;
+    std::vector<std::vector<uint8_t>> records{record0};
+    for (const std::string& t : spec.texts) records.emplace_back(t.begin(), t.end());
+    return testsupport::databaseFile(testsupport::databaseHeader(spec.name, 70, spec.type, spec.creator), records);
 }
 
 std::string textOf(const std::string& path) {

@@ -29,18 +29,7 @@ constexpr const char* kThreeUsers =
 // A sheet database file from whole records.
 std::vector<uint8_t> databaseBytes(const std::string& name, uint16_t version,
                                    const std::vector<std::vector<uint8_t>>& records) {
-    foundation::PdbImage image;
-    image.bytes.assign(foundation::pdb::firstRecordOffset(records.size()), 0);
-    image.setName(name);
-    image.setVersion(version);
-    image.setField32(foundation::pdb::kTypeOffset, foundation::fourCC("Data"));
-    image.setField32(foundation::pdb::kCreatorOffset, foundation::fourCC("PiTB"));
-    image.setNumRecords(uint16_t(records.size()));
-    for (size_t i = 0; i < records.size(); ++i) {
-        image.setRecordOffset(i, uint32_t(image.bytes.size()));
-        image.bytes.insert(image.bytes.end(), records[i].begin(), records[i].end());
-    }
-    return foundation::pdbFileBytes(image);
+    return testsupport::databaseFile(testsupport::databaseHeader(name, version), records);
 }
 
 std::vector<uint8_t> handheldCopy(const std::string& name, const BookHeader& header,

@@ -18,20 +18,7 @@ namespace {
 // ---- Building sheet databases ----------------------------------------------------
 
 Bytes pdbFile(const std::string& name, uint16_t version, const std::vector<Bytes>& records) {
-    size_t n = records.size();
-    Bytes f(foundation::pdb::firstRecordOffset(n), 0);
-    for (size_t i = 0; i < name.size() && i < 31; ++i) f[i] = uint8_t(name[i]);
-    foundation::storeBE16(&f[34], version);
-    foundation::storeBE32(&f[60], foundation::fourCC("Data"));
-    foundation::storeBE32(&f[64], foundation::fourCC("PiTB"));
-    foundation::storeBE16(&f[76], uint16_t(n));
-    size_t offset = f.size();
-    for (size_t i = 0; i < n; ++i) {
-        foundation::storeBE32(&f[78 + 8 * i], uint32_t(offset));
-        offset += records[i].size();
-    }
-    for (const Bytes& r : records) f.insert(f.end(), r.begin(), r.end());
-    return f;
+    return testsupport::databaseFile(testsupport::databaseHeader(name, version), records);
 }
 
 Bytes cellRecord(uint16_t row, uint16_t column, std::string_view text, uint32_t flags = 0, uint8_t textColor = 255,

@@ -50,25 +50,16 @@ std::optional<ParsedDatabase> parseDatabase(std::span<const uint8_t> file) {
     return db;
 }
 
-// The file bytes of a database: header, record list, two zero bytes, records.
+// The file bytes of a database: its header fields as read (the name field
+// whole, bytes after its NUL included), its records in order.
 std::vector<uint8_t> assembleDatabase(const ParsedDatabase& db) {
-    const size_t n = db.records.size();
-    std::vector<uint8_t> out(db.header);
-    foundation::storeBE16(&out[pdb::kNumRecordsOffset], uint16_t(n));
-    size_t offset = pdb::firstRecordOffset(n);
-    for (const RecordCopy& r : db.records) {
-        uint8_t entry[pdb::kEntrySize];
-        foundation::storeBE32(entry, uint32_t(offset));
-        entry[4] = r.attributes;
-        entry[5] = uint8_t(r.uniqueId >> 16);
-        entry[6] = uint8_t(r.uniqueId >> 8);
-        entry[7] = uint8_t(r.uniqueId);
-        out.insert(out.end(), entry, entry + pdb::kEntrySize);
-        offset += r.bytes.size();
-    }
-    out.insert(out.end(), pdb::kGapSize, 0);
-    for (const RecordCopy& r : db.records) out.insert(out.end(), r.bytes.begin(), r.bytes.end());
-    return out;
+    foundation::PdbHeader header;
+    foundation::parsePdbHeader(db.header, header);  // db.header holds a whole header
+    header.name.assign(db.header.begin(), db.header.begin() + pdb::kNameSize);
+    std::vector<foundation::PdbRecordData> records;
+    records.reserve(db.records.size());
+    for (const RecordCopy& r : db.records) records.push_back({r.bytes, r.attributes, r.uniqueId});
+    return foundation::buildPdb(header, records);
 }
 
 bool isSheetDatabase(const ParsedDatabase& db) {
