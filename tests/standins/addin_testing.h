@@ -1,6 +1,6 @@
 // Helpers for the add-in stand-in's tests: a sandbox with linked users,
 // transfers through libgridlink in child processes (each child loads the
-// library afresh, as each spreadsheet session does), what a HotSync does
+// library afresh, as each start of the spreadsheet does), what a HotSync does
 // with the Install folders, and the tool run as a program.
 #pragma once
 

@@ -396,7 +396,7 @@ TEST_F(RoundTrip, ADesktopChangeSentOverAHandheldChangeIsNeverImportedBack) {
     Book book;
     book.sheets = {sheet};
 
-    // Saving the workbook exports it (the session ends without any other
+    // Saving the workbook exports it (the spreadsheet closes without any other
     // save); the handheld's change is superseded. Neither before the HotSync
     // nor after it has installed the sheet does the import check offer the
     // handheld's book.
