@@ -32,10 +32,18 @@ std::string sheetText(int sheet) {
             if (c > 1) text += ',';
             const int n = sheet * 100000 + r * 10 + c;
             switch (c % 4) {
-            case 1: text += "Item " + std::to_string(n) + " of sheet " + std::to_string(sheet); break;
-            case 2: text += std::to_string(n) + "." + std::to_string(n % 100); break;
-            case 3: text += "\"Quoted, with \"\"quotes\"\" " + std::to_string(n) + "\""; break;
-            default: text += "=SUM(A" + std::to_string(r) + ":C" + std::to_string(r) + ")"; break;
+                case 1:
+                    text += "Item " + std::to_string(n) + " of sheet " + std::to_string(sheet);
+                    break;
+                case 2:
+                    text += std::to_string(n) + "." + std::to_string(n % 100);
+                    break;
+                case 3:
+                    text += "\"Quoted, with \"\"quotes\"\" " + std::to_string(n) + "\"";
+                    break;
+                default:
+                    text += "=SUM(A" + std::to_string(r) + ":C" + std::to_string(r) + ")";
+                    break;
             }
         }
         text += "\r\n";
@@ -59,7 +67,8 @@ struct Book {
             testsupport::writeFile(files.back(), text);
             allText += text;
         }
-        testsupport::writeFile(box.registryFile(), "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,0,0,0,0,-1?" + files[0] + "\r\n");
+        testsupport::writeFile(box.registryFile(),
+                               "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,0,0,0,0,-1?" + files[0] + "\r\n");
         state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
     }
 };
@@ -77,7 +86,8 @@ void BM_CsvToHandheld(benchmark::State& state) {
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(b.allText.size()));
     state.counters["book_bytes"] = double(b.allText.size());
-    state.counters["sheets"] = double(std::distance(std::filesystem::directory_iterator(b.box.install(b.user)), {}));
+    state.counters["sheets"] =
+        double(std::distance(std::filesystem::directory_iterator(b.box.install(b.user)), {}));
 }
 BENCHMARK(BM_CsvToHandheld)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -133,12 +143,13 @@ void BM_PythonCsvModule(benchmark::State& state) {
         state.SkipWithError("python3 not found");
         return;
     }
-    std::string command = "python3 -c 'import csv,sys,time\n"
-                          "t=time.perf_counter();n=0\n"
-                          "for p in sys.argv[1:]:\n"
-                          " with open(p,newline=\"\",encoding=\"latin-1\") as f:\n"
-                          "  for row in csv.reader(f): n+=len(row)\n"
-                          "print(time.perf_counter()-t, n)'";
+    std::string command =
+        "python3 -c 'import csv,sys,time\n"
+        "t=time.perf_counter();n=0\n"
+        "for p in sys.argv[1:]:\n"
+        " with open(p,newline=\"\",encoding=\"latin-1\") as f:\n"
+        "  for row in csv.reader(f): n+=len(row)\n"
+        "print(time.perf_counter()-t, n)'";
     for (const std::string& f : b.files) command += " '" + f + "'";
     for (auto _ : state) {
         FILE* p = popen(command.c_str(), "r");

@@ -14,8 +14,8 @@
 
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <ctime>
 #include <unistd.h>
+#include <ctime>
 
 #include <algorithm>
 #include <array>
@@ -53,10 +53,10 @@ std::vector<uint8_t> licenseText() {
 
 std::vector<uint8_t> wordText() {
     static const std::array<const char*, 40> words{
-        "the", "of", "and", "to", "in", "a", "is", "that", "for", "it", "as", "was", "with", "be",
-        "by", "on", "not", "he", "this", "are", "or", "his", "from", "at", "which", "but", "have",
-        "an", "had", "they", "you", "were", "their", "one", "all", "we", "document", "handheld",
-        "desktop", "conversion"};
+        "the", "of",   "and",   "to",  "in",    "a",   "is",       "that",     "for",     "it",
+        "as",  "was",  "with",  "be",  "by",    "on",  "not",      "he",       "this",    "are",
+        "or",  "his",  "from",  "at",  "which", "but", "have",     "an",       "had",     "they",
+        "you", "were", "their", "one", "all",   "we",  "document", "handheld", "desktop", "conversion"};
     std::mt19937 rng(20240601);
     std::vector<uint8_t> out;
     while (out.size() < 1u << 20) {
@@ -91,7 +91,8 @@ std::vector<std::vector<uint8_t>> encodeAll(const std::vector<uint8_t>& text) {
         size_t n = std::min(text::kTextRecordSize, text.size() - at);
         std::copy_n(text.begin() + ptrdiff_t(at), n, piece.begin());
         std::vector<uint8_t> out(text::encodeBound(n));
-        out.resize(text::encodeDocRecord(std::span<uint8_t>(piece.data(), n), text::kCompressionDoc, out).value());
+        out.resize(
+            text::encodeDocRecord(std::span<uint8_t>(piece.data(), n), text::kCompressionDoc, out).value());
         records.push_back(std::move(out));
     }
     return records;
@@ -120,7 +121,8 @@ Timing timeCommand(const std::vector<std::string>& args) {
     auto end = std::chrono::steady_clock::now();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
     auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return {std::chrono::duration<double>(end - start).count(), seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+    return {std::chrono::duration<double>(end - start).count(),
+            seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 struct PeerFigures {
@@ -194,7 +196,8 @@ void BM_Encode(benchmark::State& state) {
         for (size_t at = 0; at < text.size(); at += text::kTextRecordSize) {
             size_t n = std::min(text::kTextRecordSize, text.size() - at);
             std::copy_n(text.begin() + ptrdiff_t(at), n, piece.begin());
-            encoded += text::encodeDocRecord(std::span<uint8_t>(piece.data(), n), text::kCompressionDoc, out).value();
+            encoded += text::encodeDocRecord(std::span<uint8_t>(piece.data(), n), text::kCompressionDoc, out)
+                           .value();
         }
         benchmark::DoNotOptimize(encoded);
     }

@@ -136,7 +136,8 @@ void BM_ExportFullSheetThroughExports(benchmark::State& state) {
     }
     state.SetItemsProcessed(cells);
     state.SetBytesProcessed(bytes);
-    state.counters["file_bytes"] = double(std::filesystem::exists(f.database) ? std::filesystem::file_size(f.database) : 0);
+    state.counters["file_bytes"] =
+        double(std::filesystem::exists(f.database) ? std::filesystem::file_size(f.database) : 0);
 }
 BENCHMARK(BM_ExportFullSheetThroughExports)->Unit(benchmark::kMillisecond);
 

@@ -46,7 +46,8 @@ void BM_LoadLinkRegistry(benchmark::State& state) {
     Scale& s = scale();
     syncmgr::GridlinkState gridlink;
     for (auto _ : state) {
-        int rc = gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
+        int rc =
+            gridlink.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
         if (rc < 0) state.SkipWithError("refresh failed");
         benchmark::DoNotOptimize(gridlink.registry.userList.data());
     }

@@ -3,9 +3,9 @@
 // also lock, write a temporary file, flush it and rename it.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "platform/registry.h"
 
@@ -65,8 +65,8 @@ void BM_SetValue(benchmark::State& state) {
     reg::createKey(reg::Root::CurrentUser, key);
     uint32_t n = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            reg::setValue(reg::Root::CurrentUser, key, "Install1234", reg::Value{reg::Value::Type::Dword, {}, ++n}));
+        benchmark::DoNotOptimize(reg::setValue(reg::Root::CurrentUser, key, "Install1234",
+                                               reg::Value{reg::Value::Type::Dword, {}, ++n}));
 }
 BENCHMARK(BM_SetValue);
 

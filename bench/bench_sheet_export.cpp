@@ -100,7 +100,8 @@ void BM_ExportSheetToInstallFolder(benchmark::State& state) {
     testsupport::writeFile(box.registryFile(),
                            "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,1,-1,0,0,-1?/pc/Budget.xls\r\n");
     foundation::LinkRegistry registry(foundation::Product{"Tabulo"}, "TBRegistry.dat");
-    if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) state.SkipWithError("no registry");
+    if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0)
+        state.SkipWithError("no registry");
     workbook::TransferOptions options;
     workbook::TransferContext context{registry, options};
     workbook::SheetExport sheet;

@@ -24,7 +24,9 @@ void check(bool condition) {
 std::vector<workbook::ReadCsvField> readInPieces(std::string_view text, char list, size_t piece) {
     std::vector<workbook::ReadCsvField> fields;
     workbook::CsvReader reader(list);
-    auto collect = [&fields](const workbook::CsvField& f) { fields.push_back({f.row, f.column, std::string(f.text)}); };
+    auto collect = [&fields](const workbook::CsvField& f) {
+        fields.push_back({f.row, f.column, std::string(f.text)});
+    };
     for (size_t at = 0; at < text.size(); at += piece) reader.feed(text.substr(at, piece), collect);
     reader.finish(collect);
     return fields;

@@ -52,7 +52,7 @@ std::vector<uint8_t> plainDecode(const uint8_t* in, size_t n, uint8_t compressio
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     const uint8_t selector = data[0];
-    const uint8_t compression = selector % 3 == 0 ? text::kCompressionDoc
+    const uint8_t compression = selector % 3 == 0   ? text::kCompressionDoc
                                 : selector % 3 == 1 ? text::kCompressionPlain
                                                     : uint8_t(selector);
     const size_t capacity = (size_t(data[1]) << 8) | data[2];
@@ -74,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> back(text::kTextRecordSize);
     bool intact = false;
     size_t m = text::decodeDocRecord({encoded.data(), *size2}, text::kCompressionDoc, back, &intact);
-    if (!intact || m != textBytes.size() || (m && std::memcmp(back.data(), textBytes.data(), m) != 0)) std::abort();
+    if (!intact || m != textBytes.size() || (m && std::memcmp(back.data(), textBytes.data(), m) != 0))
+        std::abort();
     return 0;
 }

@@ -23,7 +23,8 @@ std::vector<std::string> userNames(std::string_view text) {
     size_t at = 0;
     while (names.size() < 8 && at < text.size()) {
         size_t end = text.find('\n', at);
-        std::string_view line = text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+        std::string_view line =
+            text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
         at = end == std::string_view::npos ? text.size() : end + 1;
         size_t close = line.find(']');
         if (line.empty() || line[0] != '[' || close == std::string_view::npos) continue;
@@ -73,8 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (text::parseDocLinkLine(input, first) && first.complete && input.find('\n') == std::string::npos) {
         std::string line = text::formatDocLinkLine(first.entry);
         line.pop_back();
-        if (!text::parseDocLinkLine(line, again) || !again.complete || again.entry.pcPath != first.entry.pcPath ||
-            again.entry.name() != first.entry.name() || again.entry.category != first.entry.category ||
+        if (!text::parseDocLinkLine(line, again) || !again.complete ||
+            again.entry.pcPath != first.entry.pcPath || again.entry.name() != first.entry.name() ||
+            again.entry.category != first.entry.category ||
             again.entry.syncTimeHigh != first.entry.syncTimeHigh)
             std::abort();
     }

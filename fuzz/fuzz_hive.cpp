@@ -17,9 +17,12 @@ namespace hive = platform::hive;
 bool sameEntry(const hive::Entry& a, const hive::Entry& b) {
     if (a.kind != b.kind || a.name != b.name) return false;
     switch (a.kind) {
-    case hive::Entry::Kind::String: return a.text == b.text;
-    case hive::Entry::Kind::Dword: return a.number == b.number;
-    default: return a.lines == b.lines;
+        case hive::Entry::Kind::String:
+            return a.text == b.text;
+        case hive::Entry::Kind::Dword:
+            return a.number == b.number;
+        default:
+            return a.lines == b.lines;
     }
 }
 

@@ -41,11 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (auto rows = parseRowEntries(bytes)) {
         auto built = buildRowEntriesRecord(*rows);
-        require(sameBytes(std::span(built).subspan(kKeySize), bytes.subspan(kKeySize, built.size() - kKeySize)));
+        require(
+            sameBytes(std::span(built).subspan(kKeySize), bytes.subspan(kKeySize, built.size() - kKeySize)));
     }
     if (auto cols = parseColumnEntries(bytes)) {
         auto built = buildColumnEntriesRecord(*cols);
-        require(sameBytes(std::span(built).subspan(kKeySize), bytes.subspan(kKeySize, built.size() - kKeySize)));
+        require(
+            sameBytes(std::span(built).subspan(kKeySize), bytes.subspan(kKeySize, built.size() - kKeySize)));
     }
     if (auto cell = parseCellRecord(bytes)) {
         std::vector<uint8_t> built;
@@ -55,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::span<const uint8_t> out(built);
         require(out.size() <= size);
         require(sameBytes(out.first(reserved), bytes.first(reserved)));
-        require(sameBytes(out.subspan(kCellHeaderSize), bytes.subspan(kCellHeaderSize, out.size() - kCellHeaderSize)));
+        require(sameBytes(out.subspan(kCellHeaderSize),
+                          bytes.subspan(kCellHeaderSize, out.size() - kCellHeaderSize)));
         if (auto def = splitChartDefinitionText(cell->text)) {
             for (std::string_view v : def->values) parseRange(v);
             parseRange(def->names);

@@ -56,22 +56,22 @@ BF_OLE_IMPORT void WINAPI SysFreeString(BSTR text);
 /* Status codes. Zero and positive values are results; negative values are
  * errors, and GetErrorText turns -1 to -15 (textlink: -16) into messages. */
 enum {
-    BF_ERR_PARAMETER = -1,      /* required parameter missing */
-    BF_ERR_OPEN = -2,           /* can not open input file */
-    BF_ERR_MEMORY = -3,         /* not enough memory */
-    BF_ERR_SHEET_NAME = -4,     /* invalid worksheet name */
-    BF_ERR_CORRUPT = -5,        /* corrupted or old version database */
-    BF_EOF = -6,                /* no more cells / records */
-    BF_ERR_ROW = -7,            /* invalid row number */
-    BF_ERR_COLUMN = -8,         /* invalid column number */
-    BF_ERR_WRITE = -9,          /* can not write output file */
-    BF_ERR_USER = -10,          /* invalid user name */
-    BF_ERR_AUTHORIZATION = -11, /* authorization error */
-    BF_ERR_TOO_MANY_CELLS = -12,/* more than 32,767 records in a sheet */
-    BF_ERR_PASSWORD = -13,      /* invalid password */
-    BF_ERR_PROGRAM = -14,       /* program error (also: not available yet) */
-    BF_ERR_PATH = -15,          /* invalid path to a file or folder */
-    BF_ERR_CANCELLED = -16      /* operation cancelled (textlink only) */
+    BF_ERR_PARAMETER = -1,       /* required parameter missing */
+    BF_ERR_OPEN = -2,            /* can not open input file */
+    BF_ERR_MEMORY = -3,          /* not enough memory */
+    BF_ERR_SHEET_NAME = -4,      /* invalid worksheet name */
+    BF_ERR_CORRUPT = -5,         /* corrupted or old version database */
+    BF_EOF = -6,                 /* no more cells / records */
+    BF_ERR_ROW = -7,             /* invalid row number */
+    BF_ERR_COLUMN = -8,          /* invalid column number */
+    BF_ERR_WRITE = -9,           /* can not write output file */
+    BF_ERR_USER = -10,           /* invalid user name */
+    BF_ERR_AUTHORIZATION = -11,  /* authorization error */
+    BF_ERR_TOO_MANY_CELLS = -12, /* more than 32,767 records in a sheet */
+    BF_ERR_PASSWORD = -13,       /* invalid password */
+    BF_ERR_PROGRAM = -14,        /* program error (also: not available yet) */
+    BF_ERR_PATH = -15,           /* invalid path to a file or folder */
+    BF_ERR_CANCELLED = -16       /* operation cancelled (textlink only) */
 };
 
 /* TextRecord (8 bytes on 32-bit targets):

@@ -177,21 +177,21 @@ enum {
 };
 
 /* Exported functions, ordinals 1 to 15 on Windows. */
-int16_t WINAPI GetErrorText(TextRecord *record);                 /* 1 */
-int16_t WINAPI ShowTBManDialog(void);                            /* 2 */
-int16_t WINAPI ExportWorkbook(SheetRecord *record);              /* 3 */
-int16_t WINAPI ImportWorkbook(TextRecord *record);               /* 4 */
-int16_t WINAPI VerifyImport(TextRecord *record);                 /* 5 */
+int16_t WINAPI GetErrorText(TextRecord *record);                   /* 1 */
+int16_t WINAPI ShowTBManDialog(void);                              /* 2 */
+int16_t WINAPI ExportWorkbook(SheetRecord *record);                /* 3 */
+int16_t WINAPI ImportWorkbook(TextRecord *record);                 /* 4 */
+int16_t WINAPI VerifyImport(TextRecord *record);                   /* 5 */
 int16_t WINAPI GetSheetName(SheetRecord *sheet, TextRecord *list); /* 6 */
-int16_t WINAPI GetCellInfo(CellRecord *cell);                    /* 7 */
-int16_t WINAPI CheckPasswd(TextRecord *record);                  /* 8 */
-int16_t WINAPI VerifyExport(SheetRecord *record);                /* 9 */
-int16_t WINAPI VerifyAllFileExport(TextRecord *record);          /* 10 */
-int16_t WINAPI SetSheetName(SheetRecord *record);                /* 11 */
-int16_t WINAPI SetCellInfo(CellRecord *cell);                    /* 12 */
-int16_t WINAPI GetPassword(TextRecord *record);                  /* 13 */
-int16_t WINAPI GetSize(SheetRecord *record);                     /* 14 */
-int32_t BF_CDECL HS_Notify(int32_t event, int32_t userId);       /* 15 */
+int16_t WINAPI GetCellInfo(CellRecord *cell);                      /* 7 */
+int16_t WINAPI CheckPasswd(TextRecord *record);                    /* 8 */
+int16_t WINAPI VerifyExport(SheetRecord *record);                  /* 9 */
+int16_t WINAPI VerifyAllFileExport(TextRecord *record);            /* 10 */
+int16_t WINAPI SetSheetName(SheetRecord *record);                  /* 11 */
+int16_t WINAPI SetCellInfo(CellRecord *cell);                      /* 12 */
+int16_t WINAPI GetPassword(TextRecord *record);                    /* 13 */
+int16_t WINAPI GetSize(SheetRecord *record);                       /* 14 */
+int32_t BF_CDECL HS_Notify(int32_t event, int32_t userId);         /* 15 */
 
 #ifdef __cplusplus
 }

@@ -103,14 +103,17 @@ int run(const Program& program, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            if (command && program.commandHelp) printCommandUsage(stdout, program, *command);
-            else printUsage(stdout, program);
+            if (command && program.commandHelp)
+                printCommandUsage(stdout, program, *command);
+            else
+                printUsage(stdout, program);
             return kExitOk;
         }
         if (arg.size() > 2 && arg.substr(0, 2) == "--") {
             std::string name(arg.substr(2));
             if (i + 1 >= argc) return usageError("--" + name + " needs a value");
-            if (!args.options.emplace(name, argv[++i]).second) return usageError("--" + name + " given twice");
+            if (!args.options.emplace(name, argv[++i]).second)
+                return usageError("--" + name + " given twice");
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option " + std::string(arg));
         } else if (!command) {

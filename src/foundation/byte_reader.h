@@ -26,10 +26,16 @@ public:
 
     // Moves to an absolute offset; past the end clears ok().
     void seek(size_t offset) {
-        if (offset > size_) fail(); else pos_ = offset;
+        if (offset > size_)
+            fail();
+        else
+            pos_ = offset;
     }
     void skip(size_t n) {
-        if (!has(n)) fail(); else pos_ += n;
+        if (!has(n))
+            fail();
+        else
+            pos_ += n;
     }
     uint8_t u8() { return has(1) ? data_[pos_++] : (fail(), 0); }
     uint16_t be16() { return take(2) ? loadBE16(data_ + pos_ - 2) : 0; }
@@ -46,7 +52,10 @@ public:
 private:
     bool has(size_t n) const { return ok_ && n <= size_ - pos_; }
     bool take(size_t n) {
-        if (!has(n)) { fail(); return false; }
+        if (!has(n)) {
+            fail();
+            return false;
+        }
         pos_ += n;
         return true;
     }

@@ -14,15 +14,15 @@ namespace foundation {
 using platform::loadBE16;
 using platform::loadBE32;
 using platform::loadBE64;
+using platform::loadBEDouble;
+using platform::loadLE16;
+using platform::loadLE32;
 using platform::storeBE16;
 using platform::storeBE32;
 using platform::storeBE64;
-using platform::loadLE16;
-using platform::loadLE32;
+using platform::storeBEDouble;
 using platform::storeLE16;
 using platform::storeLE32;
-using platform::loadBEDouble;
-using platform::storeBEDouble;
 
 // Four ASCII characters as the 32-bit number a Palm header holds ("Data" is
 // 0x44617461).

@@ -87,7 +87,8 @@ bool addUser(const HotSyncUser& user, std::string& error) {
     size_t index = 0;
     while (index < users.size() && users[index].name != user.name) ++index;
     const reg::KeyPath key = userKey(index);
-    if (writeText(key, "Name", user.name) != reg::kSuccess || writeText(key, "Path", user.folder) != reg::kSuccess ||
+    if (writeText(key, "Name", user.name) != reg::kSuccess ||
+        writeText(key, "Path", user.folder) != reg::kSuccess ||
         writeText(key, "ID", user.id) != reg::kSuccess) {
         error = "cannot write the user into the registry (" + reg::hivePath() + ")";
         return false;

@@ -74,7 +74,8 @@ bool parseInt32(std::string_view field, int32_t& value) {
     if (i < field.size() && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
     size_t digits = 0;
     uint32_t v = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i, ++digits) v = v * 10 + uint32_t(field[i] - '0');
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i, ++digits)
+        v = v * 10 + uint32_t(field[i] - '0');
     if (digits == 0 || i != field.size()) return false;
     value = int32_t(negative ? uint32_t(0) - v : v);
     return true;

@@ -40,7 +40,9 @@ private:
         size_t start;
         size_t length;
     };
-    std::string_view line(size_t i) const { return std::string_view(content_).substr(lines_[i].start, lines_[i].length); }
+    std::string_view line(size_t i) const {
+        return std::string_view(content_).substr(lines_[i].start, lines_[i].length);
+    }
 
     std::string content_;
     std::vector<Line> lines_;

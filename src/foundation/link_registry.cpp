@@ -9,7 +9,9 @@
 
 namespace foundation {
 
-std::string_view HandheldBook::bookName() const { return std::string_view(name, strnlen(name, kMaxBookNameLength)); }
+std::string_view HandheldBook::bookName() const {
+    return std::string_view(name, strnlen(name, kMaxBookNameLength));
+}
 
 void HandheldBook::setBookName(std::string_view text) {
     std::memset(name, 0, sizeof name);
@@ -101,7 +103,9 @@ std::string LinkRegistry::serialize() const {
     return out;
 }
 
-void LinkRegistry::onSettingsRead() { templateWorkbookPath = platform::joinPath(settings.productFolder, "dummy.xls"); }
+void LinkRegistry::onSettingsRead() {
+    templateWorkbookPath = platform::joinPath(settings.productFolder, "dummy.xls");
+}
 
 void LinkRegistry::clearLists() {
     userList.clear();
@@ -146,7 +150,8 @@ void LinkRegistry::mergeBackup(UserEntry& user, int userIndex) {
     std::vector<HandheldBook> books;
     if (findHandheldBooks(userIndex, books) < 0) return;
     for (const HandheldBook& book : books) {
-        auto [pos, found] = lookupSorted(user.links, book.bookName(), [](const LinkEntry& l) { return l.name(); });
+        auto [pos, found] =
+            lookupSorted(user.links, book.bookName(), [](const LinkEntry& l) { return l.name(); });
         if (!found) {
             // Inserted at pos. (Taking begin() in the same expression as the
             // insert read a stale iterator when the insert reallocated.)
@@ -166,13 +171,15 @@ LinkEntry* LinkRegistry::findLink(int userIndex, std::string_view bookName) {
 }
 
 BookIndexEntry* LinkRegistry::findBook(std::string_view bookName) {
-    auto [pos, found] = lookupSorted(bookIndex, bookName, [](const BookIndexEntry& e) { return std::string_view(e.name); });
+    auto [pos, found] =
+        lookupSorted(bookIndex, bookName, [](const BookIndexEntry& e) { return std::string_view(e.name); });
     return found ? &bookIndex[pos] : nullptr;
 }
 
 LinkEntry& LinkRegistry::insertLink(UserEntry& user, LinkEntry link) {
-    auto pos = std::upper_bound(user.links.begin(), user.links.end(), link.name(),
-                                [](std::string_view key, const LinkEntry& l) { return platform::compareNoCase(key, l.name()) < 0; });
+    auto pos = std::upper_bound(
+        user.links.begin(), user.links.end(), link.name(),
+        [](std::string_view key, const LinkEntry& l) { return platform::compareNoCase(key, l.name()) < 0; });
     return *user.links.insert(pos, std::move(link));
 }
 
@@ -183,7 +190,8 @@ BookIndexEntry& LinkRegistry::insertBook(BookIndexEntry entry) {
 }
 
 void LinkRegistry::removeBook(std::string_view bookName) {
-    auto [pos, found] = lookupSorted(bookIndex, bookName, [](const BookIndexEntry& e) { return std::string_view(e.name); });
+    auto [pos, found] =
+        lookupSorted(bookIndex, bookName, [](const BookIndexEntry& e) { return std::string_view(e.name); });
     if (found) bookIndex.erase(bookIndex.begin() + std::ptrdiff_t(pos));
 }
 

@@ -95,7 +95,7 @@ enum SyncRule : int32_t {
 };
 
 // lastSyncedCounter values with a meaning of their own.
-constexpr int32_t kCounterImportNext = -1;  // import at the next chance
+constexpr int32_t kCounterImportNext = -1;     // import at the next chance
 constexpr int32_t kCounterPcFileMissing = -2;  // the PC file was missing at the last HotSync
 
 struct LinkEntry {
@@ -129,8 +129,10 @@ std::pair<size_t, bool> lookupSorted(const List& list, std::string_view key, Nam
     size_t lo = 0, hi = list.size();
     while (lo < hi) {
         size_t mid = lo + (hi - lo) / 2;
-        if (platform::compareNoCase(nameOf(list[mid]), key) < 0) lo = mid + 1;
-        else hi = mid;
+        if (platform::compareNoCase(nameOf(list[mid]), key) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     return {lo, lo < list.size() && platform::compareNoCase(nameOf(list[lo]), key) == 0};
 }

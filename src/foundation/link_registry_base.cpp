@@ -15,7 +15,9 @@ std::string LinkRegistryBase::syncFolder() const {
 
 int32_t LinkRegistryBase::LockSyncFile(LockMode mode) { return syncFile.lock(syncFolder(), mode); }
 
-SyncLockGuard LinkRegistryBase::holdSyncLock(LockMode mode) { return SyncLockGuard(syncFile, syncFolder(), mode); }
+SyncLockGuard LinkRegistryBase::holdSyncLock(LockMode mode) {
+    return SyncLockGuard(syncFile, syncFolder(), mode);
+}
 
 bool LinkRegistryBase::UnloadTBMData(SaveFirst save) {
     if (!loaded_) return true;

@@ -16,7 +16,8 @@ void swapPdbHeader(PdbImage& image) {
     uint8_t* b = image.bytes.data();
     reverseBytes(b + pdb::kAttributesOffset, 2);
     reverseBytes(b + pdb::kVersionOffset, 2);
-    for (size_t off = pdb::kCreationDateOffset; off <= pdb::kNextRecordListIdOffset; off += 4) reverseBytes(b + off, 4);
+    for (size_t off = pdb::kCreationDateOffset; off <= pdb::kNextRecordListIdOffset; off += 4)
+        reverseBytes(b + off, 4);
     reverseBytes(b + pdb::kNumRecordsOffset, 2);
 }
 
@@ -70,7 +71,8 @@ bool loadPdb(PdbImage& image, const std::string& path) {
         image.bytes.clear();
         return false;
     }
-    if (!file->readExact(image.bytes.data(), image.bytes.size())) {  // short read: the file changed or failed under us
+    if (!file->readExact(image.bytes.data(),
+                         image.bytes.size())) {  // short read: the file changed or failed under us
         image.bytes.clear();
         return false;
     }

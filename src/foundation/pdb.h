@@ -80,8 +80,8 @@ struct PdbImage {
     bool hasHeader() const { return bytes.size() >= pdb::kHeaderSize; }
 
     // Header fields, host order (the image must hold a header).
-    std::string name() const;              // up to the first NUL, at most 31 characters
-    void setName(std::string_view name);   // cut to 31 characters, rest zero
+    std::string name() const;             // up to the first NUL, at most 31 characters
+    void setName(std::string_view name);  // cut to 31 characters, rest zero
     uint16_t attributes() const { return loadLE16(&bytes[pdb::kAttributesOffset]); }
     uint16_t version() const { return loadLE16(&bytes[pdb::kVersionOffset]); }
     void setVersion(uint16_t v) { storeLE16(&bytes[pdb::kVersionOffset], v); }

@@ -44,13 +44,15 @@ uint32_t parseDecimal(std::string_view text) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     bool negative = i < text.size() && text[i] == '-';
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + uint32_t(text[i] - '0');
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = value * 10 + uint32_t(text[i] - '0');
     return negative ? uint32_t(0) - value : value;
 }
 
 }  // namespace
 
-long RegistryValue(std::string_view keyPath, std::string_view valueName, std::string& text, const uint32_t* number) {
+long RegistryValue(std::string_view keyPath, std::string_view valueName, std::string& text,
+                   const uint32_t* number) {
     SplitPath path = split(keyPath);
     long rc = reg::createKey(path.root, path.subkeys);
     if (rc != reg::kSuccess) return rc;

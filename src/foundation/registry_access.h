@@ -53,8 +53,8 @@ long RegistryDeleteKey(std::string_view keyPath);
 struct Product {
     std::string name;
 
-    std::string productKey() const;             // kProductKeyPrefix + name
-    std::string userKey(int userIndex) const;    // product key + "\User" + index
+    std::string productKey() const;            // kProductKeyPrefix + name
+    std::string userKey(int userIndex) const;  // product key + "\User" + index
 };
 
 // The product key's folder settings (empty productFolder: not installed).

@@ -47,16 +47,22 @@ bool parseNumber(std::string_view text, int& out) {
 
 // An error number given as a number or as one of the common symbolic names.
 bool parseError(std::string_view text, int& out) {
-    struct Named { const char* name; int value; };
+    struct Named {
+        const char* name;
+        int value;
+    };
     static const Named kNames[] = {
-        {"EPERM", EPERM}, {"ENOENT", ENOENT}, {"EIO", EIO},       {"EAGAIN", EAGAIN},
-        {"ENOMEM", ENOMEM}, {"EACCES", EACCES}, {"EBUSY", EBUSY}, {"EEXIST", EEXIST},
+        {"EPERM", EPERM},     {"ENOENT", ENOENT}, {"EIO", EIO},       {"EAGAIN", EAGAIN},
+        {"ENOMEM", ENOMEM},   {"EACCES", EACCES}, {"EBUSY", EBUSY},   {"EEXIST", EEXIST},
         {"ENOTDIR", ENOTDIR}, {"EISDIR", EISDIR}, {"EINVAL", EINVAL}, {"EMFILE", EMFILE},
-        {"ENOSPC", ENOSPC}, {"EROFS", EROFS}, {"EDQUOT", EDQUOT}, {"ENOTEMPTY", ENOTEMPTY},
-        {"EBADF", EBADF}, {"ENOLCK", ENOLCK},
+        {"ENOSPC", ENOSPC},   {"EROFS", EROFS},   {"EDQUOT", EDQUOT}, {"ENOTEMPTY", ENOTEMPTY},
+        {"EBADF", EBADF},     {"ENOLCK", ENOLCK},
     };
     for (const Named& n : kNames)
-        if (sameNoCase(text, n.name)) { out = n.value; return true; }
+        if (sameNoCase(text, n.name)) {
+            out = n.value;
+            return true;
+        }
     return parseNumber(text, out) && out > 0;
 }
 
@@ -73,7 +79,10 @@ void applyEnvironment(std::string_view spec) {
         while (count < 4) {
             size_t colon = item.find(':');
             fields[count++] = item.substr(0, colon);
-            if (colon == std::string_view::npos) { item = {}; break; }
+            if (colon == std::string_view::npos) {
+                item = {};
+                break;
+            }
             item = item.substr(colon + 1);
         }
         if (!item.empty() || count < 2) continue;  // too many or too few fields

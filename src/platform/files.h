@@ -76,7 +76,9 @@ public:
     enum class LockResult { Taken, HeldElsewhere, Failed };
     LockResult lockRange(uint64_t offset, uint64_t length);
     // lockRange as a yes or no: true only when taken.
-    bool tryLockRange(uint64_t offset, uint64_t length) { return lockRange(offset, length) == LockResult::Taken; }
+    bool tryLockRange(uint64_t offset, uint64_t length) {
+        return lockRange(offset, length) == LockResult::Taken;
+    }
     bool unlockRange(uint64_t offset, uint64_t length);
     void close();
 
@@ -88,8 +90,8 @@ private:
 struct DirEntry {
     std::string name;
     bool directory = false;
-    bool hidden = false;   // Linux: the name begins with '.'
-    bool system = false;   // Linux: neither a regular file nor a folder
+    bool hidden = false;  // Linux: the name begins with '.'
+    bool system = false;  // Linux: neither a regular file nor a folder
     uint64_t size = 0;
     FileTime lastWrite = 0;
 };
@@ -98,7 +100,7 @@ struct DirEntry {
 // Returns false when the folder cannot be read.
 bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries);
 
-bool fileExists(const std::string& path);      // any kind of entry
+bool fileExists(const std::string& path);  // any kind of entry
 bool isRegularFile(const std::string& path);
 bool isDirectory(const std::string& path);
 std::optional<FileTime> lastWriteTime(const std::string& path);
@@ -125,7 +127,7 @@ public:
     FileReplacement& operator=(const FileReplacement&) = delete;
 
     bool write(const void* data, size_t size);  // all bytes, or false
-    bool commit();                               // false: abandoned
+    bool commit();                              // false: abandoned
     void abandon();
 
 private:
@@ -140,8 +142,8 @@ private:
 // destination atomically.
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists);
 bool deleteFile(const std::string& path);
-bool createDirectory(const std::string& path);   // one level
-bool removeDirectory(const std::string& path);   // empty folder only
+bool createDirectory(const std::string& path);                    // one level
+bool removeDirectory(const std::string& path);                    // empty folder only
 bool renameFile(const std::string& from, const std::string& to);  // replaces
 
 // The process's current folder (guest libraries never change it; the

@@ -186,42 +186,42 @@ void appendTextHex(std::string& out, std::string_view text, size_t lineStart) {
 
 void appendEntry(std::string& out, const Entry& entry) {
     switch (entry.kind) {
-    case Entry::Kind::String: {
-        size_t lineStart = out.size();
-        appendValueName(out, entry.name);
-        out += '=';
-        if (needsHex(entry.text)) {
-            appendTextHex(out, entry.text, lineStart);
-        } else {
-            out += '"';
-            appendEscaped(out, entry.text);
-            out += '"';
-        }
-        out += kLineEnd;
-        break;
-    }
-    case Entry::Kind::Dword: {
-        static constexpr char kDigits[] = "0123456789abcdef";
-        appendValueName(out, entry.name);
-        out += '=';
-        out += kDwordPrefix;
-        for (int shift = 28; shift >= 0; shift -= 4) out += kDigits[(entry.number >> shift) & 15];
-        out += kLineEnd;
-        break;
-    }
-    case Entry::Kind::Unsupported:
-    case Entry::Kind::Raw:
-        for (const std::string& line : entry.lines) {
-            out += line;
+        case Entry::Kind::String: {
+            size_t lineStart = out.size();
+            appendValueName(out, entry.name);
+            out += '=';
+            if (needsHex(entry.text)) {
+                appendTextHex(out, entry.text, lineStart);
+            } else {
+                out += '"';
+                appendEscaped(out, entry.text);
+                out += '"';
+            }
             out += kLineEnd;
+            break;
         }
-        // A value that ended at a blank line while its last line asked for a
-        // continuation keeps that blank line, so the line written after it is
-        // not read as part of it.
-        if (entry.kind == Entry::Kind::Unsupported && !entry.lines.empty() &&
-            endsWithContinuation(entry.lines.back()))
+        case Entry::Kind::Dword: {
+            static constexpr char kDigits[] = "0123456789abcdef";
+            appendValueName(out, entry.name);
+            out += '=';
+            out += kDwordPrefix;
+            for (int shift = 28; shift >= 0; shift -= 4) out += kDigits[(entry.number >> shift) & 15];
             out += kLineEnd;
-        break;
+            break;
+        }
+        case Entry::Kind::Unsupported:
+        case Entry::Kind::Raw:
+            for (const std::string& line : entry.lines) {
+                out += line;
+                out += kLineEnd;
+            }
+            // A value that ended at a blank line while its last line asked for a
+            // continuation keeps that blank line, so the line written after it is
+            // not read as part of it.
+            if (entry.kind == Entry::Kind::Unsupported && !entry.lines.empty() &&
+                endsWithContinuation(entry.lines.back()))
+                out += kLineEnd;
+            break;
     }
 }
 
@@ -382,7 +382,8 @@ Hive parse(std::string_view text) {
                 if (parseQuoted(data, end, entry.text) && trimRight(data.substr(end)).empty())
                     entry.kind = Entry::Kind::String;
             } else if (startsWithNoCase(data, kDwordPrefix)) {
-                if (parseDword(data.substr(kDwordPrefix.size()), entry.number)) entry.kind = Entry::Kind::Dword;
+                if (parseDword(data.substr(kDwordPrefix.size()), entry.number))
+                    entry.kind = Entry::Kind::Dword;
             }
             if (entry.kind == Entry::Kind::Unsupported) {
                 // A value of another type may run over continuation lines.

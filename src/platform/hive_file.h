@@ -60,10 +60,10 @@ struct Entry {
 };
 
 struct Key {
-    std::string name;             // one path level, as spelled at creation
-    bool listed = false;          // a root written even when it holds nothing
-    std::vector<Entry> entries;   // in file order
-    std::vector<Key> children;    // in creation order
+    std::string name;            // one path level, as spelled at creation
+    bool listed = false;         // a root written even when it holds nothing
+    std::vector<Entry> entries;  // in file order
+    std::vector<Key> children;   // in creation order
 };
 
 struct Hive {

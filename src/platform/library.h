@@ -33,7 +33,8 @@ public:
 
     // Address of an exported symbol, or nullptr.
     void* symbol(const char* name) const;
-    template <typename F> F function(const char* name) const {
+    template <typename F>
+    F function(const char* name) const {
         return reinterpret_cast<F>(symbol(name));
     }
     bool isLoaded() const { return handle_ != nullptr; }

@@ -23,12 +23,12 @@ enum class Root { CurrentUser, LocalMachine };
 
 // Win32 error codes used by the registry calls.
 constexpr long kSuccess = 0;
-constexpr long kFileNotFound = 2;       // key or value missing
-constexpr long kAccessDenied = 5;       // key with subkeys cannot be deleted
-constexpr long kInvalidParameter = 87;  // empty key path where a key is needed
-constexpr long kUnsupportedType = 1630; // value is neither text nor number
-constexpr long kCantWrite = 1013;       // the hive file cannot be written
-constexpr long kCantRead = 1012;        // the hive file exists but cannot be read
+constexpr long kFileNotFound = 2;        // key or value missing
+constexpr long kAccessDenied = 5;        // key with subkeys cannot be deleted
+constexpr long kInvalidParameter = 87;   // empty key path where a key is needed
+constexpr long kUnsupportedType = 1630;  // value is neither text nor number
+constexpr long kCantWrite = 1013;        // the hive file cannot be written
+constexpr long kCantRead = 1012;         // the hive file exists but cannot be read
 
 // A key path below a root: subkey names from the top down.
 using KeyPath = std::vector<std::string>;
@@ -36,8 +36,8 @@ using KeyPath = std::vector<std::string>;
 struct Value {
     enum class Type { String, Dword };
     Type type = Type::String;
-    std::string text;      // String: the bytes of the text, without NUL
-    uint32_t number = 0;   // Dword
+    std::string text;     // String: the bytes of the text, without NUL
+    uint32_t number = 0;  // Dword
 };
 
 // RegCreateKeyEx along the path: opens every level, creating the missing ones.

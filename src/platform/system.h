@@ -17,7 +17,9 @@ FileTime currentFileTime();
 void sleepMilliseconds(unsigned milliseconds);
 // Converts a FILETIME to calendar fields in local time (for dates shown to
 // the user). Returns false for a time that cannot be converted.
-struct LocalTime { int year, month, day, hour, minute, second; };
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+};
 bool toLocalTime(FileTime time, LocalTime& out);
 
 }  // namespace platform

@@ -17,7 +17,8 @@ constexpr char upperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' +
 constexpr int compareNoCase(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
-        auto x = static_cast<unsigned char>(upperAscii(a[i])), y = static_cast<unsigned char>(upperAscii(b[i]));
+        auto x = static_cast<unsigned char>(upperAscii(a[i])),
+             y = static_cast<unsigned char>(upperAscii(b[i]));
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

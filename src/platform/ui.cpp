@@ -13,10 +13,13 @@
 namespace platform::ui {
 namespace {
 
-struct AnswerName { Answer answer; const char* name; };
+struct AnswerName {
+    Answer answer;
+    const char* name;
+};
 constexpr AnswerName kAnswerNames[] = {
-    {IdOk, "ok"},       {IdCancel, "cancel"}, {IdAbort, "abort"}, {IdRetry, "retry"},
-    {IdIgnore, "ignore"}, {IdYes, "yes"},     {IdNo, "no"},
+    {IdOk, "ok"},         {IdCancel, "cancel"}, {IdAbort, "abort"}, {IdRetry, "retry"},
+    {IdIgnore, "ignore"}, {IdYes, "yes"},       {IdNo, "no"},
 };
 
 const char* nameOf(Answer answer) {
@@ -28,12 +31,18 @@ const char* nameOf(Answer answer) {
 // The answers a box with these buttons can give.
 bool offers(Buttons buttons, Answer answer) {
     switch (buttons) {
-    case Buttons::Ok: return answer == IdOk;
-    case Buttons::OkCancel: return answer == IdOk || answer == IdCancel;
-    case Buttons::YesNo: return answer == IdYes || answer == IdNo;
-    case Buttons::YesNoCancel: return answer == IdYes || answer == IdNo || answer == IdCancel;
-    case Buttons::RetryCancel: return answer == IdRetry || answer == IdCancel;
-    case Buttons::AbortRetryIgnore: return answer == IdAbort || answer == IdRetry || answer == IdIgnore;
+        case Buttons::Ok:
+            return answer == IdOk;
+        case Buttons::OkCancel:
+            return answer == IdOk || answer == IdCancel;
+        case Buttons::YesNo:
+            return answer == IdYes || answer == IdNo;
+        case Buttons::YesNoCancel:
+            return answer == IdYes || answer == IdNo || answer == IdCancel;
+        case Buttons::RetryCancel:
+            return answer == IdRetry || answer == IdCancel;
+        case Buttons::AbortRetryIgnore:
+            return answer == IdAbort || answer == IdRetry || answer == IdIgnore;
     }
     return false;
 }
@@ -96,8 +105,10 @@ Backend& currentBackend() {
     if (g_replaced) return *g_replaced;
     if (!g_chosen) {
         const char* kind = std::getenv("BRIGHTFOLD_UI");
-        if (kind && std::string(kind) == "scripted") g_chosen = std::make_unique<ScriptedBackend>();
-        else g_chosen = std::make_unique<HeadlessBackend>();  // no GUI backend yet
+        if (kind && std::string(kind) == "scripted")
+            g_chosen = std::make_unique<ScriptedBackend>();
+        else
+            g_chosen = std::make_unique<HeadlessBackend>();  // no GUI backend yet
     }
     return *g_chosen;
 }
@@ -106,12 +117,16 @@ Backend& currentBackend() {
 
 Answer safeAnswer(Buttons buttons) {
     switch (buttons) {
-    case Buttons::Ok: return IdOk;
-    case Buttons::YesNo:
-    case Buttons::YesNoCancel: return IdNo;
-    case Buttons::OkCancel:
-    case Buttons::RetryCancel: return IdCancel;
-    case Buttons::AbortRetryIgnore: return IdAbort;  // stops, never repeats or skips
+        case Buttons::Ok:
+            return IdOk;
+        case Buttons::YesNo:
+        case Buttons::YesNoCancel:
+            return IdNo;
+        case Buttons::OkCancel:
+        case Buttons::RetryCancel:
+            return IdCancel;
+        case Buttons::AbortRetryIgnore:
+            return IdAbort;  // stops, never repeats or skips
     }
     return IdCancel;
 }
@@ -132,8 +147,10 @@ std::string oneLine(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }

@@ -10,12 +10,12 @@
 #include "foundation/file_names.h"
 #include "foundation/registry_access.h"
 #include "platform/bstr.h"
+#include "platform/files.h"
+#include "platform/text.h"
 #include "syncmgr/export_checks.h"
 #include "syncmgr/gridlink_state.h"
 #include "workbook/book_lister.h"
 #include "workbook/sheet_format.h"
-#include "platform/text.h"
-#include "platform/files.h"
 
 namespace syncmgr {
 
@@ -64,7 +64,8 @@ int16_t readSheetCells(GridlinkState& state, workbook::TransferContext& context,
         // Column entries (row 0), charts (rows above 9999) and row entries
         // (column 0) are no cells.
         if (cell.row < 1 || cell.row > workbook::kMaxRow || cell.column < 1) continue;
-        cells.push_back({uint32_t(cell.row), uint32_t(cell.column), std::string(platform::byteStringText(cell.text))});
+        cells.push_back(
+            {uint32_t(cell.row), uint32_t(cell.column), std::string(platform::byteStringText(cell.text))});
     }
 }
 
@@ -166,7 +167,8 @@ LinkResult sendCsvBook(GridlinkState& state, int user, const std::string& bookNa
         sheet.setting20 = kCsvSheetSetting;
         sheet.options = kCsvSheetOptions;
         const std::string sheetName = workbook::csvSheetName(fileName);
-        if (!sheetName.empty() && !platform::replaceByteString(sheet.sheetName, sheetName)) throw std::bad_alloc();
+        if (!sheetName.empty() && !platform::replaceByteString(sheet.sheetName, sheetName))
+            throw std::bad_alloc();
         // A sheet to export ends whatever sheet was open for reading.
         state.sheetImport.release();
         const int16_t started = state.sheetExport.SetSheetName(context, &sheet);
@@ -201,15 +203,16 @@ LinkResult sendCsvBook(GridlinkState& state, int user, const std::string& bookNa
     }
     // Found again: nothing may hold a link across the sheet calls.
     if (foundation::LinkEntry* again = registry.findLink(user, bookName))
-        again->csvSyncTime = foundation::FileTimeParts::of(std::max(since, csvTimeAfter(pcPath, since, done)));
+        again->csvSyncTime =
+            foundation::FileTimeParts::of(std::max(since, csvTimeAfter(pcPath, since, done)));
     return result;
 }
-
 
 }  // namespace
 
 void ReadRegionalSeparators(workbook::CsvSeparators& separators) {
-    workbook::applyRegionalValues(separators, foundation::RegistryRead(kInternationalKey, kListSeparatorValue),
+    workbook::applyRegionalValues(separators,
+                                  foundation::RegistryRead(kInternationalKey, kListSeparatorValue),
                                   foundation::RegistryRead(kInternationalKey, kDecimalSeparatorValue));
 }
 
@@ -278,14 +281,15 @@ int16_t HandheldToCsv(GridlinkState& state, TextRecord* bookList, std::string_vi
                 if (result == 1) result = walked;
                 continue;
             }
-            const std::string path =
-                oneSheet ? workbook::csvOneSheetFileName(prefix) : workbook::csvSheetFileName(prefix, sheetName);
+            const std::string path = oneSheet ? workbook::csvOneSheetFileName(prefix)
+                                              : workbook::csvSheetFileName(prefix, sheetName);
             const std::string text = workbook::writeCsvSheet(std::move(cells), state.csvSeparators);
             if (!platform::writeFileAtomically(path, text.data(), text.size())) {
                 result = BF_ERR_WRITE;
                 break;
             }
-            if (auto time = platform::lastWriteTime(path)) done.push_back({std::string(platform::fileNamePart(path)), *time});
+            if (auto time = platform::lastWriteTime(path))
+                done.push_back({std::string(platform::fileNamePart(path)), *time});
         }
     } catch (const std::bad_alloc&) {
         result = BF_ERR_MEMORY;  // the files written so far still count
@@ -308,7 +312,8 @@ int16_t CsvToHandheld(GridlinkState& state, int userIndex) {
         // a pointer into the lists across a call.
         std::vector<std::string> books;
         for (const foundation::LinkEntry& link : registry.userList[size_t(userIndex)].links)
-            if (platform::endsWithNoCase(link.pcPath, workbook::kCsvFileEnding)) books.emplace_back(link.name());
+            if (platform::endsWithNoCase(link.pcPath, workbook::kCsvFileEnding))
+                books.emplace_back(link.name());
         int16_t result = 1;
         for (const std::string& book : books) {
             const LinkResult sent = sendCsvBook(state, userIndex, book);

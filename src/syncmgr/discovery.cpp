@@ -3,17 +3,18 @@
 #include "foundation/byteorder.h"
 #include "foundation/pdb.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "syncmgr/gridlink_version.h"
 #include "workbook/sheet_format.h"
 #include "workbook/sheet_probe.h"
-#include "platform/text.h"
 
 namespace syncmgr {
 
 using foundation::HandheldBook;
 
 bool isApplicationDatabase(std::string_view fileName) {
-    return platform::sameNoCase(fileName, kPreferencesDatabase) || platform::sameNoCase(fileName, kDataDatabase);
+    return platform::sameNoCase(fileName, kPreferencesDatabase) ||
+           platform::sameNoCase(fileName, kDataDatabase);
 }
 
 bool hasPdbEnding(std::string_view fileName) {
@@ -40,7 +41,8 @@ int scanHandheldBooks(const std::string& folder, std::vector<HandheldBook>& book
     books.reserve(256);
     const uint16_t dbVersion = gridlinkDbVersion();
     for (const platform::DirEntry& e : entries) {
-        if (e.directory || e.hidden || e.system || !hasPdbEnding(e.name) || isApplicationDatabase(e.name)) continue;
+        if (e.directory || e.hidden || e.system || !hasPdbEnding(e.name) || isApplicationDatabase(e.name))
+            continue;
         auto probe = workbook::probeSheetFile(platform::joinPath(folder, e.name));
         if (!probe) continue;
         const foundation::PdbHeader& header = probe->header;
@@ -56,16 +58,18 @@ int scanHandheldBooks(const std::string& folder, std::vector<HandheldBook>& book
             if (!probe->hasBookHeader) continue;
             const uint8_t* bookHeader = probe->bookHeader.data();
             category = int16_t(bookHeader[workbook::header::kBookFlags] >> 4);
-            counter = uint32_t(
-                foundation::ScrambleCounter(int32_t(foundation::loadBE32(bookHeader + workbook::header::kChangeCounter))));
+            counter = uint32_t(foundation::ScrambleCounter(
+                int32_t(foundation::loadBE32(bookHeader + workbook::header::kChangeCounter))));
             size_t hyphen = fullName.rfind('-');
             if (hyphen != std::string_view::npos) bookPart = fullName.substr(0, hyphen);
-            bool followsRule = fullName.size() <= foundation::kMaxBookNameLength && hyphen != std::string_view::npos &&
-                               !bookPart.empty() && bookPart.size() <= kMaxBookPartLength;
+            bool followsRule = fullName.size() <= foundation::kMaxBookNameLength &&
+                               hyphen != std::string_view::npos && !bookPart.empty() &&
+                               bookPart.size() <= kMaxBookPartLength;
             sign = int16_t(followsRule ? header.version : -int(header.version));
         }
 
-        auto [pos, found] = foundation::lookupSorted(books, bookPart, [](const HandheldBook& b) { return b.bookName(); });
+        auto [pos, found] =
+            foundation::lookupSorted(books, bookPart, [](const HandheldBook& b) { return b.bookName(); });
         if (!found) {
             HandheldBook fresh;
             fresh.setBookName(bookPart);
@@ -85,7 +89,8 @@ int scanHandheldBooks(const std::string& folder, std::vector<HandheldBook>& book
     return int(books.size());
 }
 
-int FindHandheldBooks(const foundation::LinkRegistry& registry, int userIndex, std::vector<HandheldBook>& books) {
+int FindHandheldBooks(const foundation::LinkRegistry& registry, int userIndex,
+                      std::vector<HandheldBook>& books) {
     books.clear();
     if (userIndex < 0) return BF_ERR_PARAMETER;
     std::string userFolder = registry.userFolder(userIndex);

@@ -7,8 +7,8 @@
 #include "foundation/sync_lock.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
-#include "workbook/passwords.h"
 #include "platform/text.h"
+#include "workbook/passwords.h"
 
 namespace syncmgr {
 
@@ -86,7 +86,8 @@ int16_t VerifyFileExport(workbook::TransferContext& context, SheetRecord* record
 
 int16_t VerifyExport(workbook::TransferContext& context, SheetRecord* record) {
     if (!record) return BF_ERR_PARAMETER;
-    if (context.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) return BF_ERR_PARAMETER;
+    if (context.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0)
+        return BF_ERR_PARAMETER;
     return VerifyFileExport(context, record, -1);
 }
 

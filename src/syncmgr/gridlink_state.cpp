@@ -18,7 +18,8 @@ GridlinkState::GridlinkState() : registry(foundation::Product{kProductName}, kRe
     // The end of an imported book saves what the import check recorded
     // (the link's counter) before any other process reads the file.
     sheetImport.atBookEnd = [this] {
-        if (!inHotSync) registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
+        if (!inHotSync)
+            registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
     };
     // A sheet that reached users saves their links' counters at once: the
     // next refresh without saving would drop them, and VerifyImport would

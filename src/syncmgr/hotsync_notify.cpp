@@ -10,13 +10,13 @@
 #include "foundation/sync_lock.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "syncmgr/csv_conversion.h"
 #include "syncmgr/discovery.h"
 #include "syncmgr/gridlink_state.h"
 #include "workbook/book_lister.h"
 #include "workbook/csv_format.h"
 #include "workbook/sheet_export.h"
-#include "platform/text.h"
 
 namespace syncmgr {
 
@@ -53,14 +53,14 @@ bool pcFileExists(const std::string& path) {
 // Whether the handheld book comes back to the desktop under the link's rule.
 bool bringsBack(const foundation::LinkEntry& link, uint32_t changeCounter) {
     switch (link.syncRule) {
-    case foundation::kSyncHandheldOverwrites:
-        return true;
-    case foundation::kSyncSynchronize:
-        return link.lastSyncedCounter == foundation::kCounterImportNext ||
-               link.lastSyncedCounter == foundation::kCounterPcFileMissing ||
-               changeCounter > uint32_t(link.lastSyncedCounter);
-    default:
-        return false;
+        case foundation::kSyncHandheldOverwrites:
+            return true;
+        case foundation::kSyncSynchronize:
+            return link.lastSyncedCounter == foundation::kCounterImportNext ||
+                   link.lastSyncedCounter == foundation::kCounterPcFileMissing ||
+                   changeCounter > uint32_t(link.lastSyncedCounter);
+        default:
+            return false;
     }
 }
 
@@ -115,7 +115,8 @@ void bringBack(GridlinkState& state, int user, const std::string& bookName, uint
         foundation::LinkEntry* shared = registry.findLink(int(other), bookName);
         if (!shared || !platform::sameNoCase(shared->pcPath, pcPath)) continue;
         const platform::FileTime theirs = shared->csvSyncTime.value();
-        shared->csvSyncTime = foundation::FileTimeParts::of(std::max(theirs, csvTimeAfter(pcPath, theirs, written)));
+        shared->csvSyncTime =
+            foundation::FileTimeParts::of(std::max(theirs, csvTimeAfter(pcPath, theirs, written)));
     }
 }
 
@@ -136,7 +137,8 @@ void syncSucceeded(GridlinkState& state, int user) {
         const bool csv = isCsvPath(pcPath);
         const bool missing = !pcFileExists(pcPath);
         if (missing)
-            link->lastSyncedCounter = csv ? foundation::kCounterImportNext : foundation::kCounterPcFileMissing;
+            link->lastSyncedCounter =
+                csv ? foundation::kCounterImportNext : foundation::kCounterPcFileMissing;
 
         if (bringsBack(*link, book.changeCounter)) {
             OwnedText list;
@@ -170,19 +172,21 @@ int32_t notifyHotSync(GridlinkState& state, int32_t event, int32_t userId) {
     HotSyncScope scope(state);
     try {
         switch (event) {
-        case kHotSyncStarted:
-        case kHotSyncSuccess: {
-            const int user = foundation::FindUserById(state.registry.product(), uint32_t(userId));
-            if (user < 0) break;
-            if (event == kHotSyncStarted) syncStarted(state, user);
-            else syncSucceeded(state, user);
-            break;
-        }
-        case kHotSyncFailure:
-            state.registry.UnlockSyncFile();
-            break;
-        default:
-            break;  // HS_SYNC_QUERYOK, HS_USER_UPDATE and unknown codes
+            case kHotSyncStarted:
+            case kHotSyncSuccess: {
+                const int user = foundation::FindUserById(state.registry.product(), uint32_t(userId));
+                if (user < 0) break;
+                if (event == kHotSyncStarted)
+                    syncStarted(state, user);
+                else
+                    syncSucceeded(state, user);
+                break;
+            }
+            case kHotSyncFailure:
+                state.registry.UnlockSyncFile();
+                break;
+            default:
+                break;  // HS_SYNC_QUERYOK, HS_USER_UPDATE and unknown codes
         }
     } catch (const std::bad_alloc&) {
         // Never reported to the HotSync Manager; the next HotSync starts over.

@@ -3,25 +3,28 @@
 #include "foundation/sync_lock.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
-#include "workbook/book_lister.h"
 #include "platform/text.h"
+#include "workbook/book_lister.h"
 
 namespace syncmgr {
 
 bool importDue(const foundation::LinkEntry& link) {
     switch (link.syncRule) {
-    case foundation::kSyncHandheldOverwrites: return true;
-    case foundation::kSyncSynchronize:
-        return link.lastSyncedCounter == foundation::kCounterImportNext ||
-               link.book.changeCounter > uint32_t(link.lastSyncedCounter);
-    default: return false;
+        case foundation::kSyncHandheldOverwrites:
+            return true;
+        case foundation::kSyncSynchronize:
+            return link.lastSyncedCounter == foundation::kCounterImportNext ||
+                   link.book.changeCounter > uint32_t(link.lastSyncedCounter);
+        default:
+            return false;
     }
 }
 
 int16_t VerifyImport(workbook::TransferContext& context, TextRecord* record, std::string& lastListedBook) {
     if (!record) return BF_ERR_PARAMETER;
     foundation::LinkRegistry& registry = context.registry;
-    if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) return BF_ERR_PARAMETER;
+    if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0)
+        return BF_ERR_PARAMETER;
 
     const std::string path(platform::byteStringText(record->text));
     std::string_view bookName = platform::fileNamePart(path);

@@ -1,11 +1,11 @@
 #include "syncmgr/link_editing.h"
 
+#include "foundation/message_text.h"
 #include "foundation/sync_lock.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "syncmgr/discovery.h"
 #include "syncmgr/export_checks.h"
-#include "platform/text.h"
-#include "foundation/message_text.h"
 
 namespace syncmgr {
 
@@ -87,7 +87,8 @@ LinkEditResult registerLink(foundation::LinkRegistry& registry, const RegisterRe
 
     const std::string& path = request.pcPath;
     if (path.empty()) return refused(kEnterPathMessage);
-    if (path.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return refused(kPathLineBreakMessage);
+    if (path.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        return refused(kPathLineBreakMessage);
     LinkTarget target = linkTargetOf(path);
     if (!target.refusal.empty()) return refused(target.refusal);
     const std::string& book = target.bookName;
@@ -109,7 +110,8 @@ LinkEditResult registerLink(foundation::LinkRegistry& registry, const RegisterRe
     // to another path refuses; the user's own link moves.
     if (const foundation::BookIndexEntry* entry = registry.findBook(book)) {
         if (!platform::sameNoCase(entry->pcPath, path)) {
-            if (entry->refCount > ownRegistrations) return refused(foundation::fillMessage(kAlreadyRegisteredFormat, entry->pcPath), book);
+            if (entry->refCount > ownRegistrations)
+                return refused(foundation::fillMessage(kAlreadyRegisteredFormat, entry->pcPath), book);
             registry.removeBook(book);
         }
     }

@@ -47,7 +47,8 @@ namespace syncmgr {
 
 constexpr const char* kEnterPathMessage = "Enter file path";
 constexpr const char* kCsvNamingMessage =
-    "CSV file has to follow Tabulo naming convention. Hyphen should separate workbook name from worksheet name.";
+    "CSV file has to follow Tabulo naming convention. Hyphen should separate workbook name from worksheet "
+    "name.";
 constexpr const char* kInvalidFileTypeMessage = "Invalid file type";
 constexpr const char* kIllegalCharacterMessage = "Book name contains illegal character - '='";
 constexpr const char* kOldVersionMessage = "Old version workbook. Upgrade it on Palm and Hotsync.";

@@ -26,8 +26,10 @@ public:
 
     void literal(uint8_t c) {
         if (!pendingSpace_) {
-            if (c == token::kSpace) pendingSpace_ = true;
-            else put(c);
+            if (c == token::kSpace)
+                pendingSpace_ = true;
+            else
+                put(c);
             return;
         }
         pendingSpace_ = false;
@@ -54,8 +56,10 @@ public:
 
 private:
     void put(uint8_t c) {
-        if (needsEscape(c)) escaped(c);
-        else plain(c);
+        if (needsEscape(c))
+            escaped(c);
+        else
+            plain(c);
     }
     void plain(uint8_t b) {
         out_[n_++] = b;
@@ -263,13 +267,16 @@ const PairTable& pairTable() {
             const uint32_t b = x & 0xFF, b2 = x >> 8;
             uint32_t e = 0;
             if (b >= token::kSpacePairFirst) {
-                e = token::kSpace | ((b & 0x7F) << 8) | (2u << kLengthShift) | (kLiteralSource << kSourceShift);
+                e = token::kSpace | ((b & 0x7F) << 8) | (2u << kLengthShift) |
+                    (kLiteralSource << kSourceShift);
             } else if (b >= token::kBackRefFirst) {
                 const uint32_t v = ((b & token::kBackRefMask) << 8) | b2;
                 const uint32_t distance = v >> 3, length = (v & 7) + token::kMinMatch;
-                if (distance >= 16) e = (length << kLengthShift) | (1u << kAheadBit) | (distance << kSourceShift);
+                if (distance >= 16)
+                    e = (length << kLengthShift) | (1u << kAheadBit) | (distance << kSourceShift);
             } else if (b == 0 || b >= token::kLiteralFirst) {
-                e = (b == token::kCR ? token::kSpace : b) | (1u << kLengthShift) | (kLiteralSource << kSourceShift);
+                e = (b == token::kCR ? token::kSpace : b) | (1u << kLengthShift) |
+                    (kLiteralSource << kSourceShift);
             }
             t.entry[x] = e;
         }
@@ -315,7 +322,8 @@ bool decodeFast(const uint8_t*& ipRef, const uint8_t* iend, uint8_t*& opRef, uin
     // Cursors in registers; the careful path works on copies.
     const uint8_t* ip = ipRef;
     uint8_t* op = opRef;
-    if (size_t(iend - ip) < kInputMargin || size_t(oend - op) < kRoomMargin || size_t(op - ostart) < kLiteralSource)
+    if (size_t(iend - ip) < kInputMargin || size_t(oend - op) < kRoomMargin ||
+        size_t(op - ostart) < kLiteralSource)
         return true;
     constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kHigh = 0x8080808080808080ull;
@@ -384,7 +392,8 @@ size_t decodeDocRecord(std::span<const uint8_t> record, uint8_t compression, std
     uint8_t* const oend = ostart + out.size();
     // The first bytes carefully, the bulk fast, the end carefully again.
     const bool whole = decodeCarefully(ip, iend, op, ostart, oend, kLiteralSource) &&
-                       decodeFast(ip, iend, op, ostart, oend) && decodeCarefully(ip, iend, op, ostart, oend, SIZE_MAX);
+                       decodeFast(ip, iend, op, ostart, oend) &&
+                       decodeCarefully(ip, iend, op, ostart, oend, SIZE_MAX);
     if (intact) *intact = whole;
     return size_t(op - ostart);
 }

@@ -48,15 +48,15 @@ constexpr std::string_view kVersionText = "7.0";
 uint16_t docDbVersion();
 
 namespace dochdr {
-constexpr size_t kReservedOffset = 0;      // 1 byte, written 0
-constexpr size_t kCompressionOffset = 1;   // 1 byte
-constexpr size_t kSpareOffset = 2;         // 2 bytes, written 3
-constexpr size_t kTextLengthOffset = 4;    // 4 bytes
-constexpr size_t kRecordCountOffset = 8;   // 2 bytes
-constexpr size_t kRecordSizeOffset = 10;   // 2 bytes
-constexpr size_t kPositionOffset = 12;     // 4 bytes, written 0
-constexpr size_t kLengthsOffset = 16;      // 2 bytes per text record
-constexpr size_t kSize = 16;               // the part every reader needs
+constexpr size_t kReservedOffset = 0;     // 1 byte, written 0
+constexpr size_t kCompressionOffset = 1;  // 1 byte
+constexpr size_t kSpareOffset = 2;        // 2 bytes, written 3
+constexpr size_t kTextLengthOffset = 4;   // 4 bytes
+constexpr size_t kRecordCountOffset = 8;  // 2 bytes
+constexpr size_t kRecordSizeOffset = 10;  // 2 bytes
+constexpr size_t kPositionOffset = 12;    // 4 bytes, written 0
+constexpr size_t kLengthsOffset = 16;     // 2 bytes per text record
+constexpr size_t kSize = 16;              // the part every reader needs
 constexpr uint16_t kSpareValue = 3;
 }  // namespace dochdr
 

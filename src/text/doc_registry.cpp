@@ -8,15 +8,17 @@
 #include "foundation/file_names.h"
 #include "foundation/pdb.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 #include "text/doc_format.h"
-#include "platform/text.h"
 
 namespace text {
 
 using foundation::lookupSorted;
 
-std::string_view DocFileEntry::fileName() const { return std::string_view(name, strnlen(name, kMaxDocFileNameLength)); }
+std::string_view DocFileEntry::fileName() const {
+    return std::string_view(name, strnlen(name, kMaxDocFileNameLength));
+}
 
 void DocFileEntry::setFileName(std::string_view text) {
     std::memset(name, 0, sizeof name);
@@ -63,7 +65,8 @@ bool scanFolder(const std::string& folder, std::vector<DocFileEntry>& out) {
             fresh.setFileName(e.name);
             pos = size_t(out.insert(out.begin() + std::ptrdiff_t(pos), fresh) - out.begin());
         }
-        if (e.lastWrite > out[pos].newestTime.value()) out[pos].newestTime = foundation::FileTimeParts::of(e.lastWrite);
+        if (e.lastWrite > out[pos].newestTime.value())
+            out[pos].newestTime = foundation::FileTimeParts::of(e.lastWrite);
     }
     return true;
 }
@@ -112,7 +115,9 @@ std::string formatDocLinkLine(const DocLinkEntry& entry) {
 
 DocLinkEntry& insertDocEntry(std::vector<DocLinkEntry>& entries, DocLinkEntry entry) {
     auto pos = std::upper_bound(entries.begin(), entries.end(), entry.name(),
-                                [](std::string_view key, const DocLinkEntry& e) { return platform::compareNoCase(key, e.name()) < 0; });
+                                [](std::string_view key, const DocLinkEntry& e) {
+                                    return platform::compareNoCase(key, e.name()) < 0;
+                                });
     return *entries.insert(pos, std::move(entry));
 }
 

@@ -84,7 +84,7 @@ struct DocLinkEntry {
 };
 
 struct DocUserEntry {
-    std::string name;  // at most 31 characters, as the workbook variant keeps it
+    std::string name;                   // at most 31 characters, as the workbook variant keeps it
     std::vector<DocLinkEntry> entries;  // sorted by name without regard to ASCII case
 };
 

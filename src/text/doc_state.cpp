@@ -5,8 +5,8 @@
 #include <new>
 
 #include "platform/bstr.h"
-#include "text/doc_codec.h"
 #include "platform/files.h"
+#include "text/doc_codec.h"
 
 namespace text {
 
@@ -18,7 +18,6 @@ int16_t fail(DocTransferRecord* record, int16_t status) {
 }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
-
 
 // Opens a document for writing to outputPath: empty piece and encoded
 // buffers; the database header is laid out when the document is written.
@@ -49,7 +48,8 @@ int16_t appendPiece(DocState& state) {
     if (state.recordOffsets.size() == state.recordOffsets.capacity())
         state.recordOffsets.reserve(std::max<size_t>(64, 2 * state.recordOffsets.capacity()));
     auto piece = std::span<uint8_t>(state.pieceBuffer.data(), length);
-    auto room = std::span<uint8_t>(state.encoded.data() + state.encodedUsed, state.encoded.size() - state.encodedUsed);
+    auto room = std::span<uint8_t>(state.encoded.data() + state.encodedUsed,
+                                   state.encoded.size() - state.encodedUsed);
     auto size = encodeDocRecord(piece, kCompressionDoc, room);
     if (!size) return BF_ERR_PROGRAM;  // cannot happen: the piece and the room are within bounds
     state.recordOffsets.push_back(uint32_t(state.encodedUsed));
@@ -247,7 +247,8 @@ int16_t readDoc(DocState& state, DocTransferRecord* record) {
         // Present: openDocImage checked every counted record.
         auto encoded = foundation::recordAt(state.image, state.nextRecord);
         bool intact = true;
-        size_t n = encoded ? decodeDocRecord(*encoded, state.header.compression, state.decodeBuffer, &intact) : 0;
+        size_t n =
+            encoded ? decodeDocRecord(*encoded, state.header.compression, state.decodeBuffer, &intact) : 0;
         if (!intact) {
             // A damaged record is reported rather than handed out cut short;
             // the document stays open at the next record.

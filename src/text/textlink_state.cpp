@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "foundation/file_names.h"
+#include "foundation/message_text.h"
 #include "foundation/registry_access.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "text/doc_format.h"
-#include "foundation/message_text.h"
 
 namespace text {
 
@@ -62,8 +62,8 @@ bool attachTextlink(TextlinkState& state) {
     state.dbVersion = foundation::parseVersionText(kVersionText);
     if (state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) {
         state.attachFailed = true;
-        platform::ui::messageBox(platform::ui::focusWindow(), notInstalledText(), "Error", platform::ui::Buttons::Ok,
-                                 platform::ui::Icon::Error);
+        platform::ui::messageBox(platform::ui::focusWindow(), notInstalledText(), "Error",
+                                 platform::ui::Buttons::Ok, platform::ui::Icon::Error);
         return false;
     }
     state.attachFailed = false;
@@ -142,12 +142,13 @@ int16_t convertTextFileToDoc(TextlinkState& state, const std::string& source, Do
     return record->status;
 }
 
-int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePath, const std::string& textPath) {
+int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePath,
+                             const std::string& textPath) {
     if (state.doc.open != DocDirection::None) return BF_ERR_PROGRAM;
     if (platform::fileExists(textPath)) {
-        platform::ui::Answer answer =
-            platform::ui::messageBox(platform::ui::focusWindow(), foundation::fillMessage(kReplaceQuestionFormat, textPath),
-                                     kReplaceCaption, platform::ui::Buttons::YesNo, platform::ui::Icon::Warning);
+        platform::ui::Answer answer = platform::ui::messageBox(
+            platform::ui::focusWindow(), foundation::fillMessage(kReplaceQuestionFormat, textPath),
+            kReplaceCaption, platform::ui::Buttons::YesNo, platform::ui::Icon::Warning);
         if (answer != platform::ui::IdYes) return BF_ERR_CANCELLED;
     }
 

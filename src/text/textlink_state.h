@@ -85,7 +85,8 @@ int16_t convertTextFileToDoc(TextlinkState& state, const std::string& source, Do
 // ReadDoc's status when the database cannot be read (the text file is then
 // left untouched); -9 when the text file cannot be created or written in
 // full (the reading document is then ended).
-int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePath, const std::string& textPath);
+int16_t convertDocToTextFile(TextlinkState& state, const std::string& databasePath,
+                             const std::string& textPath);
 
 // ExportFromCommandLine: reloads the registry under the lock in mode 0
 // (writing QLRegistry.dat back first), finds the user by exact name and

@@ -6,8 +6,8 @@
 #include "foundation/link_registry.h"
 #include "foundation/pdb.h"
 #include "platform/bstr.h"
-#include "workbook/format_version.h"
 #include "platform/text.h"
+#include "workbook/format_version.h"
 
 namespace workbook {
 
@@ -16,7 +16,8 @@ namespace {
 constexpr std::string_view kSeparators = "/\\";
 
 bool isApplicationFile(std::string_view name) {
-    return platform::sameNoCase(name, kPreferencesDatabaseFile) || platform::sameNoCase(name, kDataDatabaseFile);
+    return platform::sameNoCase(name, kPreferencesDatabaseFile) ||
+           platform::sameNoCase(name, kDataDatabaseFile);
 }
 
 // The folder to scan: the whole path when it is a folder, else the path
@@ -49,9 +50,11 @@ int16_t ListBookFiles(TextRecord* record, platform::FileTime* newerThan, std::st
 
     std::string path(platform::byteStringText(record->text));
     size_t cut = path.find_last_of(kSeparators);
-    std::string_view bookName = cut == std::string::npos ? std::string_view(path) : std::string_view(path).substr(cut + 1);
+    std::string_view bookName =
+        cut == std::string::npos ? std::string_view(path) : std::string_view(path).substr(cut + 1);
     if (platform::endsWithNoCase(bookName, ending)) bookName.remove_suffix(ending.size());
-    if (size_t hyphen = bookName.rfind('-'); hyphen != std::string_view::npos) bookName = bookName.substr(0, hyphen);
+    if (size_t hyphen = bookName.rfind('-'); hyphen != std::string_view::npos)
+        bookName = bookName.substr(0, hyphen);
 
     std::string folder = folderOf(path, cut);
     std::vector<platform::DirEntry> entries;
@@ -75,7 +78,8 @@ int16_t ListBookFiles(TextRecord* record, platform::FileTime* newerThan, std::st
         if (sheets) {
             foundation::PdbHeader header;
             if (!foundation::probePdbHeader(platform::joinPath(folder, e.name), header)) continue;
-            if (!foundation::headerMatches(header, kSheetType, kSheetCreator, kMinSheetVersion, version)) continue;
+            if (!foundation::headerMatches(header, kSheetType, kSheetCreator, kMinSheetVersion, version))
+                continue;
             compared = header.name;
         } else {
             compared = e.name.substr(0, e.name.size() - ending.size());

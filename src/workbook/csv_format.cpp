@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #include "foundation/link_registry.h"
-#include "workbook/sheet_format.h"
-#include "platform/text.h"
 #include "platform/files.h"
+#include "platform/text.h"
+#include "workbook/sheet_format.h"
 
 namespace workbook {
 
 bool usableSeparator(char c) { return c != kCsvQuote && c != '\r' && c != '\n' && c != '\0'; }
 
-void applyRegionalValues(CsvSeparators& separators, std::string_view listValue, std::string_view decimalValue) {
+void applyRegionalValues(CsvSeparators& separators, std::string_view listValue,
+                         std::string_view decimalValue) {
     if (!listValue.empty() && usableSeparator(listValue[0])) separators.list = listValue[0];
     if (!decimalValue.empty() && usableSeparator(decimalValue[0])) separators.decimal = decimalValue[0];
 }
@@ -67,7 +68,8 @@ std::string writeCsvSheet(std::vector<CsvCell> cells, const CsvSeparators& separ
     for (size_t i = 0; i < cells.size(); ++i) {
         const CsvCell& cell = cells[i];
         // Of two cells at one place the later one counts.
-        if (i + 1 < cells.size() && cells[i + 1].row == cell.row && cells[i + 1].column == cell.column) continue;
+        if (i + 1 < cells.size() && cells[i + 1].row == cell.row && cells[i + 1].column == cell.column)
+            continue;
         for (; row < cell.row; ++row) {
             out += kCsvLineEnd;
             column = 1;
@@ -86,62 +88,62 @@ CsvReader::Event CsvReader::step(uint8_t b) {
     }
     afterCr_ = b == '\r';
     switch (state_) {
-    case State::FieldStart:
-        if (b == uint8_t(kCsvQuote)) {
-            state_ = State::Quoted;
-            return Event::None;
-        }
-        state_ = State::Unquoted;
-        [[fallthrough]];
-    case State::Unquoted:
-        if (b == uint8_t(list_)) return Event::FieldEnd;
-        if (b == '\r' || b == '\n') return Event::RowEnd;
-        append(b);
-        return Event::None;
-    case State::Quoted:
-        if (b == uint8_t(kCsvQuote)) {
-            state_ = State::AfterQuote;
-            return Event::None;
-        }
-        // A carriage return ends even a quoted field; a line feed on its own
-        // is part of the text (a handheld cell with a line break is written
-        // that way).
-        if (b == '\r') return Event::RowEnd;
-        append(b);
-        return Event::None;
-    case State::AfterQuote:
-        if (b == uint8_t(kCsvQuote)) {
+        case State::FieldStart:
+            if (b == uint8_t(kCsvQuote)) {
+                state_ = State::Quoted;
+                return Event::None;
+            }
+            state_ = State::Unquoted;
+            [[fallthrough]];
+        case State::Unquoted:
+            if (b == uint8_t(list_)) return Event::FieldEnd;
+            if (b == '\r' || b == '\n') return Event::RowEnd;
             append(b);
-            state_ = State::Quoted;
             return Event::None;
-        }
-        if (b == uint8_t(list_)) return Event::FieldEnd;
-        if (b == '\r' || b == '\n') return Event::RowEnd;
-        return Event::Stop;
-    case State::Stopped:
-    case State::Finished:
-        break;
+        case State::Quoted:
+            if (b == uint8_t(kCsvQuote)) {
+                state_ = State::AfterQuote;
+                return Event::None;
+            }
+            // A carriage return ends even a quoted field; a line feed on its own
+            // is part of the text (a handheld cell with a line break is written
+            // that way).
+            if (b == '\r') return Event::RowEnd;
+            append(b);
+            return Event::None;
+        case State::AfterQuote:
+            if (b == uint8_t(kCsvQuote)) {
+                append(b);
+                state_ = State::Quoted;
+                return Event::None;
+            }
+            if (b == uint8_t(list_)) return Event::FieldEnd;
+            if (b == '\r' || b == '\n') return Event::RowEnd;
+            return Event::Stop;
+        case State::Stopped:
+        case State::Finished:
+            break;
     }
     return Event::None;
 }
 
 void CsvReader::afterField(Event e) {
     switch (e) {
-    case Event::FieldEnd:
-        ++column_;
-        state_ = State::FieldStart;
-        break;
-    case Event::RowEnd:
-        ++row_;
-        column_ = 1;
-        state_ = State::FieldStart;
-        break;
-    case Event::Stop:
-        state_ = State::Stopped;
-        stopped_ = true;
-        break;
-    case Event::None:
-        break;
+        case Event::FieldEnd:
+            ++column_;
+            state_ = State::FieldStart;
+            break;
+        case Event::RowEnd:
+            ++row_;
+            column_ = 1;
+            state_ = State::FieldStart;
+            break;
+        case Event::Stop:
+            state_ = State::Stopped;
+            stopped_ = true;
+            break;
+        case Event::None:
+            break;
     }
 }
 
@@ -166,7 +168,8 @@ std::vector<ReadCsvField> readCsvText(std::string_view text, char listSeparator)
 std::string csvPrefix(std::string_view csvPath) {
     size_t nameStart = platform::fileNameStart(csvPath);
     size_t hyphen = csvPath.rfind('-');
-    if (hyphen != std::string_view::npos && hyphen >= nameStart) return std::string(csvPath.substr(0, hyphen + 1));
+    if (hyphen != std::string_view::npos && hyphen >= nameStart)
+        return std::string(csvPath.substr(0, hyphen + 1));
     if (platform::endsWithNoCase(csvPath, kCsvFileEnding))
         return std::string(csvPath.substr(0, csvPath.size() - kCsvFileEnding.size())) + '-';
     return std::string(csvPath);
@@ -175,7 +178,8 @@ std::string csvPrefix(std::string_view csvPath) {
 std::string csvSheetFileName(std::string_view prefix, std::string_view sheetName) {
     std::string name(prefix);
     name += sheetName;
-    if (platform::endsWithNoCase(name, kWorkbookFileEnding)) name.resize(name.size() - kWorkbookFileEnding.size());
+    if (platform::endsWithNoCase(name, kWorkbookFileEnding))
+        name.resize(name.size() - kWorkbookFileEnding.size());
     name += kCsvFileEnding;
     return name;
 }

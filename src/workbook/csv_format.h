@@ -46,7 +46,7 @@ constexpr char kHandheldListSeparator = ',';
 constexpr char kHandheldDecimalSeparator = '.';
 constexpr std::string_view kCsvLineEnd = "\r\n";
 constexpr char kCsvQuote = '"';
-constexpr size_t kCsvFieldBufferSize = 32767;                // with the C string's NUL
+constexpr size_t kCsvFieldBufferSize = 32767;                   // with the C string's NUL
 constexpr size_t kMaxCsvFieldLength = kCsvFieldBufferSize - 1;  // 32,766 bytes of text
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kCsvFileEnding = ".csv";
@@ -61,7 +61,8 @@ struct CsvSeparators {
 // Takes the first character of each regional value ("sList", "sDecimal")
 // when the value is not empty. A character that would break the dialect (a
 // double quote, CR, LF or NUL) is not taken either: the current one stays.
-void applyRegionalValues(CsvSeparators& separators, std::string_view listValue, std::string_view decimalValue);
+void applyRegionalValues(CsvSeparators& separators, std::string_view listValue,
+                         std::string_view decimalValue);
 // True for a character that can separate fields or mark decimals in a CSV file.
 bool usableSeparator(char c);
 
@@ -149,8 +150,10 @@ private:
     void afterField(Event e);
     bool matchBom(uint8_t b);
     void append(uint8_t b) {
-        if (field_.size() < kMaxCsvFieldLength) field_.push_back(char(b));
-        else ++dropped_;
+        if (field_.size() < kMaxCsvFieldLength)
+            field_.push_back(char(b));
+        else
+            ++dropped_;
     }
     template <typename OnField>
     void process(uint8_t b, OnField& onField) {

@@ -13,7 +13,8 @@ constexpr std::array<Rgb, kPaletteSize> makePalette() {
     for (unsigned r = 0; r < 6; ++r)
         for (unsigned g = 0; g < 6; ++g)
             for (unsigned b = 0; b < 6; ++b)
-                p[cubeIndex(r, g, b)] = Rgb{uint8_t(r * kLevelStep), uint8_t(g * kLevelStep), uint8_t(b * kLevelStep)};
+                p[cubeIndex(r, g, b)] =
+                    Rgb{uint8_t(r * kLevelStep), uint8_t(g * kLevelStep), uint8_t(b * kLevelStep)};
     constexpr uint8_t greys[] = {0x11, 0x22, 0x44, 0x55, 0x77, 0x88, 0xAA, 0xBB, 0xDD, 0xEE, 0xC0};
     for (size_t i = 0; i < sizeof greys; ++i) p[215 + i] = Rgb{greys[i], greys[i], greys[i]};
     p[226] = Rgb{0x80, 0x00, 0x00};

@@ -40,7 +40,9 @@ constexpr uint8_t kBlackIndex = 255;
 constexpr ColorRef kBlackColorRef = 0x000000;
 constexpr ColorRef kWhiteColorRef = 0xFFFFFF;
 
-constexpr ColorRef makeColorRef(Rgb c) { return ColorRef(c.red) | (ColorRef(c.green) << 8) | (ColorRef(c.blue) << 16); }
+constexpr ColorRef makeColorRef(Rgb c) {
+    return ColorRef(c.red) | (ColorRef(c.green) << 8) | (ColorRef(c.blue) << 16);
+}
 constexpr Rgb rgbOf(ColorRef c) { return Rgb{uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)}; }
 
 // The palette entry of an index, and the same as a COLORREF.

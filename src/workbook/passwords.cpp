@@ -4,8 +4,8 @@
 
 #include "foundation/byteorder.h"
 #include "platform/bstr.h"
-#include "platform/text.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace workbook {
 
@@ -46,13 +46,15 @@ int16_t PrepareExportTarget(const SheetRecord* record, ExportTarget& target) {
     return 1;
 }
 
-int16_t CheckPasswd(const TextRecord* record, const BookHeader* openSheetHeader, uint32_t& enteredPasswordHash) {
+int16_t CheckPasswd(const TextRecord* record, const BookHeader* openSheetHeader,
+                    uint32_t& enteredPasswordHash) {
     if (!record) return BF_ERR_PARAMETER;
     if (!openSheetHeader) return BF_ERR_PROGRAM;
     if (openSheetHeader->authorPasswordHash != 0) return BF_ERR_AUTHORIZATION;
     if (openSheetHeader->openPasswordHash == 0) return 1;
     if (!record->text) return BF_ERR_PASSWORD;
-    enteredPasswordHash = HashPassword(platform::byteStringText(record->text), kCheckHashStart, ZeroHash::LittleEndian);
+    enteredPasswordHash =
+        HashPassword(platform::byteStringText(record->text), kCheckHashStart, ZeroHash::LittleEndian);
     return enteredPasswordHash == openSheetHeader->openPasswordHash ? 1 : BF_ERR_PASSWORD;
 }
 

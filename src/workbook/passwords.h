@@ -64,6 +64,7 @@ int16_t PrepareExportTarget(const SheetRecord* record, ExportTarget& target);
 // has an author password; -13 wrong password or no text; -14 no sheet is
 // open. enteredPasswordHash takes the typed password's hash whenever one is
 // computed, right or wrong.
-int16_t CheckPasswd(const TextRecord* record, const BookHeader* openSheetHeader, uint32_t& enteredPasswordHash);
+int16_t CheckPasswd(const TextRecord* record, const BookHeader* openSheetHeader,
+                    uint32_t& enteredPasswordHash);
 
 }  // namespace workbook

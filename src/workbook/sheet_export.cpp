@@ -12,13 +12,13 @@
 #include "foundation/registry_access.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "workbook/currency.h"
 #include "workbook/font_levels.h"
 #include "workbook/format_version.h"
 #include "workbook/palette.h"
 #include "workbook/references.h"
 #include "workbook/sheet_probe.h"
-#include "platform/text.h"
 
 namespace workbook {
 
@@ -381,7 +381,8 @@ int16_t SheetExport::SetCellInfo(TransferContext& context, CellRecord* record) {
             int16_t rc = finishSheet(context, *record, image);
             if (rc != 1) return rc;
             size_t written = 0;
-            rc = WriteSheetToUsers(context, context.options.exportTarget.exportBookName, image, -1, 0, &written);
+            rc = WriteSheetToUsers(context, context.options.exportTarget.exportBookName, image, -1, 0,
+                                   &written);
             if (written > 0 && afterWrite) {
                 SetTrue during(inAfterWrite_);
                 const int16_t after = afterWrite();
@@ -497,7 +498,8 @@ std::optional<SheetCell> SheetExport::makeCell(const TransferContext& context, c
         // an import carry the old code, and OR-ing a new one into it would
         // give a third currency.
         CurrencyTextParts parts = splitCurrencyText(platform::byteStringText(record.currencyText));
-        flags = (flags & ~kFlagCurrencyCodeMask) | uint32_t(CurrencyCode(parts.locale, parts.symbol)) << kCurrencyCodeShift;
+        flags = (flags & ~kFlagCurrencyCodeMask) | uint32_t(CurrencyCode(parts.locale, parts.symbol))
+                                                       << kCurrencyCodeShift;
     }
     SheetCell cell;
     cell.key = key;
@@ -596,7 +598,8 @@ int16_t SheetExport::finishSheet(const TransferContext& context, const CellRecor
     }
     for (size_t i = 0; i < tailOffsets.size(); ++i) {
         const size_t end = i + 1 < tailOffsets.size() ? tailOffsets[i + 1] : tail.size();
-        records[built + i].data = std::span<const uint8_t>(tail.data() + tailOffsets[i], end - tailOffsets[i]);
+        records[built + i].data =
+            std::span<const uint8_t>(tail.data() + tailOffsets[i], end - tailOffsets[i]);
     }
     out.bytes = foundation::buildPdb(header, records);
     if (out.bytes.empty()) return BF_ERR_MEMORY;

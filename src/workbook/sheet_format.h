@@ -97,7 +97,7 @@ constexpr size_t kFirstCellRecord = 3;
 
 constexpr uint16_t kMaxRow = 9999;
 constexpr uint16_t kMaxColumn = 256;
-constexpr size_t kMaxRecords = 32767;        // a sheet database holds at most this many
+constexpr size_t kMaxRecords = 32767;         // a sheet database holds at most this many
 constexpr size_t kMaxCellTextLength = 32766;  // the exporter cuts cell texts to this
 
 // The key at the start of a record; nothing when fewer than 4 bytes.
@@ -194,7 +194,8 @@ struct BookHeader {
 
     uint8_t category() const { return uint8_t(bookFlags >> kBookCategoryShift); }
     void setCategory(unsigned category) {
-        bookFlags = uint8_t((bookFlags & ~kBookCategoryMask) | ((category << kBookCategoryShift) & kBookCategoryMask));
+        bookFlags = uint8_t((bookFlags & ~kBookCategoryMask) |
+                            ((category << kBookCategoryShift) & kBookCategoryMask));
     }
 };
 
@@ -313,7 +314,7 @@ std::vector<uint8_t> buildColumnEntriesRecord(std::span<const ColumnEntry> entri
 
 constexpr size_t kCellFixedSize = 25;
 constexpr size_t kCellHeaderSize = kKeySize + kCellFixedSize;  // 29 bytes before the text
-constexpr size_t kMaxRecordTextLength = 0xFFFF;                 // the length field's limit
+constexpr size_t kMaxRecordTextLength = 0xFFFF;                // the length field's limit
 
 namespace cell {
 constexpr size_t kFlags = 0;

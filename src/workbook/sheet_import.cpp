@@ -5,13 +5,13 @@
 
 #include "foundation/link_registry.h"
 #include "platform/bstr.h"
+#include "platform/text.h"
 #include "workbook/book_lister.h"
 #include "workbook/currency.h"
 #include "workbook/font_levels.h"
 #include "workbook/palette.h"
 #include "workbook/passwords.h"
 #include "workbook/references.h"
-#include "platform/text.h"
 
 namespace workbook {
 
@@ -56,9 +56,12 @@ SizeScale sizeScaleFor(uint8_t bookFlags, int32_t deviceClass, bool highResoluti
 uint8_t scaleSize(uint8_t size, SizeScale scale) {
     if (size == kSizeNotSet) return size;
     switch (scale) {
-    case SizeScale::Halve: return uint8_t(size >> 1);
-    case SizeScale::Double: return size > kMaxScaledSize / 2 ? kMaxScaledSize : uint8_t(size * 2);
-    case SizeScale::AsStored: break;
+        case SizeScale::Halve:
+            return uint8_t(size >> 1);
+        case SizeScale::Double:
+            return size > kMaxScaledSize / 2 ? kMaxScaledSize : uint8_t(size * 2);
+        case SizeScale::AsStored:
+            break;
     }
     return size;
 }
@@ -67,9 +70,12 @@ int32_t scaleDefaultSize(int32_t size, SizeScale scale) {
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
     switch (scale) {
-    case SizeScale::Halve: return size >> 1;
-    case SizeScale::Double: return size > kMax / 2 ? kMax : size < kMin / 2 ? kMin : size * 2;
-    case SizeScale::AsStored: break;
+        case SizeScale::Halve:
+            return size >> 1;
+        case SizeScale::Double:
+            return size > kMax / 2 ? kMax : size < kMin / 2 ? kMin : size * 2;
+        case SizeScale::AsStored:
+            break;
     }
     return size;
 }
@@ -126,10 +132,12 @@ int16_t chartSeriesFormulas(std::string_view definition, bool seriesInColumns, s
         for (int32_t i = 0; i < count; ++i) {
             ++order;
             CellRange single = *values;
-            if (seriesInColumns) single.first.column = single.last.column = values->first.column + i;
-            else single.first.row = single.last.row = values->first.row + i;
-            std::string formula = "=SERIES(" + nextName() + "," + categories + "," + FormatRange(single) + "," +
-                                  std::to_string(order) + ")";
+            if (seriesInColumns)
+                single.first.column = single.last.column = values->first.column + i;
+            else
+                single.first.row = single.last.row = values->first.row + i;
+            std::string formula = "=SERIES(" + nextName() + "," + categories + "," + FormatRange(single) +
+                                  "," + std::to_string(order) + ")";
             // A formula that does not fit ends this values range.
             if (formulas.size() + formula.size() + 1 > kMaxSeriesTextSize) break;
             formulas += formula;
@@ -287,7 +295,8 @@ int16_t SheetImport::GetCellInfo(TransferContext& context, CellRecord* cell) {
         if (!key) return BF_ERR_CORRUPT;
         if (key->column == kEndColumn) {
             // The hook may release this state: nothing is touched after it.
-            if (atBookEnd && !lastListedBook.empty() && platform::sameNoCase(lastListedBook, workbookImage_.name()))
+            if (atBookEnd && !lastListedBook.empty() &&
+                platform::sameNoCase(lastListedBook, workbookImage_.name()))
                 atBookEnd();
             return BF_EOF;
         }
@@ -312,7 +321,8 @@ int16_t SheetImport::handOutColumnEntry(TransferContext& context, CellRecord& ce
     return 0;
 }
 
-int16_t SheetImport::handOutRecord(TransferContext& context, CellRecord& cell, std::span<const uint8_t> record) {
+int16_t SheetImport::handOutRecord(TransferContext& context, CellRecord& cell,
+                                   std::span<const uint8_t> record) {
     auto parsed = parseCellRecord(record);
     if (!parsed) return BF_ERR_CORRUPT;
     const SheetCell& c = *parsed;

@@ -105,7 +105,9 @@ public:
     std::string openDatabaseName() const;
     const BookHeader& header() const { return header_; }
     uint8_t rowHeight(size_t row) const { return row < kRowTableSize ? rowTable_[row] : kSizeNotSet; }
-    const ColumnEntry& columnEntry(size_t column) const { return columnTable_[column < kColumnTableSize ? column : 0]; }
+    const ColumnEntry& columnEntry(size_t column) const {
+        return columnTable_[column < kColumnTableSize ? column : 0];
+    }
 
 private:
     void resetTables();

@@ -10,7 +10,8 @@ std::optional<SheetProbe> probeSheetFile(const std::string& path) {
     if (!file) return std::nullopt;
     uint8_t head[pdb::kHeaderSize];
     SheetProbe probe;
-    if (!file->readExact(head, sizeof head) || !foundation::parsePdbHeader(head, probe.header)) return std::nullopt;
+    if (!file->readExact(head, sizeof head) || !foundation::parsePdbHeader(head, probe.header))
+        return std::nullopt;
     if (probe.header.numRecords == 0) return probe;  // no record 0, no book header
     uint8_t entry[pdb::kEntrySize];
     if (!file->readExact(entry, sizeof entry)) return probe;

@@ -20,7 +20,7 @@ namespace workbook {
 
 struct SheetProbe {
     foundation::PdbHeader header;
-    bool hasBookHeader = false;  // all 62 bytes were read
+    bool hasBookHeader = false;                         // all 62 bytes were read
     std::array<uint8_t, kBookHeaderSize> bookHeader{};  // file order
 };
 

@@ -110,8 +110,12 @@ TEST(StandinCommandLine, HelpPrintsTheUsageFromTheTable) {
         "  tag NAME [VALUE] --user U\n      tag a name\n"
         "  oom \n      runs out of memory\n"
         "\noptions: --library PATH\n";
-    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
-             {"--help"}, {"-h"}, {"copy", "--help"}, {"--help", "copy"}, {"copy", "a", "--help", "--bogus"}}) {
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"--help"},
+                                               {"-h"},
+                                               {"copy", "--help"},
+                                               {"--help", "copy"},
+                                               {"copy", "a", "--help", "--bogus"}}) {
         Outcome o = runTool(words);
         EXPECT_EQ(o.exitCode, 0) << ::testing::PrintToString(words);
         EXPECT_EQ(o.out, usage) << ::testing::PrintToString(words);

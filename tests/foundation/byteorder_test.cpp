@@ -1,5 +1,5 @@
-#include "foundation/byte_reader.h"
 #include "foundation/byteorder.h"
+#include "foundation/byte_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ TEST(ByteReader, StickyFailureAtTheEnd) {
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.be16(), 0);  // only one byte left
     EXPECT_FALSE(r.ok());
-    EXPECT_EQ(r.u8(), 0);    // stays failed
+    EXPECT_EQ(r.u8(), 0);  // stays failed
     EXPECT_EQ(r.remaining(), 0u);
     foundation::ByteReader s(b, sizeof b);
     s.seek(5);

@@ -62,7 +62,8 @@ TEST(LinkRegistryProcesses, SecondRefreshWaitsForTheFirstToUnlock) {
     LinkRegistry registry = makeRegistry();
     auto start = Clock::now();
     // The previous mode is the holder's: the refresh ran after it, not beside it.
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), foundation::kLockModeHotSync);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No),
+              foundation::kLockModeHotSync);
     double waited = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_GE(waited, 2.0);
     int status = 0;
@@ -86,7 +87,8 @@ TEST(LinkRegistryProcesses, CrashOfTheLockHolderReleasesTheLock) {
     waitpid(holder, nullptr, 0);
 
     LinkRegistry registry = makeRegistry();
-    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), foundation::kLockModeHotSync);
+    EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No),
+              foundation::kLockModeHotSync);
 }
 
 TEST(LinkRegistryProcesses, WriterKilledDuringSaveLeavesAWholeFile) {
@@ -98,14 +100,16 @@ TEST(LinkRegistryProcesses, WriterKilledDuringSaveLeavesAWholeFile) {
     for (const char* user : {"Ann", "Bo"}) {
         text += std::string("[") + user + "]\nenabled=10\n";
         for (int i = 0; i < 3000; ++i)
-            text += "Book" + std::to_string(10000 + i) + "=0,1,-1,0,0,-1?/data/sheets/Book" + std::to_string(i) + ".xls\n";
+            text += "Book" + std::to_string(10000 + i) + "=0,1,-1,0,0,-1?/data/sheets/Book" +
+                    std::to_string(i) + ".xls\n";
     }
     {
         LinkRegistry seed = makeRegistry();
         testsupport::writeFile(box.registryFile(), text);
         ASSERT_EQ(seed.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
         seed.highResolution = 0;
-        ASSERT_GE(seed.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes), 0);  // now CR LF on disk
+        ASSERT_GE(seed.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes),
+                  0);  // now CR LF on disk
     }
     std::string withZero = fileText(box.registryFile());
     std::string withOne = "1" + withZero.substr(1);
@@ -115,7 +119,8 @@ TEST(LinkRegistryProcesses, WriterKilledDuringSaveLeavesAWholeFile) {
         int ready[2];
         pid_t writer = forkChild(ready, [](int fd) {
             LinkRegistry registry = makeRegistry();
-            if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0) return 1;
+            if (registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No) < 0)
+                return 1;
             if (write(fd, "x", 1) != 1) return 2;
             for (int flip = 0;; flip ^= 1) {
                 registry.highResolution = flip;  // alternate between the two whole files

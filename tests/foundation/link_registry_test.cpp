@@ -56,8 +56,12 @@ protected:
     }
     // Refreshes without / with saving; 0 or the negative error (the previous
     // lock mode a refresh returns is of no interest here).
-    int load() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No)); }
-    int save() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes)); }
+    int load() {
+        return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No));
+    }
+    int save() {
+        return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes));
+    }
     static int ok(int rc) { return rc < 0 ? rc : 0; }
 };
 
@@ -96,7 +100,7 @@ TEST_F(LinkRegistryFile, OlderLinesWithoutFontMapping) {
     EXPECT_EQ(link->fontMapping, 0);
     EXPECT_EQ(link->pcPath, "C:\\Sheets\\Budget.xls");
     EXPECT_EQ(registry.userList[0].enabled, 1);  // no "enabled=" line: enabled
-    ASSERT_GE(save(), 0);  // written back in the current form
+    ASSERT_GE(save(), 0);                        // written back in the current form
     EXPECT_EQ(onDisk(), "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,1,-1,0,0,0?C:\\Sheets\\Budget.xls\r\n");
 }
 
@@ -135,7 +139,9 @@ TEST_F(LinkRegistryFile, CountersAreScrambledExceptZeroAndTheMarks) {
 TEST_F(LinkRegistryFile, UserWithoutLinkedPathsLeavesTheFileAndComesBackEnabled) {
     box.addUser("Ann", "101");
     box.addUser("Bo", "202");
-    writeRegistry("1\n[Ann]\nenabled=02\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\n[Bo]\nenabled=11\nX=2,0,7,0,0,0?/s/X.csv\n");
+    writeRegistry(
+        "1\n[Ann]\nenabled=02\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\n[Bo]\nenabled=11\nX=2,0,7,0,0,0?/s/"
+        "X.csv\n");
     ASSERT_EQ(load(), 0);
     EXPECT_EQ(registry.highResolution, 1);
     EXPECT_EQ(registry.userList[0].enabled, 0);
@@ -179,8 +185,9 @@ TEST_F(LinkRegistryFile, BookIndexCountsEveryUsersLinks) {
     box.addUser("Ann", "101");
     box.addUser("Bo", "202");
     box.addUser("Cy", "303");
-    writeRegistry("0\n[Ann]\nBudget=0,0,0,0,0,0?/s/Budget.xls\n[Cy]\nBudget=1,0,0,0,0,0?/s/Budget.xls\n"
-                  "[Bo]\nBudget=0,0,0\n");
+    writeRegistry(
+        "0\n[Ann]\nBudget=0,0,0,0,0,0?/s/Budget.xls\n[Cy]\nBudget=1,0,0,0,0,0?/s/Budget.xls\n"
+        "[Bo]\nBudget=0,0,0\n");
     ASSERT_EQ(load(), 0);
     EXPECT_EQ(registry.findBook("Budget")->refCount, 2);  // Bo's line has no path
     ASSERT_NE(registry.findLink(1, "Budget"), nullptr);
@@ -191,17 +198,19 @@ TEST_F(LinkRegistryFile, ReadingRules) {
     box.addUser("Ann", "101");
     box.addUser("ann", "102");
     std::string longName(40, 'L');
-    writeRegistry("x\n"
-                  "[ann]\nenabled=1\nLower=0,0,0,0,0,0?/s/lower.xls\n"
-                  "[Ann] trailing text\n"
-                  "\n"
-                  "Short=0,1,2\n" +
-                  longName + "=2,3,5,6,7,4?/s/long.csv\n"
-                  "no equals sign here\n"
-                  "=0,0,0,0,0,0?/s/nameless.xls\n"
-                  "Bad=0,x,0,0,0,0?/s/bad.xls\n"
-                  "Huge=0,0,4294967295,4294967296,-1,2?/s/huge.xls\n"
-                  "[Other]\nNot=0,0,0,0,0,0?/s/not.xls\n");
+    writeRegistry(
+        "x\n"
+        "[ann]\nenabled=1\nLower=0,0,0,0,0,0?/s/lower.xls\n"
+        "[Ann] trailing text\n"
+        "\n"
+        "Short=0,1,2\n" +
+        longName +
+        "=2,3,5,6,7,4?/s/long.csv\n"
+        "no equals sign here\n"
+        "=0,0,0,0,0,0?/s/nameless.xls\n"
+        "Bad=0,x,0,0,0,0?/s/bad.xls\n"
+        "Huge=0,0,4294967295,4294967296,-1,2?/s/huge.xls\n"
+        "[Other]\nNot=0,0,0,0,0,0?/s/not.xls\n");
     ASSERT_EQ(load(), 0);
     EXPECT_EQ(registry.highResolution, 0);  // a first line that is not "1" changes nothing
     auto& ann = registry.userList[0].links;
@@ -249,8 +258,8 @@ TEST_F(LinkRegistryFile, MissingPiecesFailTheLoad) {
     // No product folder.
     testsupport::writeFile(box.productFolder + "/sync.dat", std::string(4, '\0'));
     EXPECT_EQ(load(), 0);
-    platform::registry::deleteValue(platform::registry::Root::CurrentUser, {"Software", "Brightfold", "Tabulo"},
-                                    "Path");
+    platform::registry::deleteValue(platform::registry::Root::CurrentUser,
+                                    {"Software", "Brightfold", "Tabulo"}, "Path");
     EXPECT_EQ(load(), -1);
     EXPECT_EQ(registry.LoadLinkRegistry(), -1);
 }
@@ -274,7 +283,8 @@ TEST_F(LinkRegistryFile, OnlyAnotherHolderMakesTheLockWait) {
     // Each fault twice: a lock that waited would be taken at the third try.
     for (int error : {ENOLCK, EINVAL, EBADF}) {
         faults::arm(faults::Op::Lock, error, 0, 2);
-        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, foundation::SaveFirst::No), -1) << error;
+        EXPECT_EQ(registry.RefreshLinkRegistry(foundation::kLockModeHotSync, foundation::SaveFirst::No), -1)
+            << error;
         faults::disarmAll();
         EXPECT_FALSE(registry.syncFile.isOpen()) << error;
     }
@@ -287,7 +297,8 @@ TEST_F(LinkRegistryFile, OnlyAnotherHolderMakesTheLockWait) {
 TEST_F(LinkRegistryFile, ExceptionInTheLoadReleasesTheLock) {
     box.addUser("Ann", "101");
     registry.findHandheldBooks = [](int, std::vector<HandheldBook>&) -> int { throw std::bad_alloc(); };
-    EXPECT_THROW(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), std::bad_alloc);
+    EXPECT_THROW(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No),
+                 std::bad_alloc);
     auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
     ASSERT_TRUE(other);
     EXPECT_TRUE(other->tryLockRange(0, 1));
@@ -302,12 +313,14 @@ TEST_F(LinkRegistryFile, DeviceClassIsOneCharacterAndValuesThatDoNotFitStayOut) 
         int32_t value;
         char written;  // and read back as its digit
     };
-    const Case cases[] = {{'A' - '0', '0'}, {0, '0'}, {7, '7'}, {9, '9'}, {10, '0'}, {12, '0'}, {-1, '0'}, {INT32_MIN, '0'}};
+    const Case cases[] = {{'A' - '0', '0'}, {0, '0'},  {7, '7'},  {9, '9'},
+                          {10, '0'},        {12, '0'}, {-1, '0'}, {INT32_MIN, '0'}};
     for (const Case& c : cases) {
         registry.userList[0].deviceClass = c.value;
         ASSERT_EQ(save(), 0);  // writes, then loads what it wrote
         EXPECT_EQ(onDisk(), std::string("0\r\n[Ann]\r\nenabled=1") + c.written +
-                                "\r\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\r\n") << c.value;
+                                "\r\nBudget=0,1,-1,0,0,-1?/s/Budget.xls\r\n")
+            << c.value;
         EXPECT_EQ(registry.userList[0].deviceClass, c.written - '0') << c.value;
     }
 }
@@ -335,7 +348,9 @@ TEST_F(LinkRegistryFile, FailedSaveKeepsTheFileAndTheMemory) {
 
     // The next save that works writes the kept changes.
     ASSERT_GE(save(), 0);
-    EXPECT_EQ(onDisk(), "0\r\n[Ann]\r\nenabled=10\r\nBudget=2,1,-1,0,0,-1?/s/Budget.xls\r\nNew=0,0,0,0,0,0?/s/New.xls\r\n");
+    EXPECT_EQ(
+        onDisk(),
+        "0\r\n[Ann]\r\nenabled=10\r\nBudget=2,1,-1,0,0,-1?/s/Budget.xls\r\nNew=0,0,0,0,0,0?/s/New.xls\r\n");
     ASSERT_EQ(registry.userList[0].links.size(), 2u);
 }
 

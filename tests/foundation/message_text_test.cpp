@@ -17,7 +17,8 @@ TEST(MessageText, FillsFormatOnce) {
         {"ends with %", "x", 0, "ends with %"},
         {"", "x", 1, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(foundation::fillMessage(c.format, c.text, c.number), c.expected) << c.format;
+    for (const auto& c : cases)
+        EXPECT_EQ(foundation::fillMessage(c.format, c.text, c.number), c.expected) << c.format;
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ namespace pdb = foundation::pdb;
 namespace {
 
 // A database file in file order: header, list, two zero bytes, records.
-std::vector<uint8_t> makeFile(const std::string& name, uint16_t version, const char* type, const char* creator,
-                              const std::vector<std::vector<uint8_t>>& records,
+std::vector<uint8_t> makeFile(const std::string& name, uint16_t version, const char* type,
+                              const char* creator, const std::vector<std::vector<uint8_t>>& records,
                               const std::vector<uint8_t>& attributes = {}) {
     PdbHeader h = testsupport::databaseHeader(name, version, type, creator);
     h.attributes = 0x0008;
@@ -46,7 +46,8 @@ TEST(PdbContainer, FirstRecordFollowsListAndGap) {
     ASSERT_TRUE(foundation::loadPdbFromBytes(image, file));
     EXPECT_EQ(image.numRecords(), 3);
     EXPECT_EQ(image.recordOffset(0), 104u);
-    auto r0 = foundation::recordAt(image, 0), r1 = foundation::recordAt(image, 1), r2 = foundation::recordAt(image, 2);
+    auto r0 = foundation::recordAt(image, 0), r1 = foundation::recordAt(image, 1),
+         r2 = foundation::recordAt(image, 2);
     ASSERT_TRUE(r0 && r1 && r2);
     EXPECT_EQ(r0->size(), 66u);
     EXPECT_EQ(r1->size(), 4u);
@@ -140,15 +141,18 @@ TEST(PdbContainer, VersionWindowOfTheProbe) {
         PdbHeader h;
         ASSERT_TRUE(foundation::probePdbHeader(path, h));
         EXPECT_EQ(h.version, version);
-        bool accepted = foundation::headerMatches(h, foundation::fourCC("Data"), foundation::fourCC("PiTB"), 50, 71);
+        bool accepted =
+            foundation::headerMatches(h, foundation::fourCC("Data"), foundation::fourCC("PiTB"), 50, 71);
         EXPECT_EQ(accepted, version == 50 || version == 71) << version;
     }
     PdbHeader h;
     std::string doc = dir.file("doc.pdb");
     testsupport::writeFile(doc, makeFile("notes", 70, "TEXt", "REAd", {filled(16, 0)}));
     ASSERT_TRUE(foundation::probePdbHeader(doc, h));
-    EXPECT_FALSE(foundation::headerMatches(h, foundation::fourCC("Data"), foundation::fourCC("PiTB"), 50, 71));
-    EXPECT_TRUE(foundation::headerMatches(h, foundation::fourCC("TEXt"), foundation::fourCC("REAd"), 0, 0xFFFF));
+    EXPECT_FALSE(
+        foundation::headerMatches(h, foundation::fourCC("Data"), foundation::fourCC("PiTB"), 50, 71));
+    EXPECT_TRUE(
+        foundation::headerMatches(h, foundation::fourCC("TEXt"), foundation::fourCC("REAd"), 0, 0xFFFF));
     EXPECT_EQ(h.name, "notes");
     EXPECT_EQ(h.numRecords, 1);
     EXPECT_EQ(h.uniqueIDSeed, 0x11223344u);

@@ -25,7 +25,9 @@ protected:
         foundation::RegistryValue(keyPath, name, text);
         return text;
     }
-    bool keyExists(reg::Root root, const reg::KeyPath& path) { return reg::openKey(root, path) == reg::kSuccess; }
+    bool keyExists(reg::Root root, const reg::KeyPath& path) {
+        return reg::openKey(root, path) == reg::kSuccess;
+    }
     void addUser(int index, const std::string& name, const std::string& folder, const std::string& id) {
         std::string key = tabulo.userKey(index);
         if (!name.empty()) set(key, "Name", name);
@@ -94,7 +96,10 @@ TEST_F(RegistryAccess, UserListEndsAtTheFirstMissingName) {
 
     addUser(1, "Bo", "/palm/Bo", "202");
     EXPECT_EQ(foundation::ListUsers(tabulo, &record), 3);  // replaces the old text
-    EXPECT_EQ(platform::byteStringView(record.text), std::string_view("0Ann\0" "0Bo\0" "0Cy\0\0", 14));
+    EXPECT_EQ(platform::byteStringView(record.text), std::string_view("0Ann\0"
+                                                                      "0Bo\0"
+                                                                      "0Cy\0\0",
+                                                                      14));
     platform::clearByteString(record.text);
 }
 
@@ -109,7 +114,7 @@ TEST_F(RegistryAccess, ListUsersWithoutUsersLeavesTheRecordAlone) {
 
 TEST_F(RegistryAccess, FindUserByIdStopsAtAUserWithoutId) {
     addUser(0, "Ann", "/palm/Ann", "101");
-    addUser(1, "Bo", "/palm/Bo", "");       // no ID: ends the walk and is deleted
+    addUser(1, "Bo", "/palm/Bo", "");  // no ID: ends the walk and is deleted
     addUser(2, "Cy", "/palm/Cy", "303");
     EXPECT_EQ(foundation::FindUserById(tabulo, 101), 0);
     EXPECT_EQ(foundation::FindUserById(tabulo, 303), -1);
@@ -127,9 +132,10 @@ TEST_F(RegistryAccess, PendingInstallRaisesTheHotSyncFlag) {
     addUser(1, "Bo", "/palm/Bo", "");
     foundation::MarkPendingInstall(tabulo, 0);
     reg::Value v;
-    ASSERT_EQ(reg::queryValue(reg::Root::CurrentUser,
-                              {"SOFTWARE", "U.S. Robotics", "Pilot Desktop", "HotSync Manager"}, "Install101", v),
-              reg::kSuccess);
+    ASSERT_EQ(
+        reg::queryValue(reg::Root::CurrentUser,
+                        {"SOFTWARE", "U.S. Robotics", "Pilot Desktop", "HotSync Manager"}, "Install101", v),
+        reg::kSuccess);
     EXPECT_EQ(v.type, reg::Value::Type::Dword);
     EXPECT_EQ(v.number, 1u);
     foundation::MarkPendingInstall(tabulo, 1);

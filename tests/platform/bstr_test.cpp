@@ -19,7 +19,8 @@ std::vector<uint8_t> blockOf(BSTR s, size_t length) {
 TEST(ByteStrings, OleLayout) {
     BSTR s = SysAllocStringByteLen("Tab\0ulo", 7);
     ASSERT_NE(s, nullptr);
-    EXPECT_TRUE(testsupport::sameBytes(testsupport::hexBytes("07 00 00 00 54 61 62 00 75 6C 6F 00 00"), blockOf(s, 7)));
+    EXPECT_TRUE(testsupport::sameBytes(testsupport::hexBytes("07 00 00 00 54 61 62 00 75 6C 6F 00 00"),
+                                       blockOf(s, 7)));
     EXPECT_EQ(SysStringByteLen(s), 7u);
     EXPECT_EQ(platform::byteStringView(s), std::string_view("Tab\0ulo", 7));
     EXPECT_EQ(platform::byteStringText(s), "Tab");
@@ -28,7 +29,8 @@ TEST(ByteStrings, OleLayout) {
     BSTR big = SysAllocStringByteLen(nullptr, 0x10203);
     ASSERT_NE(big, nullptr);
     std::vector<uint8_t> block = blockOf(big, 0x10203);
-    EXPECT_TRUE(testsupport::sameBytes(testsupport::hexBytes("03 02 01 00"), {block.begin(), block.begin() + 4}));
+    EXPECT_TRUE(
+        testsupport::sameBytes(testsupport::hexBytes("03 02 01 00"), {block.begin(), block.begin() + 4}));
     EXPECT_TRUE(std::all_of(block.begin() + 4, block.end(), [](uint8_t b) { return b == 0; }));
     SysFreeString(big);
 

@@ -11,7 +11,7 @@ namespace platformtest {
 namespace {
 constexpr const char* kChildMarker = "PLATFORM_TEST_CHILD";
 constexpr const char* kRanMarker = "PLATFORM_TEST_CHILD_RAN";
-}
+}  // namespace
 
 bool inChild() {
     const char* marker = std::getenv(kChildMarker);
@@ -37,7 +37,8 @@ int runTestInChild(const std::string& testName, const std::vector<std::pair<std:
         setenv(kRanMarker, ranPath, 1);
         for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
         std::string filter = "--gtest_filter=" + testName;
-        execl("/proc/self/exe", "/proc/self/exe", filter.c_str(), "--gtest_brief=1", static_cast<char*>(nullptr));
+        execl("/proc/self/exe", "/proc/self/exe", filter.c_str(), "--gtest_brief=1",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;

@@ -23,8 +23,8 @@ int runTestInChild(const std::string& testName, const std::vector<std::pair<std:
 }  // namespace platformtest
 
 // First statement of a test body that only runs in a child process.
-#define PLATFORM_CHILD_ONLY()                                                   \
-    do {                                                                        \
+#define PLATFORM_CHILD_ONLY()                                                      \
+    do {                                                                           \
         if (!::platformtest::inChild()) GTEST_SKIP() << "runs in a child process"; \
-        ::platformtest::markChildRan();                                         \
+        ::platformtest::markChildRan();                                            \
     } while (0)

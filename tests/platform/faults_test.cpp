@@ -41,12 +41,12 @@ TEST(Faults, ArmedLockIsHeldElsewhereOnlyForTheConflictErrors) {
     using Result = platform::File::LockResult;
     testsupport::TempDir dir;
     testsupport::writeFile(dir.file("sync.dat"), "1234");
-    std::optional<platform::File> f = platform::File::open(dir.file("sync.dat"), platform::File::Mode::ReadWrite);
+    std::optional<platform::File> f =
+        platform::File::open(dir.file("sync.dat"), platform::File::Mode::ReadWrite);
     ASSERT_TRUE(f);
     const std::pair<int, Result> cases[] = {
-        {EAGAIN, Result::HeldElsewhere}, {EACCES, Result::HeldElsewhere},
-        {ENOLCK, Result::Failed},        {EINVAL, Result::Failed},
-        {EBADF, Result::Failed},
+        {EAGAIN, Result::HeldElsewhere}, {EACCES, Result::HeldElsewhere}, {ENOLCK, Result::Failed},
+        {EINVAL, Result::Failed},        {EBADF, Result::Failed},
     };
     for (const auto& [error, expected] : cases) {
         faults::arm(faults::Op::Lock, error, 0, 1);

@@ -94,8 +94,12 @@ TEST(Paths, FileNamePart) {
     const struct {
         std::string_view path, name;
     } cases[] = {
-        {"C:\\Sheets\\Budget.xls", "Budget.xls"}, {"/a/b/c.xls", "c.xls"}, {"plain", "plain"},
-        {"a/b\\c", "c"},                         {"dir/", ""},           {"", ""},
+        {"C:\\Sheets\\Budget.xls", "Budget.xls"},
+        {"/a/b/c.xls", "c.xls"},
+        {"plain", "plain"},
+        {"a/b\\c", "c"},
+        {"dir/", ""},
+        {"", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::fileNamePart(c.path), c.name) << c.path;
@@ -152,8 +156,8 @@ TEST_F(Files, LocksExcludeOtherOpensAndProcesses) {
     ASSERT_TRUE(first && second);
     ASSERT_TRUE(first->tryLockRange(0, 1));
     EXPECT_EQ(second->lockRange(0, 1), File::LockResult::HeldElsewhere);  // same process, other open
-    EXPECT_TRUE(second->tryLockRange(1, 3));   // another range is free
-    EXPECT_EQ(childTriesLock(path), 1);        // another process
+    EXPECT_TRUE(second->tryLockRange(1, 3));                              // another range is free
+    EXPECT_EQ(childTriesLock(path), 1);                                   // another process
     EXPECT_TRUE(first->unlockRange(0, 1));
     EXPECT_EQ(childTriesLock(path), 0);
     EXPECT_TRUE(second->tryLockRange(0, 1));
@@ -292,7 +296,7 @@ TEST_F(Files, StreamedReplacementCommitsWholeOrLeavesTheOldFile) {
         EXPECT_EQ(platform::lastError(), ENOSPC);
         faults::disarmAll();
         EXPECT_EQ(listing(dir.path()).size(), 2u);  // the temporary file beside the target
-    }  // not committed: abandoned
+    }                                               // not committed: abandoned
     EXPECT_TRUE(contentIs("old text"));
     EXPECT_EQ(listing(dir.path()).size(), 1u) << "temporary file left";
 

@@ -87,9 +87,10 @@ TEST(HiveFile, ReadsLfAndCrLfAlike) {
 TEST(HiveFile, EscapesAndRawBytesRoundTrip) {
     // Backslashes, quotes and bytes above 127 inside names and texts; a lone
     // backslash before another character stands for itself.
-    std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
-                       "\"a\\\\b\\\"c\"=\"\\\\\\\\server\\\\share\\\\\\\"x\\\" \xE9\xFF\"\r\n"
-                       "\"lone\"=\"C:\\temp\"\r\n\r\n";
+    std::string text =
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
+        "\"a\\\\b\\\"c\"=\"\\\\\\\\server\\\\share\\\\\\\"x\\\" \xE9\xFF\"\r\n"
+        "\"lone\"=\"C:\\temp\"\r\n\r\n";
     hive::Hive h = hive::parse(text);
     const hive::Key* k = keyAt(h, {"HKEY_CURRENT_USER", "K"});
     ASSERT_NE(k, nullptr);

@@ -99,5 +99,5 @@ TEST(LibraryLoad, MissingLibraryReportsTheLoaderText) {
     EXPECT_FALSE(Library::load("/nonexistent/libnothing.so", &error));
     EXPECT_NE(error.find("libnothing.so"), std::string::npos) << error;
     EXPECT_FALSE(Library::load("/nonexistent/libnothing.so"));  // error text is optional
-    platform::reportAttachRefused();  // outside a load: harmless
+    platform::reportAttachRefused();                            // outside a load: harmless
 }

@@ -25,7 +25,8 @@ const reg::KeyPath kShared{"Software", "Shared"};
     int failures = 0;
     for (int i = 0; i < count; ++i) {
         reg::Value v{reg::Value::Type::String, prefix + "-value-" + std::to_string(i), 0};
-        if (reg::setValue(Root::CurrentUser, kShared, prefix + std::to_string(i), v) != reg::kSuccess) ++failures;
+        if (reg::setValue(Root::CurrentUser, kShared, prefix + std::to_string(i), v) != reg::kSuccess)
+            ++failures;
     }
     _exit(failures == 0 ? 0 : 1);
 }
@@ -59,7 +60,8 @@ TEST(RegistryProcesses, ParallelWritersLoseNothing) {
     for (const char* prefix : {"A", "B"}) {
         for (int i = 0; i < kCount; ++i) {
             reg::Value v;
-            ASSERT_EQ(reg::queryValue(Root::CurrentUser, kShared, prefix + std::to_string(i), v), reg::kSuccess)
+            ASSERT_EQ(reg::queryValue(Root::CurrentUser, kShared, prefix + std::to_string(i), v),
+                      reg::kSuccess)
                 << prefix << i;
             EXPECT_EQ(v.text, prefix + std::string("-value-") + std::to_string(i));
         }
@@ -82,7 +84,8 @@ TEST(RegistryProcesses, KilledWriterLeavesAWholeHive) {
             // which the counter names a key that is missing is broken.
             std::string padding(2000, char('a' + round % 26));
             for (int i = nextItem;; ++i) {
-                if (reg::createKey(Root::CurrentUser, {"Software", "Items", "Item" + std::to_string(i)}) != 0) _exit(2);
+                if (reg::createKey(Root::CurrentUser, {"Software", "Items", "Item" + std::to_string(i)}) != 0)
+                    _exit(2);
                 reg::Value pad{reg::Value::Type::String, padding + std::to_string(i), 0};
                 if (reg::setValue(Root::CurrentUser, items, "Padding", pad) != 0) _exit(2);
                 reg::Value counter{reg::Value::Type::Dword, {}, uint32_t(i)};
@@ -115,12 +118,14 @@ TEST(RegistryProcesses, KilledWriterLeavesAWholeHive) {
         long rc = reg::queryValue(Root::CurrentUser, items, "Counter", counter);
         ASSERT_EQ(rc, reg::kSuccess);
         for (uint32_t i = 0; i <= counter.number; ++i)
-            ASSERT_EQ(reg::openKey(Root::CurrentUser, {"Software", "Items", "Item" + std::to_string(i)}), reg::kSuccess)
+            ASSERT_EQ(reg::openKey(Root::CurrentUser, {"Software", "Items", "Item" + std::to_string(i)}),
+                      reg::kSuccess)
                 << "round " << round << ", item " << i << " of " << counter.number;
         nextItem = int(counter.number) + 1;
         // The lock died with the writer: this process can write at once.
-        ASSERT_EQ(reg::setValue(Root::CurrentUser, items, "Checked", reg::Value{reg::Value::Type::Dword, {}, 1u}),
-                  reg::kSuccess);
+        ASSERT_EQ(
+            reg::setValue(Root::CurrentUser, items, "Checked", reg::Value{reg::Value::Type::Dword, {}, 1u}),
+            reg::kSuccess);
     }
     EXPECT_GE(nextItem, 25);  // every writer got work done
 }

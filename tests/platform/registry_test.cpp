@@ -61,39 +61,44 @@ TEST_F(Registry, MissingHiveIsEmptyAndReadsCreateNothing) {
 TEST_F(Registry, WritesTheExpectedFile) {
     ASSERT_EQ(reg::createKey(Root::CurrentUser, product), reg::kSuccess);
     ASSERT_EQ(reg::setValue(Root::CurrentUser, product, "Path", text("C:\\Tabulo")), reg::kSuccess);
-    ASSERT_EQ(reg::createKey(Root::CurrentUser, {"Software", "Brightfold", "Tabulo", "User0"}), reg::kSuccess);
-    ASSERT_EQ(reg::setValue(Root::CurrentUser, {"Software", "Brightfold", "Tabulo", "User0"}, "ID", text("1234")),
+    ASSERT_EQ(reg::createKey(Root::CurrentUser, {"Software", "Brightfold", "Tabulo", "User0"}),
               reg::kSuccess);
-    ASSERT_EQ(reg::createKey(Root::CurrentUser, {"SOFTWARE", "U.S. Robotics", "Pilot Desktop", "HotSync Manager"}),
-              reg::kSuccess);
-    ASSERT_EQ(reg::setValue(Root::CurrentUser, {"SOFTWARE", "U.S. Robotics", "Pilot Desktop", "HotSync Manager"},
-                            "Install1234", dword(1)),
-              reg::kSuccess);
+    ASSERT_EQ(
+        reg::setValue(Root::CurrentUser, {"Software", "Brightfold", "Tabulo", "User0"}, "ID", text("1234")),
+        reg::kSuccess);
+    ASSERT_EQ(
+        reg::createKey(Root::CurrentUser, {"SOFTWARE", "U.S. Robotics", "Pilot Desktop", "HotSync Manager"}),
+        reg::kSuccess);
+    ASSERT_EQ(
+        reg::setValue(Root::CurrentUser, {"SOFTWARE", "U.S. Robotics", "Pilot Desktop", "HotSync Manager"},
+                      "Install1234", dword(1)),
+        reg::kSuccess);
     ASSERT_EQ(reg::createKey(Root::LocalMachine, {"Software"}), reg::kSuccess);
     ASSERT_EQ(reg::setValue(Root::LocalMachine, {"Software"}, "", text("default")), reg::kSuccess);
     EXPECT_TRUE(testsupport::sameBytes(
-        testsupport::bytesOf("REGEDIT4\r\n"
-                             "\r\n"
-                             "[HKEY_CURRENT_USER\\Software]\r\n"
-                             "\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Brightfold]\r\n"
-                             "\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Brightfold\\Tabulo]\r\n"
-                             "\"Path\"=\"C:\\\\Tabulo\"\r\n"
-                             "\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Brightfold\\Tabulo\\User0]\r\n"
-                             "\"ID\"=\"1234\"\r\n"
-                             "\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\U.S. Robotics]\r\n"
-                             "\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\U.S. Robotics\\Pilot Desktop]\r\n"
-                             "\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\U.S. Robotics\\Pilot Desktop\\HotSync Manager]\r\n"
-                             "\"Install1234\"=dword:00000001\r\n"
-                             "\r\n"
-                             "[HKEY_LOCAL_MACHINE\\Software]\r\n"
-                             "@=\"default\"\r\n"
-                             "\r\n"),
+        testsupport::bytesOf(
+            "REGEDIT4\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software]\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Brightfold]\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Brightfold\\Tabulo]\r\n"
+            "\"Path\"=\"C:\\\\Tabulo\"\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Brightfold\\Tabulo\\User0]\r\n"
+            "\"ID\"=\"1234\"\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\U.S. Robotics]\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\U.S. Robotics\\Pilot Desktop]\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\Software\\U.S. Robotics\\Pilot Desktop\\HotSync Manager]\r\n"
+            "\"Install1234\"=dword:00000001\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software]\r\n"
+            "@=\"default\"\r\n"
+            "\r\n"),
         testsupport::readFile(hive.path())));
 }
 
@@ -122,8 +127,10 @@ TEST_F(Registry, HandWrittenHiveReads) {
 TEST_F(Registry, NamesIgnoreCaseAndKeepTheirSpelling) {
     ASSERT_EQ(reg::createKey(Root::CurrentUser, {"Software", "MixedCase"}), reg::kSuccess);
     EXPECT_EQ(reg::openKey(Root::CurrentUser, {"SOFTWARE", "mixedcase"}), reg::kSuccess);
-    ASSERT_EQ(reg::setValue(Root::CurrentUser, {"software", "MIXEDCASE"}, "ValueName", text("1")), reg::kSuccess);
-    ASSERT_EQ(reg::setValue(Root::CurrentUser, {"Software", "MixedCase"}, "VALUENAME", text("2")), reg::kSuccess);
+    ASSERT_EQ(reg::setValue(Root::CurrentUser, {"software", "MIXEDCASE"}, "ValueName", text("1")),
+              reg::kSuccess);
+    ASSERT_EQ(reg::setValue(Root::CurrentUser, {"Software", "MixedCase"}, "VALUENAME", text("2")),
+              reg::kSuccess);
     EXPECT_EQ(stringAt({"Software", "MixedCase"}, "valuename"), "2");
     ASSERT_EQ(reg::createKey(Root::CurrentUser, {"SOFTWARE", "MIXEDCASE", "Sub"}), reg::kSuccess);
     std::string file = fileText(hive.path());
@@ -152,7 +159,8 @@ TEST_F(Registry, ValuesRoundTripExactly) {
     ASSERT_EQ(reg::queryValue(Root::CurrentUser, product, "Max", v), reg::kSuccess);
     EXPECT_EQ(v.number, 0xFFFFFFFFu);
     std::string file = fileText(hive.path());
-    EXPECT_NE(file.find("\"Odd \\\"name\\\" \\\\ here\"=\"C:\\\\Program Files\\\\\\\"Tabulo\\\"\\\\ \xE9t\xE9 \x80\xFF end\\\\\"\r\n"),
+    EXPECT_NE(file.find("\"Odd \\\"name\\\" \\\\ here\"=\"C:\\\\Program Files\\\\\\\"Tabulo\\\"\\\\ "
+                        "\xE9t\xE9 \x80\xFF end\\\\\"\r\n"),
               std::string::npos);
     EXPECT_NE(file.find("\"Max\"=dword:ffffffff\r\n"), std::string::npos);
     // A type change replaces the value.
@@ -206,7 +214,8 @@ TEST_F(Registry, DeleteRules) {
     EXPECT_EQ(reg::deleteKey(Root::CurrentUser, product), reg::kAccessDenied);
     EXPECT_EQ(reg::deleteKey(Root::CurrentUser, {"Software", "Nope", "Deeper"}), reg::kFileNotFound);
     EXPECT_EQ(reg::deleteKey(Root::LocalMachine, user0), reg::kFileNotFound);
-    EXPECT_EQ(reg::deleteKey(Root::CurrentUser, {"software", "brightfold", "tabulo", "USER0"}), reg::kSuccess);
+    EXPECT_EQ(reg::deleteKey(Root::CurrentUser, {"software", "brightfold", "tabulo", "USER0"}),
+              reg::kSuccess);
     EXPECT_EQ(reg::openKey(Root::CurrentUser, user0), reg::kFileNotFound);
     EXPECT_EQ(reg::deleteKey(Root::CurrentUser, product), reg::kSuccess);
     EXPECT_EQ(reg::deleteValue(Root::CurrentUser, {"Software"}, "none"), reg::kFileNotFound);

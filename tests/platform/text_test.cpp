@@ -14,9 +14,10 @@ struct CompareCase {
 
 TEST(CaseBlindText, ComparesWithAsciiFolding) {
     const CompareCase cases[] = {
-        {"Book.PDB", "book.pdb", 0}, {"", "", 0},         {"a", "", 1},          {"abc", "ABD", -1},
-        {"_x", "ax", 1},             {"_x", "Ax", 1},     {"\xC4", "\xE4", -1},  {"\xE4", "\xE4", 0},
-        {"@", "`", -1},              {"Book", "Books", -1}, {"[", "{", -1},
+        {"Book.PDB", "book.pdb", 0}, {"", "", 0},         {"a", "", 1},
+        {"abc", "ABD", -1},          {"_x", "ax", 1},     {"_x", "Ax", 1},
+        {"\xC4", "\xE4", -1},        {"\xE4", "\xE4", 0}, {"@", "`", -1},
+        {"Book", "Books", -1},       {"[", "{", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " / " + std::string(c.b));
@@ -33,8 +34,12 @@ struct AffixCase {
 
 TEST(CaseBlindText, MatchesPrefixAndEnding) {
     const AffixCase cases[] = {
-        {"Budget.XLS", ".xls", false, true}, {"dword:0001", "DWORD:", true, false}, {".xls", ".xls", true, true},
-        {"xls", ".xls", false, false},       {"", "", true, true},                  {"Abc", "", true, true},
+        {"Budget.XLS", ".xls", false, true},
+        {"dword:0001", "DWORD:", true, false},
+        {".xls", ".xls", true, true},
+        {"xls", ".xls", false, false},
+        {"", "", true, true},
+        {"Abc", "", true, true},
         {"a.xl\xD3", ".xl\xF3", false, false},
     };
     for (const auto& c : cases) {

@@ -65,7 +65,8 @@ TEST(MessageBoxes, HeadlessWritesOneLineAndTakesTheSafeChoice) {
     if (platformtest::inChild()) GTEST_SKIP();
     ui::Answer answer = ui::IdOk;
     std::string err = captureStderr([&] {
-        ui::messageBox(nullptr, "Tabulo is not installed properly", "Error", ui::Buttons::Ok, ui::Icon::Error);
+        ui::messageBox(nullptr, "Tabulo is not installed properly", "Error", ui::Buttons::Ok,
+                       ui::Icon::Error);
         answer = ui::messageBox(nullptr, "Replace the file\nBudget.xls?", "Sync Manager", ui::Buttons::YesNo,
                                 ui::Icon::Question);
     });
@@ -77,7 +78,8 @@ TEST(MessageBoxes, TestBackendReplacesAndRestores) {
     std::vector<ui::MessageBox> seen;
     ui::setBackend(std::make_unique<Recorder>(&seen));
     int marker = 0;
-    EXPECT_EQ(ui::messageBox(&marker, "text", "caption", ui::Buttons::RetryCancel, ui::Icon::Warning), ui::IdRetry);
+    EXPECT_EQ(ui::messageBox(&marker, "text", "caption", ui::Buttons::RetryCancel, ui::Icon::Warning),
+              ui::IdRetry);
     ui::setBackend(nullptr);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].owner, &marker);

@@ -49,7 +49,11 @@ ChildTransfer inChild(const testsupport::TempDir& dir,
         }
         tabulo::TransferResult r = body(lib);
         std::ostringstream report;
-        report << r.status << '\n' << r.call << '\n' << r.detail << '\n' << r.user << '\n' << r.target << '\n';
+        report << r.status << '\n'
+               << r.call << '\n'
+               << r.detail << '\n'
+               << r.user << '\n'
+               << r.target << '\n';
         testsupport::writeFile(reportPath, report.str());
         return r.ok() ? 0 : 1;
     });
@@ -65,7 +69,8 @@ ChildTransfer inChild(const testsupport::TempDir& dir,
     return t;
 }
 
-ChildTransfer exportInChild(const testsupport::TempDir& dir, const std::string& workbook, const tabulo::Book& book) {
+ChildTransfer exportInChild(const testsupport::TempDir& dir, const std::string& workbook,
+                            const tabulo::Book& book) {
     return inChild(dir, [&](tabulo::Gridlink& lib) { return tabulo::exportWorkbook(lib, workbook, book); });
 }
 
@@ -110,7 +115,8 @@ int hotSync(const testsupport::Sandbox& box, int user, bool editedOnHandheld) {
             auto bytes = testsupport::readFile(e.path().string());
             if (size_t at = counterOffset(bytes)) {
                 uint32_t& h = highest[bookOf(e.path())];
-                h = std::max(h, uint32_t(foundation::ScrambleCounter(int32_t(foundation::loadBE32(&bytes[at])))));
+                h = std::max(
+                    h, uint32_t(foundation::ScrambleCounter(int32_t(foundation::loadBE32(&bytes[at])))));
             }
         }
     std::vector<fs::path> waiting;
@@ -127,8 +133,8 @@ int hotSync(const testsupport::Sandbox& box, int user, bool editedOnHandheld) {
     return int(waiting.size());
 }
 
-std::vector<uint8_t> cellRecord(uint16_t row, uint16_t column, const std::string& text, uint32_t flags, double value,
-                                uint8_t textColor, uint8_t backColor) {
+std::vector<uint8_t> cellRecord(uint16_t row, uint16_t column, const std::string& text, uint32_t flags,
+                                double value, uint8_t textColor, uint8_t backColor) {
     std::vector<uint8_t> r(4 + 25 + text.size(), 0);
     foundation::storeBE16(&r[0], row);
     foundation::storeBE16(&r[2], column);

@@ -27,8 +27,8 @@ void linkBook(int user, const std::string& path, int rule, bool highResolution =
 
 // What a transfer in a child process reported.
 struct ChildTransfer {
-    int exitCode = -1;   // 0: the transfer succeeded
-    int status = 0;      // its TransferResult
+    int exitCode = -1;  // 0: the transfer succeeded
+    int status = 0;     // its TransferResult
     std::string call, detail, stderrText;
     int user = -1;
     std::string target;
@@ -38,7 +38,8 @@ struct ChildTransfer {
 // TransferResult comes back.
 ChildTransfer inChild(const testsupport::TempDir& dir,
                       const std::function<tabulo::TransferResult(tabulo::Gridlink&)>& body);
-ChildTransfer exportInChild(const testsupport::TempDir& dir, const std::string& workbook, const tabulo::Book& book);
+ChildTransfer exportInChild(const testsupport::TempDir& dir, const std::string& workbook,
+                            const tabulo::Book& book);
 // Imports into `book` (read back from the JSON the child wrote).
 ChildTransfer importInChild(const testsupport::TempDir& dir, const std::string& workbook, tabulo::Book& book,
                             const tabulo::ImportOptions& options = {});

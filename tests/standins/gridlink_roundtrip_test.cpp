@@ -67,7 +67,8 @@ protected:
         EXPECT_EQ(addintest::hotSync(box, user), int(book.sheets.size()));
         Book back;
         ChildTransfer in = addintest::importInChild(box.dir, workbook, back);
-        EXPECT_EQ(in.exitCode, 0) << in.call << " " << in.detail << " status " << in.status << "\n" << in.stderrText;
+        EXPECT_EQ(in.exitCode, 0) << in.call << " " << in.detail << " status " << in.status << "\n"
+                                  << in.stderrText;
         EXPECT_EQ(in.user, user);
         return back;
     }
@@ -232,8 +233,9 @@ TEST_F(RoundTrip, EveryKindOfDataComesBackAsTheFormatKeepsIt) {
     EXPECT_EQ(chart.column, 5);
     EXPECT_EQ(chart.item, "Sales chart");
     EXPECT_EQ(chart.chartByteA, 7);
-    EXPECT_EQ(chart.series, (std::vector<std::string>{"=SERIES('Jan'!$A$1,'Jan'!$A$2:$A$4,'Jan'!$B$2:$B$4,1)",
-                                                     "=SERIES('Jan'!$B$1,'Jan'!$A$2:$A$4,'Jan'!$C$2:$C$4,2)"}));
+    EXPECT_EQ(chart.series,
+              (std::vector<std::string>{"=SERIES('Jan'!$A$1,'Jan'!$A$2:$A$4,'Jan'!$B$2:$B$4,1)",
+                                        "=SERIES('Jan'!$B$1,'Jan'!$A$2:$A$4,'Jan'!$C$2:$C$4,2)"}));
     EXPECT_NE(chart.formatFlags & 0x1, 0u);  // series down columns
 
     const SheetData* feb = findSheet(back, "Feb");
@@ -323,8 +325,8 @@ TEST_F(RoundTrip, TheHandheldsCopyDecidesSizesAndPasswordOfTheNextExport) {
     // On the handheld the sheet gets an open password.
     const std::string copy = box.backup(ann) + "/Budget-Jan.pdb";
     auto bytes = testsupport::readFile(copy);
-    addintest::setOpenPasswordHash(bytes, workbook::HashPassword("secret", workbook::kCheckHashStart,
-                                                      workbook::ZeroHash::LittleEndian));
+    addintest::setOpenPasswordHash(
+        bytes, workbook::HashPassword("secret", workbook::kCheckHashStart, workbook::ZeroHash::LittleEndian));
     testsupport::writeFile(copy, bytes);
 
     // The desktop sends new sizes and text: the copy's row and column
@@ -355,8 +357,7 @@ TEST_F(RoundTrip, TheHandheldsCopyDecidesSizesAndPasswordOfTheNextExport) {
 }
 
 TEST_F(RoundTrip, APasswordIsAskedAtMostThreeTimes) {
-    auto db = testsupport::makeSheetDatabase(
-        testsupport::SheetDbSpec("Budget-Jan", 71, 5));
+    auto db = testsupport::makeSheetDatabase(testsupport::SheetDbSpec("Budget-Jan", 71, 5));
     addintest::setOpenPasswordHash(
         db, workbook::HashPassword("pw", workbook::kCheckHashStart, workbook::ZeroHash::LittleEndian));
     testsupport::writeFile(box.backup(ann) + "/Budget-Jan.pdb", db);
@@ -477,7 +478,8 @@ TEST(RoundTripUsers, TwoUsersLinkingOneBookBothReceiveTheExport) {
     auto annFile = testsupport::readFile(box.install(ann) + "/Budget-Jan.pdb");
     auto boFile = testsupport::readFile(box.install(bo) + "/Budget-Jan.pdb");
     ASSERT_GT(annFile.size(), 90u);
-    uint32_t record0 = uint32_t(annFile[78]) << 24 | uint32_t(annFile[79]) << 16 | uint32_t(annFile[80]) << 8 | annFile[81];
+    uint32_t record0 =
+        uint32_t(annFile[78]) << 24 | uint32_t(annFile[79]) << 16 | uint32_t(annFile[80]) << 8 | annFile[81];
     EXPECT_EQ(annFile[record0 + 4 + 3] >> 4, 3);
     EXPECT_EQ(boFile[record0 + 4 + 3] >> 4, 0);
 

@@ -98,14 +98,16 @@ TEST_F(HotSyncProgram, TwoUsersThroughSeveralHotSyncs) {
     testsupport::writeFile(travel, std::string("my travel workbook"));
     testsupport::writeFile(
         box.registryFile(),
-        "0\r\n" + hotsynctest::section("Ann", hotsynctest::linkLine("Budget", 0, 0, budget) +
-                                                   hotsynctest::linkLine("Travel", 0, -1, travel)) +
+        "0\r\n" +
+            hotsynctest::section("Ann", hotsynctest::linkLine("Budget", 0, 0, budget) +
+                                            hotsynctest::linkLine("Travel", 0, -1, travel)) +
             hotsynctest::section("Bo", hotsynctest::linkLine("Budget", 0, 0, budget) +
                                            hotsynctest::linkLine("Travel", 2, 0, travel)));
     // Ann made the book Travel on her handheld.
     fs::create_directory(handheld + "/Ann");
-    testsupport::writeFile(onHandheld("Ann", "Travel-Trip"),
-                           testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Travel-Trip", 3, {{1, 1, "Rome"}})));
+    testsupport::writeFile(
+        onHandheld("Ann", "Travel-Trip"),
+        testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Travel-Trip", 3, {{1, 1, "Rome"}})));
 
     // 1. Ann: her CSV book goes to her handheld; both books come back and go on to Bo.
     ProcessResult r = sync("Ann");
@@ -152,7 +154,8 @@ TEST_F(HotSyncProgram, TwoUsersThroughSeveralHotSyncs) {
     EXPECT_EQ(counter(ann, "Budget"), 1);
 
     // 3. An edit on Ann's handheld.
-    r = run({"set-cell", "--user", "Ann", "--database", "Budget-Jan", "--row", "2", "--column", "2", "--text", "650"});
+    r = run({"set-cell", "--user", "Ann", "--database", "Budget-Jan", "--row", "2", "--column", "2", "--text",
+             "650"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("change counter of Budget now 2"), std::string::npos) << r.out;
 
@@ -183,7 +186,8 @@ TEST_F(HotSyncProgram, TwoUsersThroughSeveralHotSyncs) {
     // 6. A change on the desktop: the CSV file goes to Ann's handheld, comes
     // back with the handheld's counter and goes on to Bo.
     testsupport::writeFile(sheets + "/Budget-Feb.csv", std::string("Item,Amount\r\nGas,45.5\r\n"));
-    fs::last_write_time(sheets + "/Budget-Feb.csv", fs::file_time_type::clock::now() + std::chrono::seconds(2));
+    fs::last_write_time(sheets + "/Budget-Feb.csv",
+                        fs::file_time_type::clock::now() + std::chrono::seconds(2));
     r = sync("Ann");
     EXPECT_NE(r.out.find("installed Budget-Feb (change counter 3)"), std::string::npos) << r.out;
     EXPECT_EQ(cellsOf(onHandheld("Ann", "Budget-Feb"))[3], (Cell{2, 2, "45.5"}));
@@ -196,8 +200,10 @@ TEST_F(HotSyncProgram, TwoUsersThroughSeveralHotSyncs) {
 
 TEST_F(HotSyncProgram, FailedStepSendsFailureAndCommitsNothing) {
     testsupport::writeFile(budget, std::string("a,b"));
-    testsupport::writeFile(box.registryFile(), "0\r\n" + hotsynctest::section("Ann", hotsynctest::linkLine("Budget", 0, 0, budget)) +
-                                                   hotsynctest::section("Bo", hotsynctest::linkLine("Budget", 0, 0, budget)));
+    testsupport::writeFile(box.registryFile(),
+                           "0\r\n" +
+                               hotsynctest::section("Ann", hotsynctest::linkLine("Budget", 0, 0, budget)) +
+                               hotsynctest::section("Bo", hotsynctest::linkLine("Budget", 0, 0, budget)));
     const auto registryBefore = testsupport::readFile(box.registryFile());
     // Copies into Backup fail.
     ProcessResult r = run({"sync", "--user", "Ann"}, {{"BRIGHTFOLD_FAULTS", "copy:EIO"}});
@@ -218,8 +224,9 @@ TEST_F(HotSyncProgram, InstallTakesDatabasesByTheirNameAndLeavesOtherFiles) {
     fs::create_directory(handheld + "/Ann");
     testsupport::writeFile(onHandheld("Ann", "Notes-A"),
                            testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Notes-A", 7, {})));
-    testsupport::writeFile(box.install(ann) + "/whatever.pdb",
-                           testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Notes-B", 2, {{1, 1, "b"}})));
+    testsupport::writeFile(
+        box.install(ann) + "/whatever.pdb",
+        testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Notes-B", 2, {{1, 1, "b"}})));
     testsupport::writeFile(box.install(ann) + "/broken.pdb", std::string("not a database"));
     testsupport::writeFile(box.install(ann) + "/escape.pdb",
                            testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("../x", 1, {})));
@@ -229,19 +236,21 @@ TEST_F(HotSyncProgram, InstallTakesDatabasesByTheirNameAndLeavesOtherFiles) {
     EXPECT_NE(r.out.find("left escape.pdb in Install"), std::string::npos) << r.out;
     EXPECT_EQ(filesIn(handheld + "/Ann"), (std::vector<std::string>{"Notes-A.pdb", "Notes-B.pdb"}));
     EXPECT_EQ(counterOf(onHandheld("Ann", "Notes-B")), 8u);  // the book Notes had 7
-    EXPECT_EQ(filesIn(box.install(ann)), (std::vector<std::string>{"broken.pdb", "escape.pdb", "readme.txt"}));
+    EXPECT_EQ(filesIn(box.install(ann)),
+              (std::vector<std::string>{"broken.pdb", "escape.pdb", "readme.txt"}));
     EXPECT_FALSE(fs::exists(handheld + "/x.pdb"));
 }
 
 TEST_F(HotSyncProgram, SetCellAddsInOrderAndReplaces) {
     fs::create_directory(handheld + "/Ann");
     testsupport::writeFile(onHandheld("Ann", "Budget-Jan"),
-                           testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Budget-Jan", 4, {{1, 1, "a"}, {3, 1, "c"}})));
+                           testsupport::makeSheetDatabase(
+                               hotsynctest::sheetWithCells("Budget-Jan", 4, {{1, 1, "a"}, {3, 1, "c"}})));
     testsupport::writeFile(onHandheld("Ann", "Budget-Feb"),
                            testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Budget-Feb", 9, {})));
     auto set = [&](const std::string& row, const std::string& column, const std::string& text) {
-        return run({"set-cell", "--user", "Ann", "--database", "Budget-Jan", "--row", row, "--column", column, "--text",
-                    text});
+        return run({"set-cell", "--user", "Ann", "--database", "Budget-Jan", "--row", row, "--column", column,
+                    "--text", text});
     };
     EXPECT_EQ(set("2", "5", "b").exitCode, 0);
     EXPECT_EQ(set("3", "1", "C").exitCode, 0);
@@ -250,14 +259,16 @@ TEST_F(HotSyncProgram, SetCellAddsInOrderAndReplaces) {
     ProcessResult shown = run({"show", "--user", "Ann", "--database", "Budget-Jan"});
     EXPECT_EQ(shown.out, "(1,1)\ta\n(2,5)\tb\n(3,1)\tC\n");
     shown = run({"show", "--user", "Ann"});
-    EXPECT_NE(shown.out.find("Budget-Jan\tData/PiTB\tversion 71\t7 records\tchange counter 11"), std::string::npos)
+    EXPECT_NE(shown.out.find("Budget-Jan\tData/PiTB\tversion 71\t7 records\tchange counter 11"),
+              std::string::npos)
         << shown.out;
     // Places outside the sheet and unknown databases.
     EXPECT_EQ(set("0", "1", "x").exitCode, 2);
     EXPECT_EQ(set("1", "257", "x").exitCode, 2);
-    EXPECT_EQ(run({"set-cell", "--user", "Ann", "--database", "Nope", "--row", "1", "--column", "1", "--text", "x"})
-                  .exitCode,
-              1);
+    EXPECT_EQ(
+        run({"set-cell", "--user", "Ann", "--database", "Nope", "--row", "1", "--column", "1", "--text", "x"})
+            .exitCode,
+        1);
     EXPECT_EQ(run({"set-cell", "--user", "Ann", "--database", "../Budget-Jan", "--row", "1", "--column", "1",
                    "--text", "x"})
                   .exitCode,
@@ -286,6 +297,6 @@ TEST_F(HotSyncProgram, NotifierListAndUsage) {
     EXPECT_EQ(run({"sync", "--user", "Nobody"}).exitCode, 1);
     EXPECT_EQ(run({"users", "add", "Cy", "--id", "12x", "--folder", "/tmp"}).exitCode, 2);
     r = run({"users", "list"});
-    EXPECT_EQ(r.out, "Ann\tID 1001\t" + box.userFolder(ann) + "\tinstall flag 0\nBo\tID 1002\t" + box.userFolder(bo) +
-                         "\tinstall flag -\n");
+    EXPECT_EQ(r.out, "Ann\tID 1001\t" + box.userFolder(ann) + "\tinstall flag 0\nBo\tID 1002\t" +
+                         box.userFolder(bo) + "\tinstall flag -\n");
 }

@@ -39,7 +39,9 @@ protected:
     }
 };
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 }  // namespace
 
@@ -49,7 +51,8 @@ TEST_F(TabuloAddin, TheRoadOfOneLinkedWorkbook) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "created " + workbook + " from the template workbook")) << r.out;
     EXPECT_EQ(textOf(workbook), "template workbook");
-    EXPECT_EQ(textOf(box.registryFile()), "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,0,-1,0,0,-1?" + workbook + "\r\n");
+    EXPECT_EQ(textOf(box.registryFile()),
+              "0\r\n[Ann]\r\nenabled=10\r\nBudget=0,0,-1,0,0,-1?" + workbook + "\r\n");
 
     // Nothing on the handheld yet: the import check lists no sheet, and the
     // workbook is left alone.
@@ -77,7 +80,8 @@ TEST_F(TabuloAddin, TheRoadOfOneLinkedWorkbook) {
     ASSERT_EQ(addintest::hotSync(box, ann), 1);
     r = run({"import", workbook, pc + "/back.json"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "VerifyImport: user 0, 1 sheet databases in " + box.backup(ann) + "/Budget")) << r.out;
+    EXPECT_TRUE(contains(r.out, "VerifyImport: user 0, 1 sheet databases in " + box.backup(ann) + "/Budget"))
+        << r.out;
     tabulo::Book back = readBook(pc + "/back.json");
     ASSERT_EQ(back.sheets.size(), 1u);
     ASSERT_EQ(back.sheets[0].cells.size(), 2u);
@@ -142,8 +146,9 @@ TEST_F(TabuloAddin, APasswordIsAskedOnTheTerminal) {
 
     r = run({"import", workbook, pc + "/b.json"}, "1\n2\n3\npw\n");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(contains(r.err, "Password for Jan: Password for Jan: Password for Jan: tabulo-addin: CheckPasswd "
-                                "failed (sheet 1 \"Jan\"): Can not open input file, invalid password. (status -13)"))
+    EXPECT_TRUE(contains(r.err,
+                         "Password for Jan: Password for Jan: Password for Jan: tabulo-addin: CheckPasswd "
+                         "failed (sheet 1 \"Jan\"): Can not open input file, invalid password. (status -13)"))
         << r.err;
     EXPECT_FALSE(fs::exists(pc + "/b.json"));
 
@@ -171,7 +176,8 @@ TEST_F(TabuloAddin, FailuresExitWith1AndSayWhy) {
     testsupport::writeFile(pc + "/Loose.xls", std::string("{\"sheets\": []}"));
     r = run({"export", pc + "/Loose.xls"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(contains(r.err, "VerifyExport failed (" + pc + "/Loose.xls): the workbook is not linked")) << r.err;
+    EXPECT_TRUE(contains(r.err, "VerifyExport failed (" + pc + "/Loose.xls): the workbook is not linked"))
+        << r.err;
 
     r = run({"export", pc + "/Missing.xls"});
     EXPECT_EQ(r.exitCode, 1);
@@ -186,31 +192,32 @@ TEST_F(TabuloAddin, FailuresExitWith1AndSayWhy) {
 }
 
 TEST_F(TabuloAddin, UsageErrorsExitWith2) {
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{},
-                                               {"bogus"},
-                                               {"link", "a.xls", "--rule", "desktop"},
-                                               {"link", "a.xls", "--user", "0"},
-                                               {"link", "a.xls", "--user", "0", "--rule", "sometimes"},
-                                               {"link", "a.xls", "--user", "x", "--rule", "desktop"},
-                                               {"link", "a.xls", "--user", "0", "--rule", "desktop", "--category", "16"},
-                                               {"link", "a.xls", "--user", "0", "--rule", "desktop", "--font-map", "huge"},
-                                               {"export"},
-                                               {"export", "a.xls", "b.xls"},
-                                               {"export", "a.xls", "--password", "x"},
-                                               {"import", "a.xls", "b.txt"},
-                                               {"import", "a.xls", "b.json", "--default-font-size", "0"},
-                                               {"import", "a.xls", "b.json", "--password"},
-                                               {"list", "x"},
-                                               {"show", "a.json", "-x"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"bogus"},
+             {"link", "a.xls", "--rule", "desktop"},
+             {"link", "a.xls", "--user", "0"},
+             {"link", "a.xls", "--user", "0", "--rule", "sometimes"},
+             {"link", "a.xls", "--user", "x", "--rule", "desktop"},
+             {"link", "a.xls", "--user", "0", "--rule", "desktop", "--category", "16"},
+             {"link", "a.xls", "--user", "0", "--rule", "desktop", "--font-map", "huge"},
+             {"export"},
+             {"export", "a.xls", "b.xls"},
+             {"export", "a.xls", "--password", "x"},
+             {"import", "a.xls", "b.txt"},
+             {"import", "a.xls", "b.json", "--default-font-size", "0"},
+             {"import", "a.xls", "b.json", "--password"},
+             {"list", "x"},
+             {"show", "a.json", "-x"}}) {
         ProcessResult r = run(args);
         EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args) << r.err;
         EXPECT_TRUE(contains(r.err, "tabulo-addin: ")) << ::testing::PrintToString(args);
     }
     ProcessResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* word : {"link WORKBOOK --user INDEX --rule synchronize|handheld|desktop", "unlink WORKBOOK",
-                             "export WORKBOOK", "import WORKBOOK OUTPUT", "list", "show FILE"})
+    for (const char* word :
+         {"link WORKBOOK --user INDEX --rule synchronize|handheld|desktop", "unlink WORKBOOK",
+          "export WORKBOOK", "import WORKBOOK OUTPUT", "list", "show FILE"})
         EXPECT_TRUE(contains(help.out, word)) << word;
     help = run({"import", "--help"});
     EXPECT_EQ(help.exitCode, 0);

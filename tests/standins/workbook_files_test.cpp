@@ -105,28 +105,30 @@ TEST(WorkbookJson, MistakesAreRefusedWithTheFieldsPath) {
         const char* text;
         const char* message;
     };
-    for (const Case& c : {Case{"[1]", "workbook: must be an object"},
-                          Case{"{\"sheets\": 3}", "workbook.sheets: must be a list"},
-                          Case{"{\"sheets\": [{}, 4]}", "sheets[1]: must be an object"},
-                          Case{"{\"sheets\": [{\"fontSize\": 40000}]}", "sheets[0].fontSize: must be from -32768 to 32767"},
-                          Case{"{\"sheets\": [{\"settings\": [1, 2]}]}", "sheets[0].settings: must be a list of six numbers"},
-                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1.5, \"column\": 1}]}]}", "sheets[0].cells[0].row: must be a whole number"},
-                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"formatFlags\": \"0x1G\"}]}]}",
-                               "sheets[0].cells[0].formatFlags: must be a number or \"0x\" and hexadecimal digits"},
-                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"formatFlags\": \"0x100000000\"}]}]}",
-                               "sheets[0].cells[0].formatFlags: is out of range"},
-                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"textColor\": \"red\"}]}]}",
-                               "sheets[0].cells[0].textColor: must be \"#RRGGBB\" or a COLORREF number"},
-                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"chartBytes\": [1, 256]}]}]}",
-                               "sheets[0].cells[0].chartBytes[1]: must be a number from 0 to 255"},
-                          Case{"{\"sheets\": [{\"charts\": [{\"column\": 2, \"series\": [\"=SERIES()\", 2]}]}]}",
-                               "sheets[0].charts[0].series[1]: must be a text"},
-                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 257}]}]}",
-                               "sheets[0].cells[0].column: must be from 1 to 256"},
-                          Case{"{\"sheets\": [{\"rows\": [{\"row\": 0}]}]}", "sheets[0].rows[0].row: must be from 1 to 9999"},
-                          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"text\": \"x\"}]}]}",
-                               "sheets[0].cells[0].column: is missing"},
-                          Case{"{\"sheets\": [", "not a JSON text"}}) {
+    for (const Case& c :
+         {Case{"[1]", "workbook: must be an object"},
+          Case{"{\"sheets\": 3}", "workbook.sheets: must be a list"},
+          Case{"{\"sheets\": [{}, 4]}", "sheets[1]: must be an object"},
+          Case{"{\"sheets\": [{\"fontSize\": 40000}]}", "sheets[0].fontSize: must be from -32768 to 32767"},
+          Case{"{\"sheets\": [{\"settings\": [1, 2]}]}", "sheets[0].settings: must be a list of six numbers"},
+          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1.5, \"column\": 1}]}]}",
+               "sheets[0].cells[0].row: must be a whole number"},
+          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"formatFlags\": \"0x1G\"}]}]}",
+               "sheets[0].cells[0].formatFlags: must be a number or \"0x\" and hexadecimal digits"},
+          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"formatFlags\": \"0x100000000\"}]}]}",
+               "sheets[0].cells[0].formatFlags: is out of range"},
+          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"textColor\": \"red\"}]}]}",
+               "sheets[0].cells[0].textColor: must be \"#RRGGBB\" or a COLORREF number"},
+          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 1, \"chartBytes\": [1, 256]}]}]}",
+               "sheets[0].cells[0].chartBytes[1]: must be a number from 0 to 255"},
+          Case{"{\"sheets\": [{\"charts\": [{\"column\": 2, \"series\": [\"=SERIES()\", 2]}]}]}",
+               "sheets[0].charts[0].series[1]: must be a text"},
+          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"column\": 257}]}]}",
+               "sheets[0].cells[0].column: must be from 1 to 256"},
+          Case{"{\"sheets\": [{\"rows\": [{\"row\": 0}]}]}", "sheets[0].rows[0].row: must be from 1 to 9999"},
+          Case{"{\"sheets\": [{\"cells\": [{\"row\": 1, \"text\": \"x\"}]}]}",
+               "sheets[0].cells[0].column: is missing"},
+          Case{"{\"sheets\": [", "not a JSON text"}}) {
         Book book;
         book.sheets.resize(1);
         std::string error;
@@ -153,8 +155,12 @@ TEST(WorkbookCsv, FieldsRowsAndQuotesAreRead) {
     EXPECT_TRUE(readCsvSheet("a,\"b\"\"c\",,d\r\n\"multi\r\nline\",x\n\n\"tail\"x,", s));
     std::vector<std::tuple<int, int, std::string>> got;
     for (const CellData& c : s.cells) got.emplace_back(c.row, c.column, c.text);
-    EXPECT_EQ(got, (std::vector<std::tuple<int, int, std::string>>{
-                       {1, 1, "a"}, {1, 2, "b\"c"}, {1, 4, "d"}, {2, 1, "multi\r\nline"}, {2, 2, "x"}, {4, 1, "tailx"}}));
+    EXPECT_EQ(got, (std::vector<std::tuple<int, int, std::string>>{{1, 1, "a"},
+                                                                   {1, 2, "b\"c"},
+                                                                   {1, 4, "d"},
+                                                                   {2, 1, "multi\r\nline"},
+                                                                   {2, 2, "x"},
+                                                                   {4, 1, "tailx"}}));
     SheetData open;
     EXPECT_TRUE(readCsvSheet("\"never closed", open));
     ASSERT_EQ(open.cells.size(), 1u);
@@ -180,7 +186,8 @@ TEST(WorkbookCsv, EachSheetHasAFileBesideTheOutput) {
     EXPECT_EQ(csvPathForSheet("/my-folder/Budget.csv", "Jan"), "/my-folder/Budget-Jan.csv");
     EXPECT_EQ(csvPathForSheet("/out/Budget.csv", ""), "/out/Budget.csv");
     EXPECT_TRUE(isSafeSheetFileName("Jan 2004"));
-    for (const char* bad : {"..", ".", "a/b", "a\\b", "tab\there"}) EXPECT_FALSE(isSafeSheetFileName(bad)) << bad;
+    for (const char* bad : {"..", ".", "a/b", "a\\b", "tab\there"})
+        EXPECT_FALSE(isSafeSheetFileName(bad)) << bad;
 
     testsupport::TempDir dir;
     Book book;
@@ -223,8 +230,8 @@ TEST(WorkbookCsv, ABookThatCannotBeWrittenWholeLeavesTheOldBook) {
 
 TEST(WorkbookCsv, ABookIsEveryFileOfItsName) {
     testsupport::TempDir dir;
-    for (const char* name : {"Budget-Jan.csv", "BUDGET-feb.CSV", "Budget.csv", "Budgets-Jan.csv", "Budget-Jan-2.csv",
-                             "Budget-Mar.txt"})
+    for (const char* name : {"Budget-Jan.csv", "BUDGET-feb.CSV", "Budget.csv", "Budgets-Jan.csv",
+                             "Budget-Jan-2.csv", "Budget-Mar.txt"})
         testsupport::writeFile(dir.file(name), std::string("\"") + name + "\"");
     Book book;
     std::string error;
@@ -234,7 +241,7 @@ TEST(WorkbookCsv, ABookIsEveryFileOfItsName) {
         names.push_back(s.name);
         texts.push_back(s.cells.at(0).text);
     }
-        // Name order without regard to case: '-' sorts before '.'.
+    // Name order without regard to case: '-' sorts before '.'.
     EXPECT_EQ(names, (std::vector<std::string>{"feb", "Jan", ""}));
     EXPECT_EQ(texts, (std::vector<std::string>{"BUDGET-feb.CSV", "Budget-Jan.csv", "Budget.csv"}));
 

@@ -44,7 +44,8 @@ std::string sharedSanitizerRuntime() {
 #if defined(TESTSUPPORT_ASAN)
     Dl_info info{};
     void* init = dlsym(RTLD_DEFAULT, "__asan_init");
-    if (init && dladdr(init, &info) && info.dli_fname && std::string(info.dli_fname).find(".so") != std::string::npos)
+    if (init && dladdr(init, &info) && info.dli_fname &&
+        std::string(info.dli_fname).find(".so") != std::string::npos)
         return info.dli_fname;
 #endif
     return {};
@@ -53,10 +54,12 @@ std::string sharedSanitizerRuntime() {
 }  // namespace
 
 ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::pair<std::string, std::string>>& env, const std::string& input) {
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         const std::string& input) {
     ProcessResult r;
     TempDir dir;
-    const std::string outPath = dir.file("out.txt"), errPath = dir.file("err.txt"), inPath = dir.file("in.txt");
+    const std::string outPath = dir.file("out.txt"), errPath = dir.file("err.txt"),
+                      inPath = dir.file("in.txt");
     writeFile(inPath, input);
     pid_t pid = fork();
     if (pid == 0) {
@@ -108,8 +111,9 @@ std::optional<ProcessResult> runLibraryHost(LibraryHost host, const std::string&
         std::string runtime = sharedSanitizerRuntime();
         if (runtime.empty()) return std::nullopt;
         const char* options = std::getenv("ASAN_OPTIONS");
-        env = {{"LD_PRELOAD", runtime},
-               {"ASAN_OPTIONS", std::string(options ? options : "") + (options ? ":" : "") + "detect_leaks=0"}};
+        env = {
+            {"LD_PRELOAD", runtime},
+            {"ASAN_OPTIONS", std::string(options ? options : "") + (options ? ":" : "") + "detect_leaks=0"}};
     }
     std::vector<std::string> pythonArgs = {sourceDir() + "/tests/platform/library_host.py"};
     pythonArgs.insert(pythonArgs.end(), args.begin(), args.end());

@@ -15,7 +15,8 @@ namespace testsupport {
 // header with the version, book flags and scrambled change counter), 1 and 2
 // (keys alone), optional extra records, and the terminator.
 struct SheetDbSpec {
-    SheetDbSpec(std::string name_, uint16_t version_ = 71, uint32_t changeCounter_ = 0, uint8_t bookFlags_ = 0x02)
+    SheetDbSpec(std::string name_, uint16_t version_ = 71, uint32_t changeCounter_ = 0,
+                uint8_t bookFlags_ = 0x02)
         : name(std::move(name_)), version(version_), changeCounter(changeCounter_), bookFlags(bookFlags_) {}
     std::string name;
     uint16_t version = 71;       // container and book header version

@@ -41,8 +41,10 @@ ScopedHive::ScopedHive(const std::string& path) : path_(path) {
 }
 
 ScopedHive::~ScopedHive() {
-    if (hadPrevious_) setenv("BRIGHTFOLD_HIVE", previous_.c_str(), 1);
-    else unsetenv("BRIGHTFOLD_HIVE");
+    if (hadPrevious_)
+        setenv("BRIGHTFOLD_HIVE", previous_.c_str(), 1);
+    else
+        unsetenv("BRIGHTFOLD_HIVE");
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
@@ -50,13 +52,17 @@ ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
         hadPrevious_ = true;
         previous_ = old;
     }
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
 }
 
 ScopedEnv::~ScopedEnv() {
-    if (hadPrevious_) setenv(name_.c_str(), previous_.c_str(), 1);
-    else unsetenv(name_.c_str());
+    if (hadPrevious_)
+        setenv(name_.c_str(), previous_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {
@@ -75,7 +81,8 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> bytesOf(std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-foundation::PdbHeader databaseHeader(std::string_view name, uint16_t version, const char* type, const char* creator) {
+foundation::PdbHeader databaseHeader(std::string_view name, uint16_t version, const char* type,
+                                     const char* creator) {
     foundation::PdbHeader header;
     header.name = std::string(name.substr(0, foundation::pdb::kMaxNameLength));
     header.version = version;
@@ -85,7 +92,8 @@ foundation::PdbHeader databaseHeader(std::string_view name, uint16_t version, co
     return header;
 }
 
-std::vector<uint8_t> databaseFile(const foundation::PdbHeader& header, const std::vector<std::vector<uint8_t>>& records) {
+std::vector<uint8_t> databaseFile(const foundation::PdbHeader& header,
+                                  const std::vector<std::vector<uint8_t>>& records) {
     std::vector<foundation::PdbRecordData> list;
     for (const auto& r : records) list.push_back({r});
     return foundation::buildPdb(header, list);
@@ -96,11 +104,16 @@ std::vector<uint8_t> hexBytes(std::string_view hex) {
     int high = -1;
     for (char c : hex) {
         int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else continue;
-        if (high < 0) high = v;
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        else
+            continue;
+        if (high < 0)
+            high = v;
         else {
             out.push_back(uint8_t(high * 16 + v));
             high = -1;
@@ -126,7 +139,8 @@ static std::string dumpAround(const std::vector<uint8_t>& b, size_t at) {
     return os.str();
 }
 
-::testing::AssertionResult sameBytes(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual) {
+::testing::AssertionResult sameBytes(const std::vector<uint8_t>& expected,
+                                     const std::vector<uint8_t>& actual) {
     size_t n = std::min(expected.size(), actual.size());
     size_t at = 0;
     while (at < n && expected[at] == actual[at]) ++at;

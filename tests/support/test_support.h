@@ -67,10 +67,12 @@ foundation::PdbHeader databaseHeader(std::string_view name, uint16_t version, co
                                      const char* creator = "PiTB");
 // The file bytes of a database with that header and whole records (no
 // attributes, unique IDs 0), laid out by the library's builder.
-std::vector<uint8_t> databaseFile(const foundation::PdbHeader& header, const std::vector<std::vector<uint8_t>>& records);
+std::vector<uint8_t> databaseFile(const foundation::PdbHeader& header,
+                                  const std::vector<std::vector<uint8_t>>& records);
 
 // A hex dump of both byte strings around the first difference, for golden tests.
-::testing::AssertionResult sameBytes(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual);
+::testing::AssertionResult sameBytes(const std::vector<uint8_t>& expected,
+                                     const std::vector<uint8_t>& actual);
 
 // Folders of the build and source trees (set by CTest; fall back to the
 // compile-time values).

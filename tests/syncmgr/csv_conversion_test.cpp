@@ -29,8 +29,13 @@ protected:
     ~CsvConversion() override { platform::faults::disarmAll(); }
 
     void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
-    void load() { ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0); }
-    void csv(const std::string& name, std::string_view text) { testsupport::writeFile(sheets + "/" + name, text); }
+    void load() {
+        ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No),
+                  0);
+    }
+    void csv(const std::string& name, std::string_view text) {
+        testsupport::writeFile(sheets + "/" + name, text);
+    }
     // The regional values, written as they are (also empty).
     void regional(const std::string& list, const std::string& decimal) {
         namespace reg = platform::registry;
@@ -45,7 +50,9 @@ protected:
     std::string installed(int user, const std::string& database) const {
         return box.install(user) + "/" + database + ".pdb";
     }
-    foundation::LinkEntry* link(int user, const std::string& book) { return state.registry.findLink(user, book); }
+    foundation::LinkEntry* link(int user, const std::string& book) {
+        return state.registry.findLink(user, book);
+    }
 
     // HandheldToCsv on the book's sheet databases in a user's Backup folder.
     int16_t toCsv(int user, const std::string& book, const std::string& csvPath, platform::FileTime& time) {
@@ -69,7 +76,8 @@ TEST_F(CsvConversion, OneFileWithoutHyphenIsTheOneSheetDatabase) {
     load();
     EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), 1);
     std::string name;
-    EXPECT_EQ(cellsOf(installed(ann, "Budget"), &name), (Cells{{1, 1, "a"}, {1, 2, "b\"c"}, {1, 4, "d"}, {2, 1, "1.5"}}));
+    EXPECT_EQ(cellsOf(installed(ann, "Budget"), &name),
+              (Cells{{1, 1, "a"}, {1, 2, "b\"c"}, {1, 4, "d"}, {2, 1, "1.5"}}));
     EXPECT_EQ(name, "Budget");
     EXPECT_EQ(box.installFlag("101"), 1);
     EXPECT_EQ(box.installFlag("102"), -1);
@@ -83,7 +91,8 @@ TEST_F(CsvConversion, OnlyFilesNewerThanTheLinkTimeAreSent) {
     csv("Budget-Feb.csv", "feb");
     csv("Budgets-Mar.csv", "not this book");
     const platform::FileTime janTime = *platform::lastWriteTime(sheets + "/Budget-Jan.csv");
-    fs::last_write_time(sheets + "/Budget-Jan.csv", fs::last_write_time(sheets + "/Budget-Jan.csv") - std::chrono::hours(1));
+    fs::last_write_time(sheets + "/Budget-Jan.csv",
+                        fs::last_write_time(sheets + "/Budget-Jan.csv") - std::chrono::hours(1));
     const platform::FileTime older = *platform::lastWriteTime(sheets + "/Budget-Jan.csv");
     ASSERT_LT(older, janTime);
     links(section("Ann", linkLine("Budget", 0, 0, sheets + "/Budget-Jan.csv", older)));
@@ -104,7 +113,8 @@ TEST_F(CsvConversion, RegionalSeparatorsAreMappedBack) {
     csv("Budget-Jan.csv", "\"1234,5\";\"a;b\";7,25");
     load();
     syncmgr::CsvToHandheld(state, ann);
-    EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "1234.5"}, {1, 2, "a,b"}, {1, 3, "7.25"}}));
+    EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")),
+              (Cells{{1, 1, "1234.5"}, {1, 2, "a,b"}, {1, 3, "7.25"}}));
 }
 
 TEST_F(CsvConversion, RegionalSettingsAreReadWithoutCreatingTheKey) {
@@ -112,14 +122,14 @@ TEST_F(CsvConversion, RegionalSettingsAreReadWithoutCreatingTheKey) {
     syncmgr::ReadRegionalSeparators(s);
     EXPECT_EQ(s.list, '|');  // missing values keep the current characters
     EXPECT_EQ(s.decimal, '~');
-    EXPECT_EQ(platform::registry::openKey(platform::registry::Root::CurrentUser, {"Control Panel", "International"}),
+    EXPECT_EQ(platform::registry::openKey(platform::registry::Root::CurrentUser,
+                                          {"Control Panel", "International"}),
               platform::registry::kFileNotFound);
     regional(";", "");
     syncmgr::ReadRegionalSeparators(s);
     EXPECT_EQ(s.list, ';');
     EXPECT_EQ(s.decimal, '~');
 }
-
 
 TEST_F(CsvConversion, LongFieldsAreCutAndWideRowsStopAtColumn256) {
     links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
@@ -157,7 +167,9 @@ TEST_F(CsvConversion, RefusedExportSkipsTheLinkButKeepsItsTime) {
 }
 
 TEST_F(CsvConversion, CsvFileWhoseSheetCannotNameADatabaseIsLeftOutForGood) {
-    csv("Budget-a\x01" "b.csv", "never");
+    csv("Budget-a\x01"
+        "b.csv",
+        "never");
     csv("Budget-Jan.csv", "jan");
     links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
@@ -165,13 +177,15 @@ TEST_F(CsvConversion, CsvFileWhoseSheetCannotNameADatabaseIsLeftOutForGood) {
     EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
     // It would fail at every HotSync: the time moves past it all the same.
     EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(),
-              std::max(*platform::lastWriteTime(sheets + "/Budget-a\x01" "b.csv"),
+              std::max(*platform::lastWriteTime(sheets + "/Budget-a\x01"
+                                                         "b.csv"),
                        *platform::lastWriteTime(sheets + "/Budget-Jan.csv")));
 }
 
 TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
     regional(";", ",");
-    box.putInBackup(ann, sheetWithCells("Budget-Jan", 4, {{1, 1, "1234.5"}, {1, 2, "a,b"}, {3, 2, "say \"x\""}}));
+    box.putInBackup(ann,
+                    sheetWithCells("Budget-Jan", 4, {{1, 1, "1234.5"}, {1, 2, "a,b"}, {3, 2, "say \"x\""}}));
     links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     platform::FileTime time = 0;
@@ -179,7 +193,6 @@ TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
     EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"1234,5\";\"a;b\"\r\n\r\n;\"say \"\"x\"\"\"");
     EXPECT_EQ(time, *platform::lastWriteTime(sheets + "/Budget-Jan.csv"));
 }
-
 
 TEST_F(CsvConversion, HyphenInAFolderNameKeepsTheFilesInThatFolder) {
     std::string folder = box.dir.makeDir("My-Data");
@@ -239,8 +252,6 @@ TEST_F(CsvConversion, PasswordSheetStopsButWrittenFilesKeepTheirTime) {
     EXPECT_EQ(time, *platform::lastWriteTime(sheets + "/Budget-Jan.csv"));
 }
 
-
-
 TEST_F(CsvConversion, RoundTripThroughTheHandheldFormat) {
     regional(";", ",");
     links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
@@ -262,8 +273,8 @@ namespace {
 // read or turned into a database, or a handheld sheet whose cell walk fails.
 struct Broken {
     const char* what;
-    bool toHandheld;                  // CsvToHandheld, else HandheldToCsv
-    platform::faults::Op op;          // Count: no fault, a corrupt sheet database
+    bool toHandheld;          // CsvToHandheld, else HandheldToCsv
+    platform::faults::Op op;  // Count: no fault, a corrupt sheet database
     int error;
     int skip;
     int16_t status;
@@ -311,11 +322,13 @@ TEST_P(SourceNotReadWhole, TargetStaysAndTheNextHotSyncConvertsIt) {
         rc = syncmgr::CsvToHandheld(state, ann);
         platform::faults::disarmAll();
         EXPECT_EQ(cellsOf(installed(ann, "Budget-Mar")), (Cells{{1, 1, "mar"}}));
-        EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(), *platform::lastWriteTime(sheets + "/Budget-Mar.csv"));
+        EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(),
+                  *platform::lastWriteTime(sheets + "/Budget-Mar.csv"));
         fs::remove(installed(ann, "Budget-Mar"));
         EXPECT_EQ(textOf(target), "what was there");
         EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), 1);
-        EXPECT_EQ(brief(cellsOf(target)), (Cells{{1, 1, "a"}, {1, 2, "b"}, {2, 1, "<32766 bytes>"}, {3, 1, "end"}}));
+        EXPECT_EQ(brief(cellsOf(target)),
+                  (Cells{{1, 1, "a"}, {1, 2, "b"}, {2, 1, "<32766 bytes>"}, {3, 1, "end"}}));
         EXPECT_FALSE(fs::exists(installed(ann, "Budget-Mar")));  // not sent twice
         EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(), janTime);
     } else {
@@ -341,6 +354,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Broken{"CsvCannotBeOpened", true, platform::faults::Op::Open, EACCES, 0, BF_ERR_OPEN},
                       Broken{"CsvCannotBeRead", true, platform::faults::Op::Read, EIO, 0, BF_ERR_OPEN},
                       Broken{"CsvReadFailsMidFile", true, platform::faults::Op::Read, EIO, 1, BF_ERR_OPEN},
-                      Broken{"DatabaseNotWritten", true, platform::faults::Op::Write, ENOSPC, 0, BF_ERR_WRITE},
+                      Broken{"DatabaseNotWritten", true, platform::faults::Op::Write, ENOSPC, 0,
+                             BF_ERR_WRITE},
                       Broken{"SheetFailsPartway", false, platform::faults::Op::Count, 0, 0, BF_ERR_CORRUPT}),
     [](const ::testing::TestParamInfo<Broken>& info) { return std::string(info.param.what); });

@@ -80,7 +80,7 @@ TEST_F(Discovery, SignsMergeTowardsTheHighestSupportedVersion) {
     put("Rule", 60);       // -60
     put("Rule-", 71);      // empty sheet part still has a hyphen: 71? book part "Rule" → 71
     put("Neg", 70);
-    put("NEG", 52);        // the lowest negative one wins among rule breakers
+    put("NEG", 52);  // the lowest negative one wins among rule breakers
     ASSERT_EQ(scan(), 3);
     EXPECT_EQ(find("Mixed")->versionSign, 65);
     EXPECT_EQ(find("Rule")->versionSign, 71);

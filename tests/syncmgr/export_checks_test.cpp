@@ -48,7 +48,9 @@ protected:
         if (!boLines.empty()) text += "[Bo]\r\nenabled=" + boEnabled + "0\r\n" + boLines;
         testsupport::writeFile(box.registryFile(), text);
     }
-    void load() { ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0); }
+    void load() {
+        ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+    }
     std::string expectedPath(int user, const std::string& book) const {
         return box.install(user) + "/" + book + std::string(1, '\0');
     }

@@ -30,7 +30,10 @@ protected:
     void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
     int32_t notify(int32_t event, int32_t id) { return syncmgr::notifyHotSync(state, event, id); }
     // The load the library's attach step makes.
-    void attach() { ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0); }
+    void attach() {
+        ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No),
+                  0);
+    }
     // A HotSync of a user as the HotSync Manager runs it around its own work.
     void hotSync(int32_t id) {
         EXPECT_EQ(notify(syncmgr::kHotSyncStarted, id), 1);
@@ -54,13 +57,15 @@ TEST_F(HotSyncNotify, SynchronizeBringsBackOnlyANewerBook) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 5});
     testsupport::writeFile(workbook, std::string("workbook"));
     // Counter equal to the book's: the desktop has it already.
-    links(section("Ann", linkLine("Budget", 0, 5, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    links(section("Ann", linkLine("Budget", 0, 5, workbook)) +
+          section("Bo", linkLine("Budget", 0, 0, workbook)));
     hotSync(101);
     EXPECT_TRUE(fs::is_empty(box.install(bo)));
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 0);
     EXPECT_EQ(box.installFlag("102"), -1);
     // One less: brought back and passed on to Bo.
-    links(section("Ann", linkLine("Budget", 0, 4, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    links(section("Ann", linkLine("Budget", 0, 4, workbook)) +
+          section("Bo", linkLine("Budget", 0, 0, workbook)));
     hotSync(101);
     EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 6);
@@ -73,7 +78,8 @@ TEST_F(HotSyncNotify, TwoUsersAndTheInstallFlag) {
     box.putInBackup(ann, sheetWithCells("Budget-Feb", 7, {{2, 2, "feb"}}));
     box.putInBackup(ann, SheetDbSpec{"Travel", 71, 3});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, -1, workbook)) + section("Bo", linkLine("Budget", 2, 1, workbook)));
+    links(section("Ann", linkLine("Budget", 0, -1, workbook)) +
+          section("Bo", linkLine("Budget", 2, 1, workbook)));
     hotSync(101);
     EXPECT_EQ(cellsOf(installed(bo, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
     EXPECT_EQ(cellsOf(installed(bo, "Budget-Feb")), (Cells{{2, 2, "feb"}}));
@@ -85,10 +91,10 @@ TEST_F(HotSyncNotify, TwoUsersAndTheInstallFlag) {
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 10);
 }
 
-
 TEST_F(HotSyncNotify, DesktopOverwritesWithADeletedWorkbookGetsTheTemplate) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
-    links(section("Ann", linkLine("Budget", 2, 3, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    links(section("Ann", linkLine("Budget", 2, 3, workbook)) +
+          section("Bo", linkLine("Budget", 0, 0, workbook)));
     hotSync(101);
     EXPECT_EQ(textOf(workbook), "template workbook");
     EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
@@ -96,7 +102,6 @@ TEST_F(HotSyncNotify, DesktopOverwritesWithADeletedWorkbookGetsTheTemplate) {
     EXPECT_TRUE(fs::is_empty(box.install(bo)));
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 0);
 }
-
 
 TEST_F(HotSyncNotify, AWorkbookThatIsThereIsNeverReplacedByTheTemplate) {
     // -2 left in the file by hand: the workbook exists, so it stays.
@@ -128,14 +133,16 @@ TEST_F(HotSyncNotify, HandheldOverwritesCsvIsConvertedEveryTime) {
 TEST_F(HotSyncNotify, CsvLinkRoundTrip) {
     const std::string csv = sheets + "/Budget.csv";
     testsupport::writeFile(sheets + "/Budget-Jan.csv", std::string("a,b\r\nc"));
-    links(section("Ann", linkLine("Budget", 0, -1, csv)) + section("Bo", linkLine("Budget", 0, 0, sheets + "/x.xls")));
+    links(section("Ann", linkLine("Budget", 0, -1, csv)) +
+          section("Bo", linkLine("Budget", 0, 0, sheets + "/x.xls")));
     // The start sends the CSV files to Ann's Install folder.
     EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
     EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "a"}, {1, 2, "b"}, {2, 1, "c"}}));
     EXPECT_EQ(box.installFlag("101"), 1);
     EXPECT_TRUE(fs::is_empty(box.install(bo)));
     // The HotSync installs them and backs them up with a new counter.
-    box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "a"}, {1, 2, "b"}, {2, 1, "c"}, {2, 3, "new"}}));
+    box.putInBackup(ann,
+                    sheetWithCells("Budget-Jan", 1, {{1, 1, "a"}, {1, 2, "b"}, {2, 1, "c"}, {2, 3, "new"}}));
     fs::remove(installed(ann, "Budget-Jan"));
     EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
     EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"a\",\"b\"\r\n\"c\",,\"new\"");
@@ -148,7 +155,6 @@ TEST_F(HotSyncNotify, CsvLinkRoundTrip) {
     EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
     EXPECT_FALSE(fs::exists(installed(ann, "Budget-Jan")));
 }
-
 
 TEST_F(HotSyncNotify, FailedCsvImportKeepsTheCounter) {
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 3, {{1, 1, "x"}}));
@@ -192,7 +198,8 @@ TEST_F(HotSyncNotify, IdsAboveTwoToTheThirtyOneMatchTheirSignedForm) {
     int carl = box.addUser("Carl", "4294967295");
     box.putInBackup(carl, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Bo", linkLine("Budget", 0, 0, workbook)) + section("Carl", linkLine("Budget", 0, -1, workbook)));
+    links(section("Bo", linkLine("Budget", 0, 0, workbook)) +
+          section("Carl", linkLine("Budget", 0, -1, workbook)));
     hotSync(-1);
     EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
 }
@@ -226,7 +233,8 @@ TEST_F(HotSyncNotify, FailureReleasesTheLock) {
 TEST_F(HotSyncNotify, NothingAfterAFailedAttach) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, -1, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    links(section("Ann", linkLine("Budget", 0, -1, workbook)) +
+          section("Bo", linkLine("Budget", 0, 0, workbook)));
     state.attachFailed = true;
     hotSync(101);
     EXPECT_TRUE(fs::is_empty(box.install(bo)));
@@ -237,7 +245,8 @@ TEST_F(HotSyncNotify, EndOfTheImportedBookDoesNotRefreshDuringTheNotification) {
     // last sheet, which outside a HotSync refreshes the registry.
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 2, {{1, 1, "x"}}));
     box.putInBackup(ann, sheetWithCells("Budget-Mar", 3, {{1, 1, "y"}}));
-    links(section("Ann", linkLine("Budget", 1, 0, sheets + "/Budget.csv") + linkLine("Cars", 0, -1, workbook)));
+    links(
+        section("Ann", linkLine("Budget", 1, 0, sheets + "/Budget.csv") + linkLine("Cars", 0, -1, workbook)));
     box.putInBackup(ann, SheetDbSpec{"Cars", 71, 1});
     int ends = 0;
     auto original = state.sheetImport.atBookEnd;
@@ -289,7 +298,8 @@ TEST_F(HotSyncNotify, ACsvChangeStillToGoOutOutlivesTheBookComingBack) {
         for (int user : {ann, bo})
             for (const auto& e : fs::directory_iterator(box.install(user))) fs::remove(e.path());
         testsupport::writeFile(sheets + "/Budget-Mar.csv", std::string("desktop"));
-        fs::last_write_time(sheets + "/Budget-Mar.csv", fs::file_time_type::clock::now() - std::chrono::hours(1));
+        fs::last_write_time(sheets + "/Budget-Mar.csv",
+                            fs::file_time_type::clock::now() - std::chrono::hours(1));
         const platform::FileTime marTime = *platform::lastWriteTime(sheets + "/Budget-Mar.csv");
         links(section("Ann", linkLine("Budget", 0, 4, csv, annHasIt ? marTime : 0)) +
               section("Bo", linkLine("Budget", 0, 4, csv)));
@@ -310,18 +320,21 @@ TEST_F(HotSyncNotify, ACsvChangeStillToGoOutOutlivesTheBookComingBack) {
 TEST_F(HotSyncNotify, AnUnreadableRegistryFileIsNeverSavedAsEmpty) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, 4, workbook)) + section("Bo", linkLine("Budget", 0, 0, workbook)));
+    links(section("Ann", linkLine("Budget", 0, 4, workbook)) +
+          section("Bo", linkLine("Budget", 0, 0, workbook)));
     const auto before = testsupport::readFile(box.registryFile());
     syncmgr::RegisterRequest travel;
     travel.user = ann;
     travel.pcPath = sheets + "/Travel.xls";
     const std::pair<const char*, std::function<void()>> steps[] = {
-        {"HotSync", [&] {
+        {"HotSync",
+         [&] {
              hotSync(101);
              EXPECT_FALSE(state.registry.loaded());  // the start could not load: nothing to commit
          }},
         {"register", [&] { EXPECT_EQ(syncmgr::registerLink(state.registry, travel).status, BF_ERR_OPEN); }},
-        {"unregister", [&] { EXPECT_EQ(syncmgr::unregisterLink(state.registry, ann, "Budget").status, BF_ERR_OPEN); }},
+        {"unregister",
+         [&] { EXPECT_EQ(syncmgr::unregisterLink(state.registry, ann, "Budget").status, BF_ERR_OPEN); }},
     };
     for (const auto& [name, step] : steps) {
         attach();

@@ -27,7 +27,8 @@ inline std::ostream& operator<<(std::ostream& os, const Cell& c) {
 }
 
 // A sheet database spec with cell records, in the order given.
-inline testsupport::SheetDbSpec sheetWithCells(const std::string& name, uint32_t counter, const Cells& cells) {
+inline testsupport::SheetDbSpec sheetWithCells(const std::string& name, uint32_t counter,
+                                               const Cells& cells) {
     testsupport::SheetDbSpec spec{name, 71, counter};
     for (const Cell& c : cells) {
         workbook::SheetCell cell;
@@ -69,8 +70,9 @@ inline uint32_t counterOf(const std::string& path) {
 inline std::string linkLine(const std::string& book, int rule, int32_t lastSynced, const std::string& path,
                             uint64_t csvTime = 0) {
     char buf[160];
-    std::snprintf(buf, sizeof buf, "%s=%d,0,%d,%d,%d,-1?", book.c_str(), rule, foundation::ScrambleCounter(lastSynced),
-                  int32_t(uint32_t(csvTime)), int32_t(uint32_t(csvTime >> 32)));
+    std::snprintf(buf, sizeof buf, "%s=%d,0,%d,%d,%d,-1?", book.c_str(), rule,
+                  foundation::ScrambleCounter(lastSynced), int32_t(uint32_t(csvTime)),
+                  int32_t(uint32_t(csvTime >> 32)));
     return buf + path + "\r\n";
 }
 

@@ -47,8 +47,8 @@ protected:
 
     static std::string linkLine(int rule, int32_t lastSynced, const std::string& path, int fontMapping = 2) {
         char buf[128];
-        std::snprintf(buf, sizeof buf, "Budget=%d,0,%d,0,0,%d?", rule, foundation::ScrambleCounter(lastSynced),
-                      fontMapping);
+        std::snprintf(buf, sizeof buf, "Budget=%d,0,%d,0,0,%d?", rule,
+                      foundation::ScrambleCounter(lastSynced), fontMapping);
         return buf + path;
     }
     // TBRegistry.dat with one section per (user name, enabled, link line).
@@ -194,32 +194,31 @@ TEST_F(VerifyImportTest, ImportedBookIsRecordedAtTheEndOfItsLastSheet) {
     workbook::SheetImport import;
     registry.releaseModuleState = [&import] { import.release(); };
     int refreshes = 0;
-    import.atBookEnd = [&] {
-        ++refreshes;
-        registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
-    };
-    Record list(workbook);
-    ASSERT_EQ(syncmgr::VerifyImport(context, &list, import.lastListedBook), ann);
-    std::vector<std::string> texts;
-    for (int16_t k = 1; k <= list.number; ++k) {
-        SheetRecord sheet{};
-        sheet.sheetNumber = k;
-        ASSERT_GT(import.GetSheetName(context, &sheet, &list), 0);
-        CellRecord c{};
-        int16_t rc;
-        while ((rc = import.GetCellInfo(context, &c)) == 0) texts.emplace_back(platform::byteStringView(c.text));
-        EXPECT_EQ(rc, BF_EOF);
-        platform::clearByteString(c.text);
-        platform::clearByteString(c.currencyText);
-        platform::clearByteString(sheet.sheetName);
-        platform::clearByteString(sheet.currencyText);
-    }
-    EXPECT_EQ(texts, std::vector<std::string>{"January"});
-    EXPECT_EQ(refreshes, 1);
-    auto bytes = testsupport::readFile(box.registryFile());
-    std::string onDisk(bytes.begin(), bytes.end());
-    EXPECT_NE(onDisk.find(linkLine(0, 6, workbook)), std::string::npos) << onDisk;
-    // The next question finds nothing new.
-    Record again(workbook);
-    EXPECT_EQ(syncmgr::VerifyImport(context, &again, import.lastListedBook), BF_ERR_PARAMETER);
+    import.atBookEnd = [&] { ++refreshes;
+    registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
+};
+Record list(workbook);
+ASSERT_EQ(syncmgr::VerifyImport(context, &list, import.lastListedBook), ann);
+std::vector<std::string> texts;
+for (int16_t k = 1; k <= list.number; ++k) {
+    SheetRecord sheet{};
+    sheet.sheetNumber = k;
+    ASSERT_GT(import.GetSheetName(context, &sheet, &list), 0);
+    CellRecord c{};
+    int16_t rc;
+    while ((rc = import.GetCellInfo(context, &c)) == 0) texts.emplace_back(platform::byteStringView(c.text));
+    EXPECT_EQ(rc, BF_EOF);
+    platform::clearByteString(c.text);
+    platform::clearByteString(c.currencyText);
+    platform::clearByteString(sheet.sheetName);
+    platform::clearByteString(sheet.currencyText);
+}
+EXPECT_EQ(texts, std::vector<std::string>{"January"});
+EXPECT_EQ(refreshes, 1);
+auto bytes = testsupport::readFile(box.registryFile());
+std::string onDisk(bytes.begin(), bytes.end());
+EXPECT_NE(onDisk.find(linkLine(0, 6, workbook)), std::string::npos) << onDisk;
+// The next question finds nothing new.
+Record again(workbook);
+EXPECT_EQ(syncmgr::VerifyImport(context, &again, import.lastListedBook), BF_ERR_PARAMETER);
 }

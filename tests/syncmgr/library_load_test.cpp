@@ -58,8 +58,8 @@ TEST(GridlinkLoad, RefusedWithoutSyncDat) {
 TEST(GridlinkLoad, RefusedWithoutProductFolder) {
     testsupport::Sandbox box;
     box.addUser("Ann", "101");
-    platform::registry::deleteValue(platform::registry::Root::CurrentUser, {"Software", "Brightfold", "Tabulo"},
-                                    "Path");
+    platform::registry::deleteValue(platform::registry::Root::CurrentUser,
+                                    {"Software", "Brightfold", "Tabulo"}, "Path");
     LoadResult r = loadInChild(box.dir);
     EXPECT_FALSE(r.loaded);
     EXPECT_EQ(r.stderrText, kMessage);
@@ -75,7 +75,8 @@ TEST(GridlinkLoad, RefusedWithoutUser) {
 TEST(GridlinkLoad, LoadsWhenInstalledAndWritesNothingOnUnload) {
     testsupport::Sandbox box;
     box.addUser("Ann", "101");
-    testsupport::writeFile(box.registryFile(), std::string("1\r\n[Ann]\r\nenabled=00\r\nB=0,0,0,0,0,0?/x/B.xls\r\n"));
+    testsupport::writeFile(box.registryFile(),
+                           std::string("1\r\n[Ann]\r\nenabled=00\r\nB=0,0,0,0,0,0?/x/B.xls\r\n"));
     auto before = testsupport::readFile(box.registryFile());
     LoadResult r = loadInChild(box.dir);
     EXPECT_TRUE(r.loaded);
@@ -106,9 +107,11 @@ TEST(GridlinkLoad, OutOfMemoryWhileAttachingRefusesTheLoad) {
     const std::string syncPath = box.productFolder + "/sync.dat";
     int rc = testsupport::runInChild(box.dir.file("stderr.txt"), [&] {
         if (!testsupport::limitAddressSpaceGrowth(64u << 20)) return 10;
-        void* handle = dlopen((testsupport::buildDir() + "/lib/libgridlink.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* handle =
+            dlopen((testsupport::buildDir() + "/lib/libgridlink.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) return 11;
-        auto verifyAllFileExport = reinterpret_cast<int16_t(WINAPI*)(TextRecord*)>(dlsym(handle, "VerifyAllFileExport"));
+        auto verifyAllFileExport =
+            reinterpret_cast<int16_t(WINAPI*)(TextRecord*)>(dlsym(handle, "VerifyAllFileExport"));
         TextRecord list{};
         if (!verifyAllFileExport || verifyAllFileExport(&list) != BF_ERR_PARAMETER) return 12;
         auto sync = platform::File::open(syncPath, platform::File::Mode::ReadWrite);

@@ -35,8 +35,8 @@ protected:
         pc = box.dir.makeDir("pc");
         syncmgr::useBackupDiscovery(registry);
     }
-    LinkEditResult link(int user, const std::string& path, int rule = 0, int category = 0, bool highRes = false,
-                        int mapping = 0) {
+    LinkEditResult link(int user, const std::string& path, int rule = 0, int category = 0,
+                        bool highRes = false, int mapping = 0) {
         RegisterRequest r;
         r.user = user;
         r.pcPath = path;
@@ -54,13 +54,14 @@ TEST(LinkTarget, BookNameFromThePathsFileName) {
         std::string path, book;
         syncmgr::LinkKind kind;
     };
-    for (const Case& c : {Case{"C:\\Data\\Budget-Jan.csv", "Budget", syncmgr::LinkKind::Csv},
-                          Case{"/data/Budget-Jan.csv", "Budget", syncmgr::LinkKind::Csv},
-                          Case{"/data/My-Book-Jan.CSV", "My-Book", syncmgr::LinkKind::Csv},
-                          Case{"/data/Budget.xls", "Budget", syncmgr::LinkKind::Excel},
-                          Case{"D:\\x/y\\Sales.XLS", "Sales", syncmgr::LinkKind::Excel},
-                          Case{"/data/Budget-Jan.xls", "Budget-Jan", syncmgr::LinkKind::Excel},
-                          Case{std::string(31, 'b') + ".xls", std::string(31, 'b'), syncmgr::LinkKind::Excel}}) {
+    for (const Case& c :
+         {Case{"C:\\Data\\Budget-Jan.csv", "Budget", syncmgr::LinkKind::Csv},
+          Case{"/data/Budget-Jan.csv", "Budget", syncmgr::LinkKind::Csv},
+          Case{"/data/My-Book-Jan.CSV", "My-Book", syncmgr::LinkKind::Csv},
+          Case{"/data/Budget.xls", "Budget", syncmgr::LinkKind::Excel},
+          Case{"D:\\x/y\\Sales.XLS", "Sales", syncmgr::LinkKind::Excel},
+          Case{"/data/Budget-Jan.xls", "Budget-Jan", syncmgr::LinkKind::Excel},
+          Case{std::string(31, 'b') + ".xls", std::string(31, 'b'), syncmgr::LinkKind::Excel}}) {
         syncmgr::LinkTarget t = syncmgr::linkTargetOf(c.path);
         EXPECT_EQ(t.refusal, "") << c.path;
         EXPECT_EQ(t.bookName, c.book) << c.path;
@@ -70,21 +71,20 @@ TEST(LinkTarget, BookNameFromThePathsFileName) {
 
 TEST(LinkTarget, PathsThatNameNoBookAreRefusedWithTheirMessages) {
     const std::string csvRule =
-        "CSV file has to follow Tabulo naming convention. Hyphen should separate workbook name from worksheet name.";
+        "CSV file has to follow Tabulo naming convention. Hyphen should separate workbook name from "
+        "worksheet name.";
     struct Case {
         std::string path, message;
     };
-    for (const Case& c : {Case{"", "Enter file path"},
-                          Case{"/data/Budget.csv", csvRule},
-                          Case{"/data-x/Budget.csv", csvRule},
-                          Case{"/data/Budget.txt", "Invalid file type"},
-                          Case{"/data/Budget.xlsx", "Invalid file type"},
-                          Case{"/data/Budget.xls/", "Invalid file type"},
-                          Case{"/data/A=B.xls", "Book name contains illegal character - '='"},
-                          Case{"/data/A=B-Jan.csv", "Book name contains illegal character - '='"},
-                          Case{"/data/.xls", syncmgr::kBookNameLengthMessage},
-                          Case{"/data/-Jan.csv", syncmgr::kBookNameLengthMessage},
-                          Case{"/data/" + std::string(32, 'b') + ".xls", syncmgr::kBookNameLengthMessage}}) {
+    for (const Case& c :
+         {Case{"", "Enter file path"}, Case{"/data/Budget.csv", csvRule}, Case{"/data-x/Budget.csv", csvRule},
+          Case{"/data/Budget.txt", "Invalid file type"}, Case{"/data/Budget.xlsx", "Invalid file type"},
+          Case{"/data/Budget.xls/", "Invalid file type"},
+          Case{"/data/A=B.xls", "Book name contains illegal character - '='"},
+          Case{"/data/A=B-Jan.csv", "Book name contains illegal character - '='"},
+          Case{"/data/.xls", syncmgr::kBookNameLengthMessage},
+          Case{"/data/-Jan.csv", syncmgr::kBookNameLengthMessage},
+          Case{"/data/" + std::string(32, 'b') + ".xls", syncmgr::kBookNameLengthMessage}}) {
         syncmgr::LinkTarget t = syncmgr::linkTargetOf(c.path);
         EXPECT_EQ(t.refusal, c.message) << c.path;
         EXPECT_EQ(t.bookName, "") << c.path;
@@ -117,7 +117,8 @@ TEST_F(LinkEditing, AMissingWorkbookIsCreatedFromTheTemplateAndMarkedForImport) 
     ASSERT_TRUE(r.ok()) << r.message;
     EXPECT_FALSE(r.templateCopied);
     EXPECT_EQ(textOf(pc + "/Sales.xls"), "my own workbook");
-    EXPECT_NE(file().find("[Bo]\r\nenabled=10\r\nSales=2,0,0,0,0,-1?" + pc + "/Sales.xls\r\n"), std::string::npos)
+    EXPECT_NE(file().find("[Bo]\r\nenabled=10\r\nSales=2,0,0,0,0,-1?" + pc + "/Sales.xls\r\n"),
+              std::string::npos)
         << file();
     // High Resolution follows the last registration.
     EXPECT_EQ(file().substr(0, 3), "0\r\n");
@@ -211,9 +212,10 @@ TEST_F(LinkEditing, HandheldBooksThatCannotBeLinkedAreRefused) {
     EXPECT_EQ(r.outcome, LinkEditResult::Outcome::Refused);
     EXPECT_EQ(r.message, "Old version workbook. Upgrade it on Palm and Hotsync.");
     r = link(ann, pc + "/Solo.xls");
-    EXPECT_EQ(r.message,
-              "Palm workbook name does not follow the Tabulo naming convention. Add worksheet name to book name "
-              "using Tabulo and HotSync.");
+    EXPECT_EQ(
+        r.message,
+        "Palm workbook name does not follow the Tabulo naming convention. Add worksheet name to book name "
+        "using Tabulo and HotSync.");
     EXPECT_FALSE(std::filesystem::exists(box.registryFile()));
     // Another user without those books links them.
     EXPECT_TRUE(link(bo, pc + "/Solo.xls").ok());
@@ -222,14 +224,15 @@ TEST_F(LinkEditing, HandheldBooksThatCannotBeLinkedAreRefused) {
 TEST_F(LinkEditing, PathsTheLinkFileCannotHoldAreRefused) {
     // A line feed would end the link's line: the rest would load as a
     // forged link line of its own (mended).
-    for (const std::string& path : {pc + "/a\nEvil=0,0,0,0,0,0?/x/Evil.xls", pc + "/b\r.xls",
-                                    pc + std::string("/c\0.xls", 7)}) {
+    for (const std::string& path :
+         {pc + "/a\nEvil=0,0,0,0,0,0?/x/Evil.xls", pc + "/b\r.xls", pc + std::string("/c\0.xls", 7)}) {
         LinkEditResult r = link(ann, path);
         EXPECT_EQ(r.outcome, LinkEditResult::Outcome::Refused);
         EXPECT_EQ(r.message, syncmgr::kPathLineBreakMessage);
     }
     EXPECT_FALSE(std::filesystem::exists(box.registryFile()));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pc), std::filesystem::directory_iterator()), 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pc), std::filesystem::directory_iterator()),
+              0);
 }
 
 TEST_F(LinkEditing, UnregisterDropsOneReferenceAndTheLine) {

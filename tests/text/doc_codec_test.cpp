@@ -32,7 +32,8 @@ std::vector<uint8_t> decode(const std::vector<uint8_t>& record, size_t capacity 
     std::vector<uint8_t> out(capacity + 16, 0xEE);  // guard bytes after the capacity
     size_t n = text::decodeDocRecord(record, compression, std::span<uint8_t>(out.data(), capacity), intact);
     EXPECT_LE(n, capacity);
-    for (size_t i = capacity; i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << "written past the capacity at " << i;
+    for (size_t i = capacity; i < out.size(); ++i)
+        EXPECT_EQ(out[i], 0xEE) << "written past the capacity at " << i;
     out.resize(n);
     return out;
 }
@@ -83,14 +84,13 @@ TEST(DocCodecGolden, EmptyRecordEncodesToNothing) {
 }
 
 TEST(DocCodecLineEnds, EveryCrIsConvertedWithinTheRecord) {
-    struct Case { std::vector<uint8_t> in, out; };
+    struct Case {
+        std::vector<uint8_t> in, out;
+    };
     const std::vector<Case> cases = {
-        {bytesOf("\r\n"), bytesOf(" \n")},
-        {bytesOf("\r"), bytesOf("\n")},
-        {bytesOf("\r\r\n"), bytesOf("\n \n")},
-        {bytesOf("\n\r"), bytesOf("\n\n")},
-        {bytesOf("a\r\r"), bytesOf("a\n\n")},
-        {bytesOf("no line ends"), bytesOf("no line ends")},
+        {bytesOf("\r\n"), bytesOf(" \n")},     {bytesOf("\r"), bytesOf("\n")},
+        {bytesOf("\r\r\n"), bytesOf("\n \n")}, {bytesOf("\n\r"), bytesOf("\n\n")},
+        {bytesOf("a\r\r"), bytesOf("a\n\n")},  {bytesOf("no line ends"), bytesOf("no line ends")},
     };
     for (const auto& c : cases) {
         auto b = c.in;
@@ -217,7 +217,8 @@ TEST(DocCodecDecoder, MalformedTokensEndTheRecord) {
     };
     for (const auto& c : cases) {
         bool intact = true;
-        EXPECT_TRUE(sameBytes(bytesOf(c.kept), decode(hexBytes(c.stream), 8192, text::kCompressionDoc, &intact)))
+        EXPECT_TRUE(
+            sameBytes(bytesOf(c.kept), decode(hexBytes(c.stream), 8192, text::kCompressionDoc, &intact)))
             << c.what;
         EXPECT_FALSE(intact) << c.what;
     }
@@ -237,8 +238,8 @@ TEST(DocCodecDecoder, AgreesWithTheSimpleDecoderOnArbitraryBytes) {
         auto stream = docref::randomBytes(1 + seed * 7 % 3000, seed);
         if (seed % 3 == 0)  // mostly valid streams reach further
             stream = encode(docref::englishText(1 + seed * 29 % 8192, seed));
-        for (size_t cap : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(100), size_t(4096),
-                           size_t(8192), size_t(65535)}) {
+        for (size_t cap : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(100),
+                           size_t(4096), size_t(8192), size_t(65535)}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + " capacity " + std::to_string(cap));
             bool expectIntact = false, intact = !expectIntact;
             ASSERT_TRUE(sameBytes(docref::simpleDecode(stream, cap, &expectIntact),
@@ -253,15 +254,16 @@ TEST(DocCodecDecoder, CorruptionDeepInARecordStopsWhereTheSimpleDecoderStops) {
     // fast path: a back-reference reaching before the start, a distance of 0
     // or 1..7, a run, or the stream cut short.
     const std::vector<std::vector<uint8_t>> damages = {
-        hexBytes("BF FF"), hexBytes("80 00"), hexBytes("80 07"), hexBytes("80 0F"), hexBytes("80 3A"),
-        hexBytes("03 41 42 43"), hexBytes("08"), hexBytes("00 00"), hexBytes("0D 0D")};
+        hexBytes("BF FF"),       hexBytes("80 00"), hexBytes("80 07"), hexBytes("80 0F"), hexBytes("80 3A"),
+        hexBytes("03 41 42 43"), hexBytes("08"),    hexBytes("00 00"), hexBytes("0D 0D")};
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         auto stream = encode(docref::englishText(8192, seed));
         for (size_t d = 0; d < damages.size(); ++d) {
             size_t at = 100 + (seed * 977 + d * 131) % (stream.size() - 200);
             auto damaged = stream;
             std::copy(damages[d].begin(), damages[d].end(), damaged.begin() + ptrdiff_t(at));
-            auto cut = std::vector<uint8_t>(damaged.begin(), damaged.begin() + ptrdiff_t(at + damages[d].size() / 2));
+            auto cut = std::vector<uint8_t>(damaged.begin(),
+                                            damaged.begin() + ptrdiff_t(at + damages[d].size() / 2));
             for (const auto* s : {&damaged, &cut}) {
                 SCOPED_TRACE("seed " + std::to_string(seed) + " damage " + std::to_string(d));
                 for (size_t cap : {size_t(8192), size_t(5000)}) {

@@ -150,9 +150,8 @@ TEST_F(DocInterop, WeReadWhatThePeerWrites) {
         std::vector<uint8_t> text;
     };
     const std::vector<Case> cases = {
-        {{}, peerSafeText(100, 21, false)},
-        {{}, peerSafeText(60000, 22, false)},
-        {{"-b"}, peerSafeText(60000, 23, true)},  // bytes above 0x7F stay, escaped
+        {{}, peerSafeText(100, 21, false)},       {{}, peerSafeText(60000, 22, false)},
+        {{"-b"}, peerSafeText(60000, 23, true)},   // bytes above 0x7F stay, escaped
         {{"-c"}, peerSafeText(20000, 24, false)},  // stored plain: compression 1
         {{}, std::vector<uint8_t>(10000, 'z')},
     };

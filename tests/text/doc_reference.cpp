@@ -47,8 +47,10 @@ std::vector<uint8_t> referenceEncode(const std::vector<uint8_t>& t) {
     };
     auto literal = [&](uint8_t c) {
         if (!pending) {
-            if (c == 0x20) pending = true;
-            else plainOrEscaped(c);
+            if (c == 0x20)
+                pending = true;
+            else
+                plainOrEscaped(c);
         } else if (c >= 0x40 && c <= 0x7F) {
             u.push_back(uint8_t(c | 0x80));
             pending = false;
@@ -64,7 +66,8 @@ std::vector<uint8_t> referenceEncode(const std::vector<uint8_t>& t) {
         if (p - s > 2047) s = p - 2047;
         const size_t k = e - p;
         size_t f = s;
-        while (f < p && !std::equal(t.begin() + ptrdiff_t(f), t.begin() + ptrdiff_t(f + k), t.begin() + ptrdiff_t(p)))
+        while (f < p &&
+               !std::equal(t.begin() + ptrdiff_t(f), t.begin() + ptrdiff_t(f + k), t.begin() + ptrdiff_t(p)))
             ++f;
         if (f < p && k <= 10 && e < L) {
             s = f;

@@ -111,8 +111,9 @@ TEST(DocLinkLine, SecondNumberIsHeldInSixteenBitsAndNamesInSixtyThreeCharacters)
 }
 
 TEST(QLRegistryText, SectionsAreFoundByExactNameAndKeepEqualNamesInFileOrder) {
-    foundation::LinkFileText file(crlf("[ann]\nx.pdb=0,0,0,0,0,/lower\n[Ann]\n\nb.pdb=1,0,0,0,0,/b\nA.pdb=2,0,0,0,0,/A1\n"
-                                       "no line\na.pdb=3,0,0,0,0,/a2\n[Bob]\nz.pdb=0,0,0,0,0,/z\n"));
+    foundation::LinkFileText file(
+        crlf("[ann]\nx.pdb=0,0,0,0,0,/lower\n[Ann]\n\nb.pdb=1,0,0,0,0,/b\nA.pdb=2,0,0,0,0,/A1\n"
+             "no line\na.pdb=3,0,0,0,0,/a2\n[Bob]\nz.pdb=0,0,0,0,0,/z\n"));
     std::vector<DocLinkEntry> ann = text::readDocSection(file, "Ann");
     EXPECT_EQ(namesOf(ann), (std::vector<std::string>{"A.pdb", "a.pdb", "b.pdb"}));
     EXPECT_EQ(ann[0].pcPath, "/A1");
@@ -128,10 +129,10 @@ TEST(FindDocDatabases, ListsTextDatabasesSortedWithoutCase) {
     int jo = box.addUser("Jo", "1");
     putDoc(box.backup(jo) + "/a.pdb");
     putDoc(box.backup(jo) + "/B.PDB");
-    putDoc(box.backup(jo) + "/c.pdb", "Data", "PiTB");     // another type
-    putDoc(box.backup(jo) + "/d.pdb", "TEXt", "other");    // another creator
+    putDoc(box.backup(jo) + "/c.pdb", "Data", "PiTB");   // another type
+    putDoc(box.backup(jo) + "/d.pdb", "TEXt", "other");  // another creator
     putDoc(box.backup(jo) + "/.hidden.pdb");
-    putDoc(box.backup(jo) + "/notes.txt");                 // not a .pdb name
+    putDoc(box.backup(jo) + "/notes.txt");  // not a .pdb name
     writeFile(box.backup(jo) + "/short.pdb", std::string(40, 'x'));
     fs::create_directories(box.backup(jo) + "/folder.pdb");
     putDoc(box.backup(jo) + "/" + std::string(61, 'L') + ".pdb");  // 65 characters: does not fit
@@ -200,8 +201,12 @@ protected:
 
     void writeRegistry(const std::string& lfText) { writeFile(box.registryFile(), crlf(lfText)); }
     std::string onDisk() { return textOf(box.registryFile()); }
-    int load() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No)); }
-    int save() { return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes)); }
+    int load() {
+        return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No));
+    }
+    int save() {
+        return ok(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes));
+    }
     static int ok(int rc) { return rc < 0 ? rc : 0; }
     const std::vector<DocLinkEntry>& entries(int user) { return registry.userList.at(size_t(user)).entries; }
 };

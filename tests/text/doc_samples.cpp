@@ -9,11 +9,14 @@ namespace docref {
 
 namespace {
 constexpr std::array<const char*, 64> kWords{
-    "the", "of", "and", "to", "in", "a", "is", "that", "for", "it", "as", "was", "with", "be", "by", "on",
-    "not", "he", "this", "are", "or", "his", "from", "at", "which", "but", "have", "an", "had", "they",
-    "you", "were", "their", "one", "all", "we", "can", "her", "has", "there", "been", "if", "more", "when",
-    "will", "would", "who", "so", "no", "handheld", "desktop", "record", "database", "synchronize",
-    "document", "Palm", "text", "conversion", "library", "Quillo", "memory", "install", "backup", "user"};
+    "the",   "of",         "and",     "to",     "in",       "a",           "is",       "that",
+    "for",   "it",         "as",      "was",    "with",     "be",          "by",       "on",
+    "not",   "he",         "this",    "are",    "or",       "his",         "from",     "at",
+    "which", "but",        "have",    "an",     "had",      "they",        "you",      "were",
+    "their", "one",        "all",     "we",     "can",      "her",         "has",      "there",
+    "been",  "if",         "more",    "when",   "will",     "would",       "who",      "so",
+    "no",    "handheld",   "desktop", "record", "database", "synchronize", "document", "Palm",
+    "text",  "conversion", "library", "Quillo", "memory",   "install",     "backup",   "user"};
 }  // namespace
 
 std::vector<uint8_t> englishText(size_t length, uint32_t seed) {

@@ -27,7 +27,8 @@ std::vector<uint8_t> convertedCopy(std::vector<uint8_t> bytes);
 // Decodes a compression-2 record one token at a time, with the capacity and
 // stop rules of the format (a token that cannot be decoded whole ends it and
 // clears intact).
-std::vector<uint8_t> simpleDecode(const std::vector<uint8_t>& record, size_t capacity, bool* intact = nullptr);
+std::vector<uint8_t> simpleDecode(const std::vector<uint8_t>& record, size_t capacity,
+                                  bool* intact = nullptr);
 
 std::string hex(const std::vector<uint8_t>& bytes);
 

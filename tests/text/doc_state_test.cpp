@@ -68,7 +68,8 @@ int16_t flush(text::DocState& st, Record& rec, std::vector<int16_t>* flagged = n
 }
 
 // Writes a whole document in pieces of the given sizes (cycled) and flushes it.
-int16_t writeDocument(const std::string& path, const std::vector<uint8_t>& textBytes, std::vector<size_t> pieces) {
+int16_t writeDocument(const std::string& path, const std::vector<uint8_t>& textBytes,
+                      std::vector<size_t> pieces) {
     text::DocState st;
     Record rec(path);
     size_t at = 0, i = 0;
@@ -109,7 +110,8 @@ std::vector<uint8_t> joined(const std::vector<std::vector<uint8_t>>& pieces) {
 
 // A Doc database as another writer might lay it out: record 0 as given,
 // then the records, each already encoded.
-std::vector<uint8_t> buildDatabase(const std::vector<uint8_t>& record0, const std::vector<std::vector<uint8_t>>& records) {
+std::vector<uint8_t> buildDatabase(const std::vector<uint8_t>& record0,
+                                   const std::vector<std::vector<uint8_t>>& records) {
     foundation::PdbHeader header = testsupport::databaseHeader("other", 1);
     header.type = text::kDocType;
     header.creator = text::kDocCreator;
@@ -152,7 +154,7 @@ TEST(DocWrite, NineBytesMakeThe120ByteDatabase) {
     std::string expected =
         "74 00000000 00000000 00000000 00000000 00000000 00000000 00000000 000000"  // name "t"
         "0000 0046 75541D36 75541D36 00000000 00000000 00000000 00000000"
-        "54455874 52454164 00000000 00000000 0002"                                      // TEXt REAd, 2 records
+        "54455874 52454164 00000000 00000000 0002"  // TEXt REAd, 2 records
         "00000060 00 000000 00000072 00 000000 0000"
         "00 02 00 03 00 00 00 09 00 01 20 00 00 00 00 00 00 09"
         "61 62 63 80 1A 63";
@@ -200,8 +202,8 @@ TEST(DocWrite, RefusedPathsLeaveNoDocumentOpen) {
     EXPECT_EQ(text::writeDoc(st, nullptr), BF_ERR_PARAMETER);
     EXPECT_EQ(write(st, rec, bytesOf("x")), BF_ERR_PATH);  // no path
     EXPECT_EQ(rec.r.status, BF_ERR_PATH);
-    for (const std::string& bad : {std::string(), dir.path() + "/", dir.file(".txt"),
-                                   dir.file(std::string(1020, 'p'))}) {
+    for (const std::string& bad :
+         {std::string(), dir.path() + "/", dir.file(".txt"), dir.file(std::string(1020, 'p'))}) {
         rec.setPath(bad);
         rec.r.status = 1;
         EXPECT_EQ(write(st, rec, bytesOf("x")), BF_ERR_PATH) << bad.size();
@@ -219,7 +221,8 @@ TEST(DocWrite, RefusedPathsLeaveNoDocumentOpen) {
 TEST(DocWrite, TwentyThousandBytesInAnyPiecesMakeThreeRecords) {
     TempDir dir;
     auto textBytes = docref::englishText(20000, 77);
-    const std::vector<std::vector<size_t>> piecings = {{20000}, {1}, {7, 8191}, {8192}, {8193, 3}, {0, 4096, 0}};
+    const std::vector<std::vector<size_t>> piecings = {{20000}, {1},       {7, 8191},
+                                                       {8192},  {8193, 3}, {0, 4096, 0}};
     std::vector<uint8_t> first;
     for (const auto& pieces : piecings) {
         std::string path = dir.file("doc.txt");
@@ -410,7 +413,8 @@ TEST(DocRead, OtherWritersRecordSize4096AndPlainText) {
     // Compression 1: records are the text as it stands (CR kept).
     auto plain = buildDatabase(record0(1, 2, 4096), {bytesOf("plain\r\ntext "), bytesOf("\x80 and more")});
     testsupport::writeFile(dir.file("plain.pdb"), plain);
-    EXPECT_TRUE(sameBytes(bytesOf("plain\r\ntext \x80 and more"), joined(readDocument(dir.file("plain.pdb")))));
+    EXPECT_TRUE(
+        sameBytes(bytesOf("plain\r\ntext \x80 and more"), joined(readDocument(dir.file("plain.pdb")))));
 }
 
 TEST(DocRead, RecordZeroVariantsAreRefused) {
@@ -427,9 +431,11 @@ TEST(DocRead, RecordZeroVariantsAreRefused) {
         {"no text records", buildDatabase(record0(2, 0, 8192), {one}), BF_ERR_SHEET_NAME},
         {"record size 0", buildDatabase(record0(2, 1, 0), {one}), BF_ERR_SHEET_NAME},
         {"record 0 of 15 bytes", buildDatabase(record0(2, 1, 8192, 15), {one}), BF_ERR_SHEET_NAME},
-        {"more text records counted than held", buildDatabase(record0(2, 3, 8192), {one, one}), BF_ERR_SHEET_NAME},
+        {"more text records counted than held", buildDatabase(record0(2, 3, 8192), {one, one}),
+         BF_ERR_SHEET_NAME},
         {"record 0 empty", buildDatabase({}, {}), BF_ERR_SHEET_NAME},
-        {"no records at all", std::vector<uint8_t>(foundation::pdb::firstRecordOffset(0), 0), BF_ERR_SHEET_NAME},
+        {"no records at all", std::vector<uint8_t>(foundation::pdb::firstRecordOffset(0), 0),
+         BF_ERR_SHEET_NAME},
         {"not a database", bytesOf("short"), BF_ERR_OPEN},
     };
     for (const auto& c : cases) {
@@ -477,7 +483,8 @@ TEST(DocRead, ADamagedRecordIsReportedNotHandedOutCutShort) {
     text::DocState st;
     Record rec(dir.file("damaged.pdb"));
     rec.forReading();
-    const std::pair<int16_t, std::string> calls[] = {{0, "one"}, {BF_ERR_CORRUPT, ""}, {0, "three"}, {BF_EOF, ""}};
+    const std::pair<int16_t, std::string> calls[] = {
+        {0, "one"}, {BF_ERR_CORRUPT, ""}, {0, "three"}, {BF_EOF, ""}};
     for (const auto& [status, piece] : calls) {
         EXPECT_EQ(text::readDoc(st, &rec.r), 0);
         EXPECT_EQ(rec.r.status, status);

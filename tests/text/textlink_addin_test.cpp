@@ -53,7 +53,8 @@ TEST_F(QuilloAddin, WritesInPiecesAndReadsBack) {
     text.resize(30000);
     std::string source = box.dir.file("long.txt");
     writeFile(source, text);
-    ProcessResult r = run({"write", source, "--user", "0", "--piece", "777", "--to", box.install(jo) + "/Long.doc"});
+    ProcessResult r =
+        run({"write", source, "--user", "0", "--piece", "777", "--to", box.install(jo) + "/Long.doc"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("in 39 pieces"), std::string::npos) << r.out;
     std::string database = box.install(jo) + "/Long.pdb";
@@ -69,8 +70,8 @@ TEST_F(QuilloAddin, WritesInPiecesAndReadsBack) {
 TEST_F(QuilloAddin, AFailedReadLeavesTheOldOutputAndNoTemporaryFile) {
     const std::string good = box.dir.file("good.pdb"), damaged = box.dir.file("damaged.pdb");
     writeFile(good, textlinktest::makeDocDatabase({.name = "g", .texts = {"one", "two", "three", "four"}}));
-    writeFile(damaged, textlinktest::makeDocDatabase({.name = "d", .texts = {"one", "two", "th\x80", "four"},
-                                                      .compression = 2}));
+    writeFile(damaged, textlinktest::makeDocDatabase(
+                           {.name = "d", .texts = {"one", "two", "th\x80", "four"}, .compression = 2}));
     const std::string folder = box.dir.file("out");
     fs::create_directory(folder);
     const std::string output = folder + "/old.txt";
@@ -88,7 +89,8 @@ TEST_F(QuilloAddin, AFailedReadLeavesTheOldOutputAndNoTemporaryFile) {
         EXPECT_EQ(r.exitCode, 1) << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(textOf(output), "the old text\n");
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "temporary file left";
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+            << "temporary file left";
     }
 }
 
@@ -108,7 +110,8 @@ TEST_F(QuilloAddin, LibraryStatusErrorsExitWith1AndTheirMessage) {
     writeFile(empty, std::string());
     r = run({"write", empty, "--user", "0"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("FlushDoc failed: Program error, invalid worksheet name. (status -4)"), std::string::npos)
+    EXPECT_NE(r.err.find("FlushDoc failed: Program error, invalid worksheet name. (status -4)"),
+              std::string::npos)
         << r.err;
 }
 

@@ -62,7 +62,8 @@ TEST_F(TextlinkExports, ErrorTextsSpellMaximumRightAndEndAtMinus16) {
     EXPECT_EQ(errorText(-16), "Operation cancelled.");
     EXPECT_EQ(errorText(-11), "Can not open input file, authorizaton error.");
     EXPECT_EQ(errorText(-1), "Program error, required parameter missing.");
-    for (int16_t code : {int16_t(0), int16_t(1), int16_t(-17), int16_t(-32768)}) EXPECT_EQ(errorText(code), "(null)");
+    for (int16_t code : {int16_t(0), int16_t(1), int16_t(-17), int16_t(-32768)})
+        EXPECT_EQ(errorText(code), "(null)");
     EXPECT_EQ(getErrorText(nullptr), 0);
     // A second call frees the first text before storing its own.
     TextRecord record{};
@@ -115,8 +116,9 @@ TEST_F(TextlinkExports, WrittenInPiecesAndFlushedForTheUser) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), "Notes");
     // Record 0: 22 bytes whose length array reads 8192, 8192, 3616.
     size_t r0 = 80 + 8 * 4;
-    EXPECT_TRUE(testsupport::sameBytes(testsupport::hexBytes("20 00 20 00 0E 20"),
-                                       std::vector<uint8_t>(bytes.begin() + long(r0 + 16), bytes.begin() + long(r0 + 22))));
+    EXPECT_TRUE(testsupport::sameBytes(
+        testsupport::hexBytes("20 00 20 00 0E 20"),
+        std::vector<uint8_t>(bytes.begin() + long(r0 + 16), bytes.begin() + long(r0 + 22))));
 
     DocTransferRecord reading{};
     reading.path = platform::allocByteString(box.install(jo) + "/Notes.pdb");
@@ -197,7 +199,8 @@ TEST_F(TextlinkExports, CommandLineExportReplacesTheInstallDatabaseWithoutAsking
 TEST_F(TextlinkExports, CommandLineExportRewritesQLRegistryFromMemoryBeforeReloading) {
     // Loaded at attach: a linked entry and one without a path.
     lib.reset();
-    writeFile(box.registryFile(), textlinktest::crlf("[Jo]\nNotes.pdb=1,2,3,4,5,C:\\Docs\\Notes.txt\nHalf=1\n"));
+    writeFile(box.registryFile(),
+              textlinktest::crlf("[Jo]\nNotes.pdb=1,2,3,4,5,C:\\Docs\\Notes.txt\nHalf=1\n"));
     load();
     // Changed on disk since: the export writes the memory's version back.
     writeFile(box.registryFile(), std::string("[Jo]\r\nOther.pdb=0,0,0,0,0,/o\r\n"));

@@ -52,7 +52,8 @@ TEST(TextlinkLoad, UnloadWritesNothing) {
 TEST(TextlinkLoad, RefusedWithoutProductFolder) {
     testsupport::Sandbox box("Quillo");
     box.addUser("Jo", "1");
-    platform::registry::deleteValue(platform::registry::Root::CurrentUser, {"Software", "Brightfold", "Quillo"}, "Path");
+    platform::registry::deleteValue(platform::registry::Root::CurrentUser,
+                                    {"Software", "Brightfold", "Quillo"}, "Path");
     auto r = textlinktest::runInChild(box.dir, loadOnce);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.stderrText, kNotInstalled);
@@ -74,7 +75,8 @@ TEST(TextlinkLoad, SyncDatThatCannotBeOpenedIsRetriedABoundedNumberOfTimes) {
     });
     EXPECT_EQ(r.exitCode, 1);
     std::string expected;
-    for (int i = 0; i < foundation::kSyncOpenAttempts; ++i) expected += "Export: CreateFile failed, 13, 8007000d\\n\n";
+    for (int i = 0; i < foundation::kSyncOpenAttempts; ++i)
+        expected += "Export: CreateFile failed, 13, 8007000d\\n\n";
     expected += kNotInstalled;
     EXPECT_EQ(r.stderrText, expected);
 }
@@ -85,8 +87,8 @@ TEST(TextlinkLoad, PlainDlopenKeepsARefusingLibraryForErrorTexts) {
         void* handle = dlopen(textlinktest::textlinkPath().c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) return 10;
         auto getErrorText = reinterpret_cast<int16_t(WINAPI*)(TextRecord*)>(dlsym(handle, "GetErrorText"));
-        auto exportFromCommandLine =
-            reinterpret_cast<int16_t(WINAPI*)(CommandLineExportRecord*)>(dlsym(handle, "ExportFromCommandLine"));
+        auto exportFromCommandLine = reinterpret_cast<int16_t(WINAPI*)(CommandLineExportRecord*)>(
+            dlsym(handle, "ExportFromCommandLine"));
         if (!getErrorText || !exportFromCommandLine) return 11;
         TextRecord text{};
         text.number = -16;
@@ -123,8 +125,8 @@ TEST(TextlinkLoad, OutOfMemoryWhileAttachingRefusesTheLoad) {
         if (!testsupport::limitAddressSpaceGrowth(64u << 20)) return 10;
         void* handle = dlopen(textlinktest::textlinkPath().c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) return 11;
-        auto exportFromCommandLine =
-            reinterpret_cast<int16_t(WINAPI*)(CommandLineExportRecord*)>(dlsym(handle, "ExportFromCommandLine"));
+        auto exportFromCommandLine = reinterpret_cast<int16_t(WINAPI*)(CommandLineExportRecord*)>(
+            dlsym(handle, "ExportFromCommandLine"));
         CommandLineExportRecord record{"Jo", "/tmp/none.txt"};
         if (!exportFromCommandLine || exportFromCommandLine(&record) != BF_ERR_PARAMETER) return 12;
         auto sync = platform::File::open(syncPath, platform::File::Mode::ReadWrite);

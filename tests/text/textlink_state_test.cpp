@@ -140,7 +140,8 @@ TEST_F(TextlinkState, ConversionsLeaveADocumentOfTheCallerAlone) {
     DocTransferRecord record{};
     record.user = int16_t(jo);
     EXPECT_EQ(text::exportToUser(state, &record, &notes), BF_ERR_PROGRAM);
-    EXPECT_EQ(text::convertDocToTextFile(state, box.dir.file("x.pdb"), box.dir.file("x.txt")), BF_ERR_PROGRAM);
+    EXPECT_EQ(text::convertDocToTextFile(state, box.dir.file("x.pdb"), box.dir.file("x.txt")),
+              BF_ERR_PROGRAM);
     platform::clearByteString(record.path);
 
     caller.data = nullptr;
@@ -223,8 +224,8 @@ TEST_F(TextlinkState, AFailedConversionLeavesTheOldTextFileAndNoTemporaryFile) {
     const std::string good = makeDatabase(box, {"one", "two", "three", "four"});
     // Compressed records, the third ending in half a back-reference.
     const std::string damaged = box.dir.file("damaged.pdb");
-    writeFile(damaged, textlinktest::makeDocDatabase({.name = "d", .texts = {"one", "two", "th\x80", "four"},
-                                                      .compression = 2}));
+    writeFile(damaged, textlinktest::makeDocDatabase(
+                           {.name = "d", .texts = {"one", "two", "th\x80", "four"}, .compression = 2}));
     const std::string folder = box.dir.file("out");
     fs::create_directory(folder);
     const std::string target = folder + "/target.txt";

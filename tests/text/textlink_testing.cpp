@@ -52,7 +52,8 @@ std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec) {
     foundation::storeBE16(&record0[10], spec.recordSize);
     std::vector<std::vector<uint8_t>> records{record0};
     for (const std::string& t : spec.texts) records.emplace_back(t.begin(), t.end());
-    return testsupport::databaseFile(testsupport::databaseHeader(spec.name, 70, spec.type, spec.creator), records);
+    return testsupport::databaseFile(testsupport::databaseHeader(spec.name, 70, spec.type, spec.creator),
+                                     records);
 }
 
 std::string textOf(const std::string& path) {

@@ -27,7 +27,7 @@ struct DocDbSpec {
 std::vector<uint8_t> makeDocDatabase(const DocDbSpec& spec);
 
 std::string textOf(const std::string& path);  // a file's bytes as text ("" when missing)
-std::string crlf(const std::string& lfText);   // line feeds as CR LF
+std::string crlf(const std::string& lfText);  // line feeds as CR LF
 
 // Records every message box ("caption: text") and answers from a list,
 // then with the safe choice.

@@ -18,7 +18,9 @@ namespace {
 
 constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
 
-platform::FileTime fileTimeOfSeconds(int64_t seconds) { return uint64_t(seconds) * 10000000ull + kUnixEpochAsFileTime; }
+platform::FileTime fileTimeOfSeconds(int64_t seconds) {
+    return uint64_t(seconds) * 10000000ull + kUnixEpochAsFileTime;
+}
 
 void setModified(const std::string& path, int64_t seconds) {
     timespec times[2] = {{seconds, 0}, {seconds, 0}};
@@ -116,7 +118,8 @@ TEST_F(BookLister, NothingListedLeavesTheTextAndNoSheetToAskFor) {
     struct Case {
         std::string path;
         int16_t result;
-    } cases[] = {{folder + "/Budget", 0}, {dir.makeDir("Empty") + "/Budget", 0},
+    } cases[] = {{folder + "/Budget", 0},
+                 {dir.makeDir("Empty") + "/Budget", 0},
                  {dir.path() + "/NoSuchFolder/Budget", BF_ERR_PATH}};
     for (const Case& c : cases) {
         ListRecord r(kListSheetDatabases, c.path);
@@ -142,8 +145,8 @@ TEST_F(BookLister, Failures) {
 }
 
 TEST_F(BookLister, CsvFilesWithAndWithoutATime) {
-    const std::string names[] = {"Budget.csv", "Budget-Jan.csv", "budget-feb.CSV", "Budgets.csv", "Budget-Mar.pdb",
-                                 "Budget.txt"};
+    const std::string names[] = {"Budget.csv",  "Budget-Jan.csv", "budget-feb.CSV",
+                                 "Budgets.csv", "Budget-Mar.pdb", "Budget.txt"};
     int64_t seconds = 1000000000;
     for (const std::string& name : names) {
         writeFile(folder + "/" + name, std::string("\"1\",\"2\""));
@@ -153,7 +156,8 @@ TEST_F(BookLister, CsvFilesWithAndWithoutATime) {
     // Budget.csv included.
     ListRecord all(2, folder + "/Budget.csv");
     ASSERT_EQ(list(all), 3);
-    EXPECT_EQ(all.text(), folder + "/Budget" + std::string("\0budget-feb.CSV\0Budget-Jan.csv\0Budget.csv\0", 42));
+    EXPECT_EQ(all.text(),
+              folder + "/Budget" + std::string("\0budget-feb.CSV\0Budget-Jan.csv\0Budget.csv\0", 42));
     EXPECT_EQ(lastListed, "unchanged");  // only sheet databases set it
 
     // With a time: only files written after it; the time rises to the newest.

@@ -2,7 +2,6 @@
 // and the file names of a CSV book.
 #include "workbook/csv_format.h"
 
-
 #include <gtest/gtest.h>
 
 using namespace workbook;
@@ -79,7 +78,8 @@ TEST(CsvWriteTest, CellsOutOfOrderAndRepeated) {
     std::vector<CsvCell> cells{{2, 1, "c"}, {1, 2, "b"}, {1, 1, "a"}, {1, 2, "B"}};
     EXPECT_EQ(writeCsvSheet(cells, kPc), "\"a\",\"B\"\r\n\"c\"");
     // Places outside the sheet are not written.
-    EXPECT_EQ(writeCsvSheet({{0, 1, "x"}, {1, 0, "y"}, {10000, 1, "z"}, {1, 257, "w"}, {1, 1, "a"}}, kPc), "\"a\"");
+    EXPECT_EQ(writeCsvSheet({{0, 1, "x"}, {1, 0, "y"}, {10000, 1, "z"}, {1, 257, "w"}, {1, 1, "a"}}, kPc),
+              "\"a\"");
 }
 
 TEST(CsvReadTest, QuotedAndEmptyFields) {
@@ -131,11 +131,17 @@ TEST(CsvReadTest, JunkAfterClosingQuoteEndsTheReading) {
 
 TEST(CsvReadTest, ByteOrderMark) {
     // Skipped at the start of the file, so it does not land in the first cell.
-    EXPECT_EQ(readCsvText("\xEF\xBB\xBF" "a,b", ','), (Fields{{1, 1, "a"}, {1, 2, "b"}}));
+    EXPECT_EQ(readCsvText("\xEF\xBB\xBF"
+                          "a,b",
+                          ','),
+              (Fields{{1, 1, "a"}, {1, 2, "b"}}));
     EXPECT_EQ(readCsvText("\xEF\xBB\xBF\"a\"", ','), (Fields{{1, 1, "a"}}));
     // Anywhere else, and a mark begun but not finished, are text.
     EXPECT_EQ(readCsvText("a,\xEF\xBB\xBF", ','), (Fields{{1, 1, "a"}, {1, 2, "\xEF\xBB\xBF"}}));
-    EXPECT_EQ(readCsvText("\xEF\xBB" "x,y", ','), (Fields{{1, 1, "\xEF\xBBx"}, {1, 2, "y"}}));
+    EXPECT_EQ(readCsvText("\xEF\xBB"
+                          "x,y",
+                          ','),
+              (Fields{{1, 1, "\xEF\xBBx"}, {1, 2, "y"}}));
     EXPECT_EQ(readCsvText("\xEF,y", ','), (Fields{{1, 1, "\xEF"}, {1, 2, "y"}}));
     EXPECT_EQ(readCsvText("\xEF\xBB", ','), (Fields{{1, 1, "\xEF\xBB"}}));
     EXPECT_EQ(readCsvText("\xEF\xBB\xBF\xEF\xBB\xBF", ','), (Fields{{1, 1, "\xEF\xBB\xBF"}}));
@@ -161,12 +167,16 @@ TEST(CsvReadTest, LongFieldsAreCutAtTheBuffer) {
 TEST(CsvReadTest, PiecesOfAnySizeReadAlike) {
     const std::string text = "\xEF\xBB\xBF\"q\"\"x\",b\r\n\r\nc,\"d\ne\",\xEF\n\"f\"\r\n";
     const Fields whole = readCsvText(text, ',');
-    ASSERT_EQ(whole, (Fields{{1, 1, "q\"x"}, {1, 2, "b"}, {3, 1, "c"}, {3, 2, "d\ne"}, {3, 3, "\xEF"}, {4, 1, "f"}}));
+    ASSERT_EQ(
+        whole,
+        (Fields{{1, 1, "q\"x"}, {1, 2, "b"}, {3, 1, "c"}, {3, 2, "d\ne"}, {3, 3, "\xEF"}, {4, 1, "f"}}));
     for (size_t cut1 = 0; cut1 <= text.size(); ++cut1) {
         for (size_t cut2 = cut1; cut2 <= text.size(); cut2 += 3) {
             CsvReader reader(',');
             Fields got;
-            auto collect = [&got](const CsvField& f) { got.push_back({f.row, f.column, std::string(f.text)}); };
+            auto collect = [&got](const CsvField& f) {
+                got.push_back({f.row, f.column, std::string(f.text)});
+            };
             reader.feed(std::string_view(text).substr(0, cut1), collect);
             reader.feed(std::string_view(text).substr(cut1, cut2 - cut1), collect);
             reader.feed(std::string_view(text).substr(cut2), collect);
@@ -175,7 +185,6 @@ TEST(CsvReadTest, PiecesOfAnySizeReadAlike) {
         }
     }
 }
-
 
 TEST(CsvNamesTest, Prefix) {
     EXPECT_EQ(csvPrefix("C:\\Data\\Budget.csv"), "C:\\Data\\Budget-");

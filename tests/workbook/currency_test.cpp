@@ -62,9 +62,9 @@ TEST(Currency, CodeForLocaleAndSymbol) {
     EXPECT_EQ(CurrencyCode(0, "SEK"), 0);   // locale 0 is row 0
     EXPECT_EQ(CurrencyCode(-1, "Mk"), 11);  // first row wins
     EXPECT_EQ(CurrencyCode(0x081D, "Mk"), 20);
-    EXPECT_EQ(CurrencyCode(-1, "F"), 6);    // a short symbol
+    EXPECT_EQ(CurrencyCode(-1, "F"), 6);  // a short symbol
     EXPECT_EQ(CurrencyCode(-1, "\x80"), 22);
-    EXPECT_EQ(CurrencyCode(-1, "$"), 0);    // row 0's long symbol
+    EXPECT_EQ(CurrencyCode(-1, "$"), 0);  // row 0's long symbol
     EXPECT_EQ(CurrencyCode(-1, ""), 0);
 }
 

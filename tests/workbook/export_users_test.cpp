@@ -394,7 +394,7 @@ TEST_F(ExportUsers, AfterWriteRunsWhenUsersGotTheSheet) {
     EXPECT_EQ(calls, 1);
     answer = BF_ERR_WRITE;  // the counters could not be saved
     EXPECT_EQ(close(), BF_ERR_WRITE);
-    EXPECT_EQ(calls, 2);  // the sheet outlived the release
+    EXPECT_EQ(calls, 2);           // the sheet outlived the release
     options.exportTargetUser = 7;  // nobody received it: nothing to save
     EXPECT_EQ(close(), BF_ERR_USER);
     EXPECT_EQ(calls, 2);

@@ -77,7 +77,8 @@ TEST(FontLevels, UndefinedRatioTakesTheDefaultFontsLevel) {
     const std::pair<int, uint32_t> byMapping[] = {{1, 0x100000}, {2, 0x100800}, {3, 0}, {4, 0x800}};
     for (auto [mapping, bits] : byMapping) {
         for (int def : {0, -1, -32768})
-            for (int points : {0, 1, 10, 500, -3}) EXPECT_EQ(fontBitsForPoints(points, {true, mapping, def}), bits);
+            for (int points : {0, 1, 10, 500, -3})
+                EXPECT_EQ(fontBitsForPoints(points, {true, mapping, def}), bits);
         EXPECT_EQ(fontBitsForPoints(0, {true, mapping, 10}), bits);
         EXPECT_EQ(fontBitsForPoints(-7, {true, mapping, 10}), bits);
         EXPECT_EQ(fontBitsForPoints(0, {true, mapping, 10}), fontBitsForPoints(10, {true, mapping, 10}));

@@ -21,7 +21,8 @@ std::vector<std::string> split(const std::string& formulas) {
     return out;
 }
 
-std::vector<std::string> series(std::string_view definition, bool inColumns, std::string_view sheet = "Sheet") {
+std::vector<std::string> series(std::string_view definition, bool inColumns,
+                                std::string_view sheet = "Sheet") {
     std::string out;
     EXPECT_EQ(chartSeriesFormulas(definition, inColumns, sheet, out), 0) << definition;
     return split(out);
@@ -64,9 +65,8 @@ TEST(ChartSeries, MissingOrUnreadableNamesAndCategories) {
 TEST(ChartSeries, WhatTheExporterWrites) {
     std::vector<std::string> values{"$B$2:$B$5", "$C$2:$C$5"};
     std::string text = buildChartDefinitionText("$B$1:$C$1", "$A$2:$A$5", values);
-    EXPECT_EQ(series(text, true, "Q1"),
-              (Formulas{"=SERIES('Q1'!$B$1,'Q1'!$A$2:$A$5,'Q1'!$B$2:$B$5,1)",
-                        "=SERIES('Q1'!$C$1,'Q1'!$A$2:$A$5,'Q1'!$C$2:$C$5,2)"}));
+    EXPECT_EQ(series(text, true, "Q1"), (Formulas{"=SERIES('Q1'!$B$1,'Q1'!$A$2:$A$5,'Q1'!$B$2:$B$5,1)",
+                                                  "=SERIES('Q1'!$C$1,'Q1'!$A$2:$A$5,'Q1'!$C$2:$C$5,2)"}));
 }
 
 TEST(ChartSeries, UnreadableDefinitions) {

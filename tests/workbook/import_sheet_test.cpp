@@ -21,8 +21,8 @@ Bytes pdbFile(const std::string& name, uint16_t version, const std::vector<Bytes
     return testsupport::databaseFile(testsupport::databaseHeader(name, version), records);
 }
 
-Bytes cellRecord(uint16_t row, uint16_t column, std::string_view text, uint32_t flags = 0, uint8_t textColor = 255,
-                 uint8_t backColor = 0, double value = 0.0, uint8_t chartA = 0) {
+Bytes cellRecord(uint16_t row, uint16_t column, std::string_view text, uint32_t flags = 0,
+                 uint8_t textColor = 255, uint8_t backColor = 0, double value = 0.0, uint8_t chartA = 0) {
     SheetCell c;
     c.key = {row, column};
     c.flags = flags;
@@ -139,7 +139,7 @@ using Walk = std::vector<std::pair<int, int>>;
 TEST_F(Import, SheetRecordFromTheBookHeader) {
     SheetFile file;
     BookHeader& h = file.header;
-    h.bookFlags = 0x32;  // category 3, desktop sizes
+    h.bookFlags = 0x32;          // category 3, desktop sizes
     h.formatFlags = 0x08000840;  // currency code 8, large font
     h.color1 = 6;
     h.color2 = 18;
@@ -155,16 +155,16 @@ TEST_F(Import, SheetRecordFromTheBookHeader) {
     registry.userList[0].deviceClass = 3;
 
     Sheet sheet;
-    sheet.defaultSize12 = 77;  // kept as the caller put it
+    sheet.defaultSize12 = 77;         // kept as the caller put it
     ASSERT_EQ(open(file, sheet), 4);  // "Jan" and one
     EXPECT_EQ(platform::byteStringView(sheet.sheetName), "Jan");
     EXPECT_EQ(SysStringByteLen(sheet.sheetName), 3u);
     EXPECT_EQ(uint32_t(sheet.formatFlags), 0x08000840u);
     EXPECT_EQ(sheet.defaultSize8, 17);  // the default row height
     EXPECT_EQ(sheet.defaultSize12, 77);
-    EXPECT_EQ(sheet.setting20, -2);     // header 22, sign-extended
-    EXPECT_EQ(sheet.setting16, 5);      // header 24
-    EXPECT_EQ(sheet.setting32, 0xFFFF); // header 26, zero-extended
+    EXPECT_EQ(sheet.setting20, -2);      // header 22, sign-extended
+    EXPECT_EQ(sheet.setting16, 5);       // header 24
+    EXPECT_EQ(sheet.setting32, 0xFFFF);  // header 26, zero-extended
     EXPECT_EQ(sheet.setting36, 7);
     EXPECT_EQ(sheet.setting24, 8);
     EXPECT_EQ(sheet.setting28, 9);
@@ -239,9 +239,9 @@ TEST_F(Import, RecordZeroMustBe66Bytes) {
     // Rebuild with a 67-byte record 0.
     Bytes r0 = buildHeaderRecord(file.header);
     r0.push_back(0);
-    writeFile(folder + "/Budget-Jan.pdb",
-              pdbFile("Budget-Jan", 71, {r0, buildRowEntriesRecord({}), buildColumnEntriesRecord({}),
-                                         buildTerminatorRecord()}));
+    writeFile(folder + "/Budget-Jan.pdb", pdbFile("Budget-Jan", 71,
+                                                  {r0, buildRowEntriesRecord({}),
+                                                   buildColumnEntriesRecord({}), buildTerminatorRecord()}));
     Text l = list();
     Sheet sheet;
     EXPECT_EQ(import.GetSheetName(context, &sheet, &l), BF_ERR_CORRUPT);
@@ -266,9 +266,9 @@ TEST_F(Import, ShortRowAndColumnRecords) {
     // Bytes after the last whole entry are ignored.
     Bytes rows = buildRowEntriesRecord(std::vector<RowEntry>{{3, 20}});
     rows.push_back(7);
-    writeFile(folder + "/Budget-Jan.pdb", pdbFile("Budget-Jan", 71, {buildHeaderRecord(file.header), rows,
-                                                                     buildColumnEntriesRecord({}),
-                                                                     buildTerminatorRecord()}));
+    writeFile(folder + "/Budget-Jan.pdb", pdbFile("Budget-Jan", 71,
+                                                  {buildHeaderRecord(file.header), rows,
+                                                   buildColumnEntriesRecord({}), buildTerminatorRecord()}));
     Text l = list();
     Sheet sheet;
     ASSERT_EQ(import.GetSheetName(context, &sheet, &l), 4);
@@ -426,7 +426,7 @@ TEST_F(Import, CellsColoursAndTexts) {
     ASSERT_EQ(open(file, sheet), 4);
     Cell cell;
     cell.currencyText = platform::allocByteString("[$x]");  // the caller's strings are freed
-    ASSERT_EQ(next(cell), 0);  // the column entry
+    ASSERT_EQ(next(cell), 0);                               // the column entry
     EXPECT_EQ(cell.currencyText, nullptr);
     cell.result = 9;
     cell.text = platform::allocByteString("the caller's");
@@ -448,7 +448,7 @@ TEST_F(Import, CellsColoursAndTexts) {
     ASSERT_EQ(next(cell), 0);
     EXPECT_EQ(cell.column, 4);
     EXPECT_EQ(cell.textBytes(), "");
-    EXPECT_NE(cell.text, nullptr);         // a string of length 0
+    EXPECT_NE(cell.text, nullptr);          // a string of length 0
     EXPECT_EQ(cell.currencyText, nullptr);  // the previous currency text is replaced by none
     EXPECT_EQ(cell.textColor, 0u);          // 255: black
     EXPECT_EQ(cell.backColor, 0xFFFFFFu);
@@ -489,7 +489,8 @@ TEST_F(Import, ChartItemsAndDefinitions) {
     SheetFile file;
     file.cells = {
         cellRecord(1, 1, "Region"),
-        cellRecord(kChartDefinitionRow, 9, "=##($B$1:$C$1,$A$2:$A$4,$B$2:$C$4)", kFlagSeriesInColumns, 255, 0, 0, 0x5A),
+        cellRecord(kChartDefinitionRow, 9, "=##($B$1:$C$1,$A$2:$A$4,$B$2:$C$4)", kFlagSeriesInColumns, 255, 0,
+                   0, 0x5A),
         cellRecord(kChartDefinitionRow, 10, ""),
         cellRecord(kChartItemRow, 1, buildChartItemText(1, "Sales")),
         cellRecord(kChartItemRow, 2, std::string(1, '\0')),  // shorter than the item number
@@ -614,60 +615,62 @@ TEST_F(Import, MalformedCellRecords) {
 
 TEST_F(Import, HookAtTheEndOfTheLastListedSheet) {
     int calls = 0;
-    import.atBookEnd = [&calls] { ++calls; };
-    for (const char* name : {"Budget-Feb", "Budget-Jan"}) {
-        SheetFile f;
-        f.name = name;
-        f.cells = {cellRecord(1, 1, name)};
-        put(f);
-    }
-    Text l = list();
-    ASSERT_EQ(import.lastListedBook, "Budget-Jan");
-    import.lastListedBook = "BUDGET-JAN";  // compared without regard to case
-    for (int16_t k : {1, 2}) {
-        Sheet sheet(k);
-        ASSERT_EQ(import.GetSheetName(context, &sheet, &l), 4);
-        Cell cell;
-        int16_t end = 0;
-        walk(cell, &end);
-        EXPECT_EQ(end, BF_EOF);
-        EXPECT_EQ(calls, k == 1 ? 0 : 1);
-        EXPECT_EQ(next(cell), BF_EOF);  // once per walk
-        EXPECT_EQ(calls, k == 1 ? 0 : 1);
-    }
-    // A hook that releases the state (a registry refresh does) is safe.
-    import.atBookEnd = [this, &calls] {
-        ++calls;
-        import.release();
-    };
-    Sheet last(2);
-    ASSERT_EQ(import.GetSheetName(context, &last, &l), 4);
+    import.atBookEnd = [&calls] { ++calls;
+};
+for (const char* name : {"Budget-Feb", "Budget-Jan"}) {
+    SheetFile f;
+    f.name = name;
+    f.cells = {cellRecord(1, 1, name)};
+    put(f);
+}
+Text l = list();
+ASSERT_EQ(import.lastListedBook, "Budget-Jan");
+import.lastListedBook = "BUDGET-JAN";  // compared without regard to case
+for (int16_t k : {1, 2}) {
+    Sheet sheet(k);
+    ASSERT_EQ(import.GetSheetName(context, &sheet, &l), 4);
     Cell cell;
     int16_t end = 0;
     walk(cell, &end);
     EXPECT_EQ(end, BF_EOF);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(next(cell), BF_ERR_PROGRAM);
+    EXPECT_EQ(calls, k == 1 ? 0 : 1);
+    EXPECT_EQ(next(cell), BF_EOF);  // once per walk
+    EXPECT_EQ(calls, k == 1 ? 0 : 1);
+}
+// A hook that releases the state (a registry refresh does) is safe.
+import.atBookEnd = [ this, &calls ] { ++calls;
+import.release();
+}
+;
+Sheet last(2);
+ASSERT_EQ(import.GetSheetName(context, &last, &l), 4);
+Cell cell;
+int16_t end = 0;
+walk(cell, &end);
+EXPECT_EQ(end, BF_EOF);
+EXPECT_EQ(calls, 2);
+EXPECT_EQ(next(cell), BF_ERR_PROGRAM);
 }
 
 TEST_F(Import, NoHookWithoutTerminatorOrListing) {
     int calls = 0;
-    import.atBookEnd = [&calls] { ++calls; };
-    SheetFile file;
-    file.terminator = false;
-    Sheet sheet;
-    ASSERT_EQ(open(file, sheet), 4);
-    Cell cell;
-    EXPECT_EQ(next(cell), BF_EOF);
-    // A sheet opened from an image nobody listed.
-    import.lastListedBook.clear();
-    file.terminator = true;
-    foundation::PdbImage image;
-    ASSERT_TRUE(foundation::loadPdbFromBytes(image, file.bytes()));
-    ASSERT_EQ(import.openSheet(context, &sheet, std::move(image)), 4);
-    Cell again;
-    EXPECT_EQ(next(again), BF_EOF);
-    EXPECT_EQ(calls, 0);
+    import.atBookEnd = [&calls] { ++calls;
+};
+SheetFile file;
+file.terminator = false;
+Sheet sheet;
+ASSERT_EQ(open(file, sheet), 4);
+Cell cell;
+EXPECT_EQ(next(cell), BF_EOF);
+// A sheet opened from an image nobody listed.
+import.lastListedBook.clear();
+file.terminator = true;
+foundation::PdbImage image;
+ASSERT_TRUE(foundation::loadPdbFromBytes(image, file.bytes()));
+ASSERT_EQ(import.openSheet(context, &sheet, std::move(image)), 4);
+Cell again;
+EXPECT_EQ(next(again), BF_EOF);
+EXPECT_EQ(calls, 0);
 }
 
 // ---- Passwords --------------------------------------------------------------------------

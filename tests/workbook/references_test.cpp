@@ -22,7 +22,8 @@ TEST(References, ParseCellRef) {
     size_t used = 0;
     EXPECT_EQ(ParseCellRef("$C$3:$D$4", &used), (CellRef{3, 3}));
     EXPECT_EQ(used, 4u);
-    for (const char* bad : {"", "$", "A", "1", "$$A1", "A0", "IW1", "A65537", "ZZZZZZZZZZZZZZ1", "A99999999999999"})
+    for (const char* bad :
+         {"", "$", "A", "1", "$$A1", "A0", "IW1", "A65537", "ZZZZZZZZZZZZZZ1", "A99999999999999"})
         EXPECT_FALSE(ParseCellRef(bad)) << bad;
     ParseCellRef("ABC", &used);
     EXPECT_EQ(used, 3u);
@@ -51,7 +52,8 @@ TEST(References, ParseRange) {
 }
 
 TEST(References, FormatThenParseIsTheIdentity) {
-    const CellRef corners[] = {{1, 1}, {1, 9999}, {256, 1}, {256, 9999}, {26, 26}, {27, 100}, {52, 1000}, {53, 2}};
+    const CellRef corners[] = {{1, 1},   {1, 9999}, {256, 1},   {256, 9999},
+                               {26, 26}, {27, 100}, {52, 1000}, {53, 2}};
     for (const CellRef& a : corners)
         for (const CellRef& b : corners) {
             if (b.column < a.column || b.row < a.row) continue;

@@ -14,8 +14,7 @@ namespace {
 // The bytes in a heap block of exactly their size, so a read past the end
 // is caught by the address sanitizer.
 struct Exact {
-    explicit Exact(const std::vector<uint8_t>& bytes, size_t n)
-        : data(new uint8_t[n == 0 ? 1 : n]), size(n) {
+    explicit Exact(const std::vector<uint8_t>& bytes, size_t n) : data(new uint8_t[n == 0 ? 1 : n]), size(n) {
         std::copy(bytes.begin(), bytes.begin() + n, data.get());
     }
     std::span<const uint8_t> span() const { return {data.get(), size}; }
@@ -161,9 +160,9 @@ TEST(ScrambleCounter, IsItsOwnInverseButForThreeValues) {
 }
 
 TEST(Sizes, ClampingOfWidthsAndHeights) {
-    const std::pair<int32_t, uint8_t> cases[] = {{0, 0},     {1, 7},     {3, 7},     {6, 7},    {7, 7},
-                                                 {30, 30},   {139, 139}, {140, 139}, {200, 139}, {255, 139},
-                                                 {70000, 139}, {-1, 0},  {-32768, 0}};
+    const std::pair<int32_t, uint8_t> cases[] = {{0, 0},       {1, 7},     {3, 7},     {6, 7},     {7, 7},
+                                                 {30, 30},     {139, 139}, {140, 139}, {200, 139}, {255, 139},
+                                                 {70000, 139}, {-1, 0},    {-32768, 0}};
     for (auto [in, out] : cases) EXPECT_EQ(clampSize(in), out) << in;
     EXPECT_EQ(clampDefaultColumnWidth(30), 30);
     EXPECT_EQ(clampDefaultColumnWidth(140), 139);
@@ -195,7 +194,8 @@ TEST(Entries, GoldenBytesAndRoundTrip) {
     ColumnEntry wide{256, 139, 0, 0x00010040, 12, 200};
     std::vector<ColumnEntry> cols{col, wide};
     auto colBytes = buildColumnEntriesRecord(cols);
-    EXPECT_TRUE(sameBytes(hexBytes("00010000 0002 28 00 00210000 FF 00  0100 8B 00 00010040 0C C8"), colBytes));
+    EXPECT_TRUE(
+        sameBytes(hexBytes("00010000 0002 28 00 00210000 FF 00  0100 8B 00 00010040 0C C8"), colBytes));
     EXPECT_EQ(*parseColumnEntries(colBytes), cols);
     EXPECT_TRUE(ColumnEntry{}.isDefault());
     EXPECT_FALSE(col.isDefault());
@@ -228,8 +228,8 @@ TEST(CellRecord, GoldenBytes) {
     c.text = "12.5";
     std::vector<uint8_t> out;
     ASSERT_TRUE(appendCellRecord(out, c));
-    EXPECT_TRUE(sameBytes(hexBytes("0002 0003 08200040 A1 00 01 02 4029000000000000 0004 00000000000000 31322E35"),
-                          out));
+    EXPECT_TRUE(sameBytes(
+        hexBytes("0002 0003 08200040 A1 00 01 02 4029000000000000 0004 00000000000000 31322E35"), out));
     EXPECT_EQ(out.size(), cellRecordSize(4));
 }
 

@@ -26,8 +26,10 @@ PLATFORM_EXPORT BSTR SysAllocStringByteLen(const char* bytes, unsigned int lengt
     if (!block) return nullptr;
     platform::storeLE32(block, length);
     uint8_t* data = block + kPrefixSize;
-    if (bytes) std::memcpy(data, bytes, length);
-    else std::memset(data, 0, length);
+    if (bytes)
+        std::memcpy(data, bytes, length);
+    else
+        std::memset(data, 0, length);
     data[length] = 0;
     data[length + 1] = 0;
     return reinterpret_cast<BSTR>(data);

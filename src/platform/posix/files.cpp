@@ -122,10 +122,18 @@ std::optional<File> File::open(const std::string& path, Mode mode, int* error) {
     if (faults::shouldFail(faults::Op::Open)) return refuse(errno);
     int flags = O_CLOEXEC;
     switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::ReadWriteCreate: flags |= O_RDWR | O_CREAT; break;
-    case Mode::CreateTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+        case Mode::Read:
+            flags |= O_RDONLY;
+            break;
+        case Mode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case Mode::ReadWriteCreate:
+            flags |= O_RDWR | O_CREAT;
+            break;
+        case Mode::CreateTruncate:
+            flags |= O_WRONLY | O_CREAT | O_TRUNC;
+            break;
     }
     int fd;
     do fd = ::open(path.c_str(), flags, 0666);
@@ -196,8 +204,10 @@ FileTime File::lastWriteTime() const {
 File::LockResult File::lockRange(uint64_t offset, uint64_t length) {
     // A conflicting OFD lock is refused with EAGAIN or EACCES; everything else
     // (ENOLCK, EINVAL where a file system has no OFD locks, EBADF) is a failure.
-    auto refused = [] { return g_lastError == EAGAIN || g_lastError == EACCES ? LockResult::HeldElsewhere
-                                                                              : LockResult::Failed; };
+    auto refused = [] {
+        return g_lastError == EAGAIN || g_lastError == EACCES ? LockResult::HeldElsewhere
+                                                              : LockResult::Failed;
+    };
     if (fd_ < 0) return failWith(EBADF), LockResult::Failed;
     if (checkFault(faults::Op::Lock)) return refused();
     // A zero length would lock to the end of the file on POSIX; LockFile has no such meaning.
@@ -326,7 +336,8 @@ FileReplacement::FileReplacement(NativeFile fd, std::string path, std::string te
 FileReplacement::~FileReplacement() { abandon(); }
 
 FileReplacement::FileReplacement(FileReplacement&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)),
+    : fd_(std::exchange(other.fd_, -1)),
+      path_(std::move(other.path_)),
       tempPath_(std::exchange(other.tempPath_, std::string())) {}
 
 FileReplacement& FileReplacement::operator=(FileReplacement&& other) noexcept {
@@ -357,7 +368,8 @@ bool FileReplacement::commit() {
     if (fd_ < 0) return failWith(EBADF);
     struct stat old {};
     if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd_, old.st_mode & 0777);
-    if (::fsync(fd_) != 0 && errno != EINVAL) return failWithErrno(), abandon(), false;  // EINVAL: no disk behind it
+    if (::fsync(fd_) != 0 && errno != EINVAL)
+        return failWithErrno(), abandon(), false;  // EINVAL: no disk behind it
     if (::close(std::exchange(fd_, -1)) != 0) return failWithErrno(), abandon(), false;
     if (checkFault(faults::Op::Rename)) return abandon(), false;
     if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return failWithErrno(), abandon(), false;
@@ -483,8 +495,10 @@ std::string errorText(int error) {
     char buffer[256] = {};
     // GNU strerror_r returns the text (possibly a static one), XSI fills the buffer.
     auto pick = [&](auto result) -> std::string {
-        if constexpr (std::is_same_v<decltype(result), char*>) return result ? result : buffer;
-        else return buffer;
+        if constexpr (std::is_same_v<decltype(result), char*>)
+            return result ? result : buffer;
+        else
+            return buffer;
     };
     return pick(::strerror_r(error, buffer, sizeof buffer));
 }

@@ -26,16 +26,16 @@ constexpr char kPathSeparator = '/';
 // detach step as a destructor when it is unloaded. The watch object records
 // that static destruction has run, which happens only when the process ends
 // with the library loaded: the detach step is then skipped.
-#define PLATFORM_LIBRARY_ENTRY(attachFn, detachFn)                                  \
-    namespace {                                                                     \
-    bool platformLibraryStaticsGone_ = false;                                       \
-    struct PlatformLibraryStaticsWatch_ {                                           \
-        ~PlatformLibraryStaticsWatch_() { platformLibraryStaticsGone_ = true; }     \
-    } platformLibraryStaticsWatch_;                                                 \
-    }                                                                               \
-    __attribute__((constructor)) static void platformLibraryAttach_() {             \
-        if (!attachFn()) ::platform::reportAttachRefused();                         \
-    }                                                                               \
-    __attribute__((destructor)) static void platformLibraryDetach_() {              \
-        if (!platformLibraryStaticsGone_) detachFn();                               \
+#define PLATFORM_LIBRARY_ENTRY(attachFn, detachFn)                              \
+    namespace {                                                                 \
+    bool platformLibraryStaticsGone_ = false;                                   \
+    struct PlatformLibraryStaticsWatch_ {                                       \
+        ~PlatformLibraryStaticsWatch_() { platformLibraryStaticsGone_ = true; } \
+    } platformLibraryStaticsWatch_;                                             \
+    }                                                                           \
+    __attribute__((constructor)) static void platformLibraryAttach_() {         \
+        if (!attachFn()) ::platform::reportAttachRefused();                     \
+    }                                                                           \
+    __attribute__((destructor)) static void platformLibraryDetach_() {          \
+        if (!platformLibraryStaticsGone_) detachFn();                           \
     }

@@ -191,9 +191,12 @@ long changeHive(Change&& change, bool checkFault = true) {
 std::string hivePath() {
     if (const char* hive = std::getenv("BRIGHTFOLD_HIVE"); hive && *hive) return hive;
     std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') config = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home) config = std::string(home) + "/.config";
-    else return std::string();
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+        config = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        config = std::string(home) + "/.config";
+    else
+        return std::string();
     return config + "/brightfold/registry.reg";
 }
 
@@ -201,22 +204,24 @@ long createKey(Root root, const KeyPath& path) {
     if (!validKeyPath(path)) return kInvalidParameter;
     if (faults::shouldFail(faults::Op::Registry)) return kCantWrite;
     // Most creates find the key already there: look first without the lock.
-    long found = readHive([&](hive::Hive& hive) { return findKey(hive, root, path) ? kSuccess : kFileNotFound; },
-                          false);
+    long found = readHive(
+        [&](hive::Hive& hive) { return findKey(hive, root, path) ? kSuccess : kFileNotFound; }, false);
     if (found != kFileNotFound) return found;
-    return changeHive([&](hive::Hive& hive, bool& changed) {
-        hive::Key* key = &rootKey(hive, root);
-        for (const std::string& name : path) {
-            hive::Key* child = hive::findChild(key->children, name);
-            if (!child) {
-                key->children.push_back(hive::Key{name, true, {}, {}});
-                child = &key->children.back();
-                changed = true;
+    return changeHive(
+        [&](hive::Hive& hive, bool& changed) {
+            hive::Key* key = &rootKey(hive, root);
+            for (const std::string& name : path) {
+                hive::Key* child = hive::findChild(key->children, name);
+                if (!child) {
+                    key->children.push_back(hive::Key{name, true, {}, {}});
+                    child = &key->children.back();
+                    changed = true;
+                }
+                key = child;
             }
-            key = child;
-        }
-        return kSuccess;
-    }, false);
+            return kSuccess;
+        },
+        false);
 }
 
 long openKey(Root root, const KeyPath& path) {
@@ -236,10 +241,13 @@ long setValue(Root root, const KeyPath& path, std::string_view name, const Value
         hive::Entry fresh;
         fresh.kind = value.type == Value::Type::Dword ? hive::Entry::Kind::Dword : hive::Entry::Kind::String;
         fresh.name = std::string(name);
-        if (value.type == Value::Type::Dword) fresh.number = value.number;
-        else fresh.text = value.text;
+        if (value.type == Value::Type::Dword)
+            fresh.number = value.number;
+        else
+            fresh.text = value.text;
         if (hive::Entry* old = hive::findValue(*key, name)) {
-            if (old->kind == fresh.kind && old->text == fresh.text && old->number == fresh.number) return kSuccess;
+            if (old->kind == fresh.kind && old->text == fresh.text && old->number == fresh.number)
+                return kSuccess;
             fresh.name = old->name;  // the spelling of its creation stays
             *old = std::move(fresh);
         } else {
@@ -258,14 +266,14 @@ long queryValue(Root root, const KeyPath& path, std::string_view name, Value& ou
         const hive::Entry* entry = hive::findValue(*key, name);
         if (!entry) return kFileNotFound;
         switch (entry->kind) {
-        case hive::Entry::Kind::String:
-            out = Value{Value::Type::String, entry->text, 0};
-            return kSuccess;
-        case hive::Entry::Kind::Dword:
-            out = Value{Value::Type::Dword, std::string(), entry->number};
-            return kSuccess;
-        default:
-            return kUnsupportedType;
+            case hive::Entry::Kind::String:
+                out = Value{Value::Type::String, entry->text, 0};
+                return kSuccess;
+            case hive::Entry::Kind::Dword:
+                out = Value{Value::Type::Dword, std::string(), entry->number};
+                return kSuccess;
+            default:
+                return kUnsupportedType;
         }
     });
 }

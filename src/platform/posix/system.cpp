@@ -38,7 +38,7 @@ bool toLocalTime(FileTime time, LocalTime& out) {
     tm fields{};
     if (!localtime_r(&unixTime, &fields)) return false;
     out = LocalTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
-                    fields.tm_hour, fields.tm_min, fields.tm_sec};
+                    fields.tm_hour,        fields.tm_min,     fields.tm_sec};
     return true;
 }
 

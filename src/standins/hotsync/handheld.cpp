@@ -9,9 +9,9 @@
 #include "foundation/link_registry.h"
 #include "foundation/pdb.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "workbook/format_version.h"
 #include "workbook/sheet_format.h"
-#include "platform/text.h"
 
 namespace hotsync {
 
@@ -220,14 +220,16 @@ std::vector<DatabaseInfo> Handheld::databases() const {
         info.changeCounter = sheetCounter(bytes);
         out.push_back(std::move(info));
     }
-    std::sort(out.begin(), out.end(), [](const DatabaseInfo& a, const DatabaseInfo& b) { return a.name < b.name; });
+    std::sort(out.begin(), out.end(),
+              [](const DatabaseInfo& a, const DatabaseInfo& b) { return a.name < b.name; });
     return out;
 }
 
 uint32_t Handheld::bookCounter(std::string_view book) const {
     uint32_t highest = 0;
     for (const DatabaseInfo& db : databases())
-        if (db.changeCounter && platform::sameNoCase(bookOf(db.name), book)) highest = std::max(highest, *db.changeCounter);
+        if (db.changeCounter && platform::sameNoCase(bookOf(db.name), book))
+            highest = std::max(highest, *db.changeCounter);
     return highest;
 }
 
@@ -284,9 +286,11 @@ bool Handheld::setCell(std::string_view database, uint16_t row, uint16_t column,
     return true;
 }
 
-bool Handheld::sheetCells(std::string_view database, std::vector<SheetCellText>& cells, std::string& error) const {
+bool Handheld::sheetCells(std::string_view database, std::vector<SheetCellText>& cells,
+                          std::string& error) const {
     std::vector<uint8_t> bytes;
-    if (!foundation::isSafeFileNamePart(database) || !platform::readWholeFile(databasePath(database), bytes)) {
+    if (!foundation::isSafeFileNamePart(database) ||
+        !platform::readWholeFile(databasePath(database), bytes)) {
         error = "no database " + std::string(database) + " on the handheld";
         return false;
     }

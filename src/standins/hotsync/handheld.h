@@ -95,8 +95,8 @@ public:
 
     // Sets one cell of a sheet database and raises the book's counter; the
     // new counter in `counter`.
-    bool setCell(std::string_view database, uint16_t row, uint16_t column, std::string_view text, uint32_t& counter,
-                 std::string& error) const;
+    bool setCell(std::string_view database, uint16_t row, uint16_t column, std::string_view text,
+                 uint32_t& counter, std::string& error) const;
 
     // The cells of a sheet database in record order; false when it cannot be read.
     bool sheetCells(std::string_view database, std::vector<SheetCellText>& cells, std::string& error) const;

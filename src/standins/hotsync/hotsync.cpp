@@ -37,24 +37,51 @@ int runShow(const Arguments&);
 
 std::vector<standin::CommandRow> commands() {
     return {
-        {"sync", "--user NAME",
-         "run one HotSync for the user: HS_SYNC_STARTED to every notifier, install the user's Install folder onto "
+        {"sync",
+         "--user NAME",
+         "run one HotSync for the user: HS_SYNC_STARTED to every notifier, install the user's Install folder "
+         "onto "
          "the handheld (and clear the install flag), copy the handheld's databases into Backup, then "
          "HS_SYNC_SUCCESS (HS_SYNC_FAILURE when a step fails)",
-         0, 0, {"user"}, {"user"}, runSync},
-        {"users", "list | add NAME --id ID --folder DIR",
-         "list the HotSync users (with their install flags), or add one (an existing name is updated)", 1, 2, {},
-         {"id", "folder"}, runUsers},
-        {"notifiers", "list | add PATH | remove PATH",
-         "list, register or remove the notifier libraries that receive HS_Notify", 1, 2, {}, {}, runNotifiers},
-        {"set-cell", "--user NAME --database NAME --row R --column C --text TEXT",
-         "edit a sheet on the user's handheld as Tabulo does: add or replace the cell, raise the book's change "
+         0,
+         0,
+         {"user"},
+         {"user"},
+         runSync},
+        {"users",
+         "list | add NAME --id ID --folder DIR",
+         "list the HotSync users (with their install flags), or add one (an existing name is updated)",
+         1,
+         2,
+         {},
+         {"id", "folder"},
+         runUsers},
+        {"notifiers",
+         "list | add PATH | remove PATH",
+         "list, register or remove the notifier libraries that receive HS_Notify",
+         1,
+         2,
+         {},
+         {},
+         runNotifiers},
+        {"set-cell",
+         "--user NAME --database NAME --row R --column C --text TEXT",
+         "edit a sheet on the user's handheld as Tabulo does: add or replace the cell, raise the book's "
+         "change "
          "counter",
-         0, 0, {"user", "database", "row", "column", "text"}, {"user", "database", "row", "column", "text"},
+         0,
+         0,
+         {"user", "database", "row", "column", "text"},
+         {"user", "database", "row", "column", "text"},
          runSetCell},
-        {"show", "--user NAME [--database NAME]",
-         "list the databases on the user's handheld, or the cells of one sheet database", 0, 0, {"user"},
-         {"user", "database"}, runShow},
+        {"show",
+         "--user NAME [--database NAME]",
+         "list the databases on the user's handheld, or the cells of one sheet database",
+         0,
+         0,
+         {"user"},
+         {"user", "database"},
+         runShow},
     };
 }
 
@@ -116,7 +143,8 @@ std::optional<UserOnHandheld> userOnHandheld(const Arguments& args, int& exitCod
     }
     auto root = handheldRoot(args);
     if (!root) {
-        exitCode = usageError("no handheld folder: give --handheld DIR or set " + std::string(kHandheldVariable));
+        exitCode =
+            usageError("no handheld folder: give --handheld DIR or set " + std::string(kHandheldVariable));
         return std::nullopt;
     }
     return UserOnHandheld{std::move(*user), platform::joinPath(*root, name)};
@@ -146,7 +174,8 @@ int runUsers(const Arguments& args) {
     const std::string* id = args.option("id");
     const std::string* folder = args.option("folder");
     if (!id || !folder) return usageError("users add needs --id ID and --folder DIR");
-    if (!foundation::parseHotSyncId(*id)) return usageError("--id takes a decimal number from 0 to 4294967295");
+    if (!foundation::parseHotSyncId(*id))
+        return usageError("--id takes a decimal number from 0 to 4294967295");
     foundation::HotSyncUser user{args.positional[1], absolute(*folder), *id};
     std::string error;
     if (!foundation::addUser(user, error)) return failure(error);
@@ -174,7 +203,8 @@ int runNotifiers(const Arguments& args) {
 
 int runSetCell(const Arguments& args) {
     long long row = 0, column = 0;
-    if (!standin::parseNumber(*args.option("row"), 1, 9999, row)) return usageError("--row takes a number from 1 to 9999");
+    if (!standin::parseNumber(*args.option("row"), 1, 9999, row))
+        return usageError("--row takes a number from 1 to 9999");
     if (!standin::parseNumber(*args.option("column"), 1, 256, column))
         return usageError("--column takes a number from 1 to 256");
     int exitCode = kExitOk;
@@ -186,9 +216,9 @@ int runSetCell(const Arguments& args) {
     std::string error;
     if (!handheld.setCell(database, uint16_t(row), uint16_t(column), *args.option("text"), counter, error))
         return failure(error);
-    progress("set " + database + " row " + std::to_string(row) + " column " + std::to_string(column) + " on " +
-             target->user.name + "'s handheld; change counter of " + std::string(hotsync::bookOf(database)) +
-             " now " + std::to_string(counter));
+    progress("set " + database + " row " + std::to_string(row) + " column " + std::to_string(column) +
+             " on " + target->user.name + "'s handheld; change counter of " +
+             std::string(hotsync::bookOf(database)) + " now " + std::to_string(counter));
     return kExitOk;
 }
 
@@ -201,7 +231,8 @@ int runShow(const Arguments& args) {
         std::vector<hotsync::SheetCellText> cells;
         std::string error;
         if (!handheld.sheetCells(*database, cells, error)) return failure(error);
-        for (const auto& c : cells) std::printf("(%u,%u)\t%s\n", unsigned(c.row), unsigned(c.column), c.text.c_str());
+        for (const auto& c : cells)
+            std::printf("(%u,%u)\t%s\n", unsigned(c.row), unsigned(c.column), c.text.c_str());
         return kExitOk;
     }
     for (const hotsync::DatabaseInfo& db : handheld.databases()) {
@@ -216,7 +247,7 @@ int runShow(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const standin::Program program{kProgram, "COMMAND ARGUMENTS [--handheld DIR]", commands(), {"handheld"},
-                                   optionsHelp()};
+    const standin::Program program{
+        kProgram, "COMMAND ARGUMENTS [--handheld DIR]", commands(), {"handheld"}, optionsHelp()};
     return standin::run(program, argc, argv);
 }

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <map>
 
-#include "foundation/link_registry.h"
 #include "foundation/hotsync_users.h"
+#include "foundation/link_registry.h"
 #include "gridlink.h"
 #include "handheld.h"
 #include "platform/files.h"
@@ -26,17 +26,22 @@ constexpr std::string_view kInstallEndings[] = {".pdb", ".prc", ".pqa"};
 
 bool hasInstallEnding(std::string_view name) {
     for (std::string_view ending : kInstallEndings)
-        if (name.size() > ending.size() && platform::sameNoCase(name.substr(name.size() - ending.size()), ending))
+        if (name.size() > ending.size() &&
+            platform::sameNoCase(name.substr(name.size() - ending.size()), ending))
             return true;
     return false;
 }
 
 const char* eventName(int32_t event) {
     switch (event) {
-    case HS_SYNC_STARTED: return "HS_SYNC_STARTED";
-    case HS_SYNC_SUCCESS: return "HS_SYNC_SUCCESS";
-    case HS_SYNC_FAILURE: return "HS_SYNC_FAILURE";
-    default: return "?";
+        case HS_SYNC_STARTED:
+            return "HS_SYNC_STARTED";
+        case HS_SYNC_SUCCESS:
+            return "HS_SYNC_SUCCESS";
+        case HS_SYNC_FAILURE:
+            return "HS_SYNC_FAILURE";
+        default:
+            return "?";
     }
 }
 
@@ -108,14 +113,14 @@ bool installStep(const SyncRun& run, const Handheld& handheld, const std::string
         const std::string path = platform::joinPath(install, in.fileName);
         std::string name, error;
         switch (handheld.install(in.bytes, in.counter, name, error)) {
-        case Handheld::InstallResult::Refused:
-            run.progress("left " + in.fileName + " in Install: " + error);
-            continue;
-        case Handheld::InstallResult::Failed:
-            run.progress(error);
-            return false;
-        case Handheld::InstallResult::Installed:
-            break;
+            case Handheld::InstallResult::Refused:
+                run.progress("left " + in.fileName + " in Install: " + error);
+                continue;
+            case Handheld::InstallResult::Failed:
+                run.progress(error);
+                return false;
+            case Handheld::InstallResult::Installed:
+                break;
         }
         if (!platform::deleteFile(path)) {
             run.progress("installed " + name + " but cannot remove " + path + ": " +
@@ -144,8 +149,8 @@ bool backupStep(const SyncRun& run, const std::string& backup) {
     int copied = 0;
     for (const platform::DirEntry& e : files) {
         if (!hasInstallEnding(e.name)) continue;
-        if (!platform::copyFile(platform::joinPath(run.handheldFolder, e.name), platform::joinPath(backup, e.name),
-                                false)) {
+        if (!platform::copyFile(platform::joinPath(run.handheldFolder, e.name),
+                                platform::joinPath(backup, e.name), false)) {
             run.progress("cannot back up " + e.name + ": " + platform::errorText(platform::lastError()));
             return false;
         }
@@ -174,7 +179,8 @@ bool runHotSync(const SyncRun& run) {
     const std::string install = platform::joinPath(run.user.folder, foundation::kInstallFolderName);
     const Handheld handheld(run.handheldFolder);
     std::string error;
-    if (run.user.folder.empty() || !foundation::ensureUserFolders(run.user, error) || !handheld.create(error)) {
+    if (run.user.folder.empty() || !foundation::ensureUserFolders(run.user, error) ||
+        !handheld.create(error)) {
         run.progress(error.empty() ? run.user.name + " has no HotSync folder" : error);
         return false;
     }
@@ -198,7 +204,8 @@ bool runHotSync(const SyncRun& run) {
         run.progress("notifier " + path + " loaded");
     }
     auto notifyAll = [&](int32_t event) {
-        run.progress(std::string(eventName(event)) + " to " + std::to_string(notifiers.size()) + " notifier(s)");
+        run.progress(std::string(eventName(event)) + " to " + std::to_string(notifiers.size()) +
+                     " notifier(s)");
         for (LoadedNotifier& n : notifiers) n.notify(event, int32_t(*id));
     };
 

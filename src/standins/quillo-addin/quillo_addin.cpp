@@ -51,15 +51,31 @@ int withTextlink(const Arguments& args);
 
 std::vector<standin::CommandRow> commands() {
     return {
-        {"export", "FILE --user NAME",
-         "export a text file to the named user's Install folder (ExportFromCommandLine)", 1, 1, {"user"}, {"user"},
+        {"export",
+         "FILE --user NAME",
+         "export a text file to the named user's Install folder (ExportFromCommandLine)",
+         1,
+         1,
+         {"user"},
+         {"user"},
          withTextlink<runExport>},
-        {"write", "FILE --user INDEX [--to PATH] [--piece BYTES]",
+        {"write",
+         "FILE --user INDEX [--to PATH] [--piece BYTES]",
          "stream a text file through WriteDoc in pieces and FlushDoc; the database is written beside PATH "
          "(default FILE) with its extension replaced by .pdb, and user INDEX gets the install flag",
-         1, 1, {"user"}, {"user", "to", "piece"}, withTextlink<runWrite>},
-        {"read", "DATABASE OUTPUT", "write the text of a Palm Doc database to OUTPUT (ReadDoc until the end)", 2, 2,
-         {}, {}, withTextlink<runRead>},
+         1,
+         1,
+         {"user"},
+         {"user", "to", "piece"},
+         withTextlink<runWrite>},
+        {"read",
+         "DATABASE OUTPUT",
+         "write the text of a Palm Doc database to OUTPUT (ReadDoc until the end)",
+         2,
+         2,
+         {},
+         {},
+         withTextlink<runRead>},
     };
 }
 
@@ -188,8 +204,10 @@ bool loadTextlink(const std::string& path, Textlink& lib) {
     lib.flushDoc = lib.library.function<decltype(lib.flushDoc)>("FlushDoc");
     lib.readDoc = lib.library.function<decltype(lib.readDoc)>("ReadDoc");
     lib.getErrorText = lib.library.function<decltype(lib.getErrorText)>("GetErrorText");
-    lib.exportFromCommandLine = lib.library.function<decltype(lib.exportFromCommandLine)>("ExportFromCommandLine");
-    lib.sysAllocStringByteLen = lib.library.function<decltype(lib.sysAllocStringByteLen)>("SysAllocStringByteLen");
+    lib.exportFromCommandLine =
+        lib.library.function<decltype(lib.exportFromCommandLine)>("ExportFromCommandLine");
+    lib.sysAllocStringByteLen =
+        lib.library.function<decltype(lib.sysAllocStringByteLen)>("SysAllocStringByteLen");
     lib.sysStringByteLen = lib.library.function<decltype(lib.sysStringByteLen)>("SysStringByteLen");
     lib.sysFreeString = lib.library.function<decltype(lib.sysFreeString)>("SysFreeString");
     if (!lib.writeDoc || !lib.flushDoc || !lib.readDoc || !lib.getErrorText || !lib.exportFromCommandLine ||
@@ -212,7 +230,7 @@ int withTextlink(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const standin::Program program{kProgram, "[--library PATH] COMMAND ARGUMENTS", commands(), {"library"},
-                                   kOptionsHelp};
+    const standin::Program program{
+        kProgram, "[--library PATH] COMMAND ARGUMENTS", commands(), {"library"}, kOptionsHelp};
     return standin::run(program, argc, argv);
 }

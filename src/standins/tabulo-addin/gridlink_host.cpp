@@ -22,8 +22,8 @@ bool Gridlink::load(const std::string& path, std::string& error) {
     sysStringByteLen = library.function<decltype(sysStringByteLen)>("SysStringByteLen");
     sysFreeString = library.function<decltype(sysFreeString)>("SysFreeString");
     if (!getErrorText || !verifyImport || !getSheetName || !getCellInfo || !checkPasswd || !verifyExport ||
-        !verifyAllFileExport || !setSheetName || !setCellInfo || !sysAllocStringByteLen || !sysStringByteLen ||
-        !sysFreeString) {
+        !verifyAllFileExport || !setSheetName || !setCellInfo || !sysAllocStringByteLen ||
+        !sysStringByteLen || !sysFreeString) {
         error = path + " lacks the workbook library's exports";
         library.unload();
         return false;
@@ -46,7 +46,9 @@ BSTR Gridlink::alloc(std::string_view data) {
     return s;
 }
 
-std::string Gridlink::bytes(BSTR text) { return text ? std::string(text, sysStringByteLen(text)) : std::string(); }
+std::string Gridlink::bytes(BSTR text) {
+    return text ? std::string(text, sysStringByteLen(text)) : std::string();
+}
 
 void Gridlink::release(BSTR& text) {
     if (text) sysFreeString(text);
@@ -128,8 +130,10 @@ int16_t exportSheet(Gridlink& lib, const SheetData& sheet, int sheetNumber, Tran
     auto send = [&](CellRecord& record, std::string_view text, const std::string& currency,
                     const std::string& what) {
         int16_t rc = sendCell(lib, record, text, currency);
-        if (rc < 0) result = failure(result, rc, "SetCellInfo", where + ", " + what);
-        else ++result.calls;
+        if (rc < 0)
+            result = failure(result, rc, "SetCellInfo", where + ", " + what);
+        else
+            ++result.calls;
         return rc;
     };
 
@@ -156,7 +160,8 @@ int16_t exportSheet(Gridlink& lib, const SheetData& sheet, int sheetNumber, Tran
         r.textColor = column.textColor;
         r.backColor = column.backColor;
         r.fontSize = int16_t(column.fontSize);
-        if (int16_t rc = send(r, {}, column.currency, "column " + std::to_string(column.column)); rc < 0) return rc;
+        if (int16_t rc = send(r, {}, column.currency, "column " + std::to_string(column.column)); rc < 0)
+            return rc;
     }
     for (const CellData& cell : sheet.cells) {
         CellRecord r{};
@@ -189,7 +194,8 @@ int16_t exportSheet(Gridlink& lib, const SheetData& sheet, int sheetNumber, Tran
         r.chartByteB = chart.chartByteB;
         r.textColor = kBlack;
         r.backColor = kWhite;
-        if (int16_t rc = send(r, strings, {}, "chart in column " + std::to_string(chart.column)); rc < 0) return rc;
+        if (int16_t rc = send(r, strings, {}, "chart in column " + std::to_string(chart.column)); rc < 0)
+            return rc;
     }
     CellRecord closing{};
     closing.column = kClosingColumn;
@@ -214,9 +220,9 @@ TransferResult exportSheets(Gridlink& lib, const Book& book, const Progress& pro
             if (exportSheet(lib, sheet, int(i + 1), result) < 0) return result;
             ++result.sheets;
             if (progress)
-                progress("sheet \"" + sheet.name + "\": " + std::to_string(result.calls - before) + " pieces, " +
-                         std::to_string(sheet.cells.size()) + " cells, " + std::to_string(sheet.charts.size()) +
-                         " charts written");
+                progress("sheet \"" + sheet.name + "\": " + std::to_string(result.calls - before) +
+                         " pieces, " + std::to_string(sheet.cells.size()) + " cells, " +
+                         std::to_string(sheet.charts.size()) + " charts written");
         }
     } catch (const std::bad_alloc&) {
         return failure(result, BF_ERR_MEMORY, "SysAllocStringByteLen", "");
@@ -281,8 +287,8 @@ void splitStrings(const std::string& bytes, std::vector<std::string>& out) {
     }
 }
 
-int16_t importSheet(Gridlink& lib, TextRecord& list, int number, const ImportOptions& options, SheetData& sheet,
-                    TransferResult& result) {
+int16_t importSheet(Gridlink& lib, TextRecord& list, int number, const ImportOptions& options,
+                    SheetData& sheet, TransferResult& result) {
     OwnedSheet rec(lib);
     SheetRecord& r = rec.record;
     r.sheetNumber = int16_t(number);
@@ -292,7 +298,8 @@ int16_t importSheet(Gridlink& lib, TextRecord& list, int number, const ImportOpt
     int16_t rc = openSheet(lib, list, r, options, call);
     std::string name = lib.bytes(r.sheetName);
     if (rc < 0) {
-        result = failure(result, rc, call, "sheet " + std::to_string(number) + (name.empty() ? "" : " \"" + name + "\""));
+        result = failure(result, rc, call,
+                         "sheet " + std::to_string(number) + (name.empty() ? "" : " \"" + name + "\""));
         return rc;
     }
     sheet.name = name;
@@ -323,7 +330,8 @@ int16_t importSheet(Gridlink& lib, TextRecord& list, int number, const ImportOpt
         rc = lib.getCellInfo(&c);
         if (rc == BF_EOF) break;
         if (rc < 0) {
-            result = failure(result, rc, "GetCellInfo", where + ", after walk state " + std::to_string(c.walkState));
+            result = failure(result, rc, "GetCellInfo",
+                             where + ", after walk state " + std::to_string(c.walkState));
             return rc;
         }
         ++result.calls;
@@ -381,9 +389,9 @@ TransferResult importListedSheets(Gridlink& lib, TextRecord& list, Book& book, c
             size_t before = result.calls;
             if (importSheet(lib, list, k, options, sheet, result) < 0) return result;
             if (progress)
-                progress("sheet \"" + sheet.name + "\": " + std::to_string(result.calls - before) + " pieces, " +
-                         std::to_string(sheet.cells.size()) + " cells, " + std::to_string(sheet.charts.size()) +
-                         " charts read");
+                progress("sheet \"" + sheet.name + "\": " + std::to_string(result.calls - before) +
+                         " pieces, " + std::to_string(sheet.cells.size()) + " cells, " +
+                         std::to_string(sheet.charts.size()) + " charts read");
             book.sheets.push_back(std::move(sheet));
             ++result.sheets;
         }
@@ -416,8 +424,8 @@ TransferResult importWorkbook(Gridlink& lib, const std::string& workbookPath, Bo
     splitStrings(listText, strings);
     const bool listed = strings.size() > 1 && !strings[1].empty();
     if (progress)
-        progress("VerifyImport: user " + std::to_string(user) + ", " + std::to_string(listed ? list.number : 0) +
-                 " sheet databases in " + folder);
+        progress("VerifyImport: user " + std::to_string(user) + ", " +
+                 std::to_string(listed ? list.number : 0) + " sheet databases in " + folder);
     if (listed) result = importListedSheets(lib, list, book, options, progress);
     result.user = user;
     result.target = folder;

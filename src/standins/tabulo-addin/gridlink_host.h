@@ -77,7 +77,7 @@ struct TransferResult {
     int user = -1;       // what VerifyExport / VerifyImport chose
     std::string target;  // VerifyExport's Install path, VerifyImport's Backup path
     size_t sheets = 0;
-    size_t calls = 0;    // SetCellInfo or GetCellInfo calls that succeeded
+    size_t calls = 0;  // SetCellInfo or GetCellInfo calls that succeeded
     bool ok() const { return status >= 0; }
 };
 

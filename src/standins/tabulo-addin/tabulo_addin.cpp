@@ -43,28 +43,57 @@ int runConvert(const Arguments&);
 
 std::vector<standin::CommandRow> commands() {
     return {
-        {"link", "WORKBOOK --user INDEX --rule synchronize|handheld|desktop [--category N] [--font-map MAP]",
-         "link the handheld book named by WORKBOOK (Book.xls, or Book-Sheet.csv) for HotSync user INDEX, as the "
+        {"link",
+         "WORKBOOK --user INDEX --rule synchronize|handheld|desktop [--category N] [--font-map MAP]",
+         "link the handheld book named by WORKBOOK (Book.xls, or Book-Sheet.csv) for HotSync user INDEX, as "
+         "the "
          "Sync Manager's Register does: a missing .xls workbook is created from the template and marked for "
          "import. --font-map default|tiny|small|standard|large (or 0-4) turns High Resolution on with that "
          "mapping; without it High Resolution is off",
-         1, 1, {"user", "rule"}, {"user", "rule", "category", "font-map"}, runLink},
-        {"unlink", "WORKBOOK --user INDEX",
-         "unlink the book of WORKBOOK (a linked path, or a book name) for user INDEX, as Unregister does", 1, 1,
-         {"user"}, {"user"}, runUnlink},
-        {"export", "WORKBOOK [--from SOURCE]",
-         "export the linked WORKBOOK through VerifyExport, SetSheetName and SetCellInfo; the sheets come from "
+         1,
+         1,
+         {"user", "rule"},
+         {"user", "rule", "category", "font-map"},
+         runLink},
+        {"unlink",
+         "WORKBOOK --user INDEX",
+         "unlink the book of WORKBOOK (a linked path, or a book name) for user INDEX, as Unregister does",
+         1,
+         1,
+         {"user"},
+         {"user"},
+         runUnlink},
+        {"export",
+         "WORKBOOK [--from SOURCE]",
+         "export the linked WORKBOOK through VerifyExport, SetSheetName and SetCellInfo; the sheets come "
+         "from "
          "WORKBOOK itself, or from SOURCE (.json/.xls, or a Book-Sheet.csv of a CSV book)",
-         1, 1, {}, {"from"}, runExport},
-        {"import", "WORKBOOK OUTPUT [--password TEXT] [--default-font-size N]",
+         1,
+         1,
+         {},
+         {"from"},
+         runExport},
+        {"import",
+         "WORKBOOK OUTPUT [--password TEXT] [--default-font-size N]",
          "import the handheld book linked to WORKBOOK through VerifyImport, GetSheetName, CheckPasswd and "
-         "GetCellInfo into OUTPUT (.json or .xls: JSON; .csv: one Book-Sheet.csv per sheet beside it); a sheet "
+         "GetCellInfo into OUTPUT (.json or .xls: JSON; .csv: one Book-Sheet.csv per sheet beside it); a "
+         "sheet "
          "that asks for a password prompts \"Password for <sheet>: \" (3 tries) unless --password is given",
-         2, 2, {}, {"password", "default-font-size"}, runImport},
+         2,
+         2,
+         {},
+         {"password", "default-font-size"},
+         runImport},
         {"list", "", "print the export list (VerifyAllFileExport)", 0, 0, {}, {}, runList},
         {"show", "FILE", "print a workbook file (.json, .xls or .csv) as a table", 1, 1, {}, {}, runShow},
-        {"convert", "SOURCE OUTPUT", "convert a workbook file between JSON and CSV without the library", 2, 2, {},
-         {}, runConvert},
+        {"convert",
+         "SOURCE OUTPUT",
+         "convert a workbook file between JSON and CSV without the library",
+         2,
+         2,
+         {},
+         {},
+         runConvert},
     };
 }
 
@@ -96,7 +125,8 @@ int transferFailed(tabulo::Gridlink& lib, const tabulo::TransferResult& r) {
     }
     std::string text = r.call + " failed";
     if (!r.detail.empty()) text += " (" + r.detail + ")";
-    text += ": " + (message.empty() ? std::string("no message") : message) + " (status " + std::to_string(r.status) + ")";
+    text += ": " + (message.empty() ? std::string("no message") : message) + " (status " +
+            std::to_string(r.status) + ")";
     return failure(text);
 }
 
@@ -104,7 +134,8 @@ int transferFailed(tabulo::Gridlink& lib, const tabulo::TransferResult& r) {
 
 int parseUser(const Arguments& args, int& user) {
     long long v = 0;
-    if (!parseNumber(*args.option("user"), 0, 32767, v)) return usageError("--user takes a user index (0 to 32767)");
+    if (!parseNumber(*args.option("user"), 0, 32767, v))
+        return usageError("--user takes a user index (0 to 32767)");
     user = int(v);
     return kExitOk;
 }
@@ -112,9 +143,10 @@ int parseUser(const Arguments& args, int& user) {
 int editFailed(const syncmgr::LinkEditResult& r) {
     if (r.outcome == syncmgr::LinkEditResult::Outcome::Refused) return failure("Error: " + r.message);
     auto text = foundation::statusText(r.status, foundation::ErrorTexts::Workbook);
-    std::string why = r.status == -1 ? "the link registry cannot be loaded (product folder, sync.dat or users missing)"
-                      : text         ? std::string(*text)
-                                     : "error";
+    std::string why = r.status == -1
+                          ? "the link registry cannot be loaded (product folder, sync.dat or users missing)"
+                      : text ? std::string(*text)
+                             : "error";
     return failure(why + " (status " + std::to_string(r.status) + ")");
 }
 
@@ -122,13 +154,18 @@ int runLink(const Arguments& args) {
     syncmgr::RegisterRequest request;
     if (int rc = parseUser(args, request.user); rc != kExitOk) return rc;
     const std::string& rule = *args.option("rule");
-    if (rule == "synchronize") request.syncRule = foundation::kSyncSynchronize;
-    else if (rule == "handheld") request.syncRule = foundation::kSyncHandheldOverwrites;
-    else if (rule == "desktop") request.syncRule = foundation::kSyncDesktopOverwrites;
-    else return usageError("--rule takes synchronize, handheld or desktop");
+    if (rule == "synchronize")
+        request.syncRule = foundation::kSyncSynchronize;
+    else if (rule == "handheld")
+        request.syncRule = foundation::kSyncHandheldOverwrites;
+    else if (rule == "desktop")
+        request.syncRule = foundation::kSyncDesktopOverwrites;
+    else
+        return usageError("--rule takes synchronize, handheld or desktop");
     if (const std::string* category = args.option("category")) {
         long long v = 0;
-        if (!parseNumber(*category, 0, 15, v)) return usageError("--category takes a category number (0 to 15)");
+        if (!parseNumber(*category, 0, 15, v))
+            return usageError("--category takes a category number (0 to 15)");
         request.category = int(v);
     }
     if (const std::string* map = args.option("font-map")) {
@@ -147,7 +184,8 @@ int runLink(const Arguments& args) {
     syncmgr::useBackupDiscovery(registry);
     syncmgr::LinkEditResult r = syncmgr::registerLink(registry, request);
     if (!r.ok()) return editFailed(r);
-    if (r.templateCopied) progress("created " + request.pcPath + " from the template workbook; marked for import");
+    if (r.templateCopied)
+        progress("created " + request.pcPath + " from the template workbook; marked for import");
     static const char* ruleNames[] = {"Synchronize", "Handheld Overwrites", "Desktop Overwrites"};
     progress("linked " + r.bookName + " for user " + std::to_string(request.user) + " (" +
              ruleNames[request.syncRule] + ") to " + request.pcPath);
@@ -160,8 +198,10 @@ int runUnlink(const Arguments& args) {
     const std::string& given = args.positional[0];
     std::string book = given;
     syncmgr::LinkTarget target = syncmgr::linkTargetOf(given);
-    if (target.refusal.empty()) book = target.bookName;
-    else if (given.find_first_of("/\\") != std::string::npos) return failure("Error: " + target.refusal);
+    if (target.refusal.empty())
+        book = target.bookName;
+    else if (given.find_first_of("/\\") != std::string::npos)
+        return failure("Error: " + target.refusal);
 
     foundation::LinkRegistry registry(foundation::Product{syncmgr::kProductName}, syncmgr::kRegistryFileName);
     syncmgr::useBackupDiscovery(registry);
@@ -210,7 +250,8 @@ int runImport(const Arguments& args) {
     tabulo::ImportOptions options;
     if (const std::string* size = args.option("default-font-size")) {
         long long v = 0;
-        if (!parseNumber(*size, 1, 409, v)) return usageError("--default-font-size takes points from 1 to 409");
+        if (!parseNumber(*size, 1, 409, v))
+            return usageError("--default-font-size takes points from 1 to 409");
         options.defaultFontSize = int32_t(v);
     }
     if (const std::string* password = args.option("password")) options.password = *password;
@@ -260,17 +301,21 @@ int runShow(const Arguments& args) {
     std::string error;
     bool emptyContent = false;
     if (!tabulo::readWorkbookFile(args.positional[0], book, error, &emptyContent)) return failure(error);
-    if (emptyContent) std::printf("%s holds no JSON workbook (an empty workbook)\n", args.positional[0].c_str());
+    if (emptyContent)
+        std::printf("%s holds no JSON workbook (an empty workbook)\n", args.positional[0].c_str());
     for (const tabulo::SheetData& sheet : book.sheets) {
         std::printf("sheet \"%s\": %zu cells, %zu rows, %zu columns, %zu charts, font %d of %d\n",
-                    tabulo::toUtf8(sheet.name).c_str(), sheet.cells.size(), sheet.rows.size(), sheet.columns.size(),
-                    sheet.charts.size(), int(sheet.fontSize), int(sheet.defaultFontSize));
-        for (const tabulo::RowData& row : sheet.rows) std::printf("  row %d height %d\n", int(row.row), int(row.height));
+                    tabulo::toUtf8(sheet.name).c_str(), sheet.cells.size(), sheet.rows.size(),
+                    sheet.columns.size(), sheet.charts.size(), int(sheet.fontSize),
+                    int(sheet.defaultFontSize));
+        for (const tabulo::RowData& row : sheet.rows)
+            std::printf("  row %d height %d\n", int(row.row), int(row.height));
         for (const tabulo::ColumnData& c : sheet.columns)
             std::printf("  column %s width %d flags 0x%08X\n", columnLetters(c.column).c_str(), int(c.width),
                         c.formatFlags);
         for (const tabulo::CellData& c : sheet.cells) {
-            std::printf("  %s%d  %s", columnLetters(c.column).c_str(), int(c.row), tabulo::toUtf8(c.text).c_str());
+            std::printf("  %s%d  %s", columnLetters(c.column).c_str(), int(c.row),
+                        tabulo::toUtf8(c.text).c_str());
             if (c.value != 0) std::printf("  value %g", c.value);
             if (c.formatFlags) std::printf("  flags 0x%08X", c.formatFlags);
             if (!c.currency.empty()) std::printf("  currency %s", tabulo::toUtf8(c.currency).c_str());
@@ -300,7 +345,7 @@ int runConvert(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const standin::Program program{kProgram, "[--library PATH] COMMAND ARGUMENTS", commands(), {"library"},
-                                   kOptionsHelp, true};
+    const standin::Program program{
+        kProgram, "[--library PATH] COMMAND ARGUMENTS", commands(), {"library"}, kOptionsHelp, true};
     return standin::run(program, argc, argv);
 }

@@ -27,7 +27,8 @@ std::string writeCsvSheet(const SheetData& sheet) {
     // Cells in row and column order; a later cell of the same place wins.
     std::map<std::pair<int32_t, int32_t>, const CellData*> placed;
     for (const CellData& c : sheet.cells)
-        if (c.row >= 1 && c.row <= kMaxRow && c.column >= 1 && c.column <= kMaxColumn) placed[{c.row, c.column}] = &c;
+        if (c.row >= 1 && c.row <= kMaxRow && c.column >= 1 && c.column <= kMaxColumn)
+            placed[{c.row, c.column}] = &c;
     std::string out;
     int32_t row = 1, column = 1;
     for (const auto& [place, cell] : placed) {
@@ -58,8 +59,10 @@ bool readCsvSheet(std::string_view text, SheetData& sheet) {
             sheet.cells.push_back(std::move(cell));
         }
         field.clear();
-        if (column <= kMaxColumn) ++column;
-        else column = kMaxColumn + 1;
+        if (column <= kMaxColumn)
+            ++column;
+        else
+            column = kMaxColumn + 1;
     };
     size_t i = 0;
     while (i < text.size()) {
@@ -79,7 +82,8 @@ bool readCsvSheet(std::string_view text, SheetData& sheet) {
                 field += text[i];
             }
         }
-        while (i < text.size() && text[i] != kSeparator && text[i] != '\r' && text[i] != '\n') field += text[i++];
+        while (i < text.size() && text[i] != kSeparator && text[i] != '\r' && text[i] != '\n')
+            field += text[i++];
         endField();
         if (i >= text.size()) break;
         if (text[i] == kSeparator) {
@@ -99,7 +103,8 @@ bool readCsvSheet(std::string_view text, SheetData& sheet) {
 std::string csvPathForSheet(std::string_view outputPath, std::string_view sheetName) {
     size_t start = platform::fileNameStart(outputPath);
     std::string_view name = outputPath.substr(start);
-    std::string stem(outputPath.substr(0, outputPath.size() - (platform::endsWithNoCase(name, kCsvEnding) ? 4 : 0)));
+    std::string stem(
+        outputPath.substr(0, outputPath.size() - (platform::endsWithNoCase(name, kCsvEnding) ? 4 : 0)));
     size_t hyphen = stem.rfind('-');
     if (hyphen != std::string::npos && hyphen >= start) stem.resize(hyphen);
     if (sheetName.empty()) return stem + ".csv";
@@ -166,8 +171,9 @@ bool readCsvBook(const std::string& path, Book& book, std::string& error) {
     for (const platform::DirEntry& e : entries) {
         if (e.directory || !platform::endsWithNoCase(e.name, kCsvEnding)) continue;
         std::string fileStem = lower(std::string_view(e.name).substr(0, e.name.size() - kCsvEnding.size()));
-        if (fileStem == key || (fileStem.size() > key.size() && fileStem.compare(0, key.size(), key) == 0 &&
-                                fileStem[key.size()] == '-' && fileStem.find('-', key.size() + 1) == std::string::npos))
+        if (fileStem == key ||
+            (fileStem.size() > key.size() && fileStem.compare(0, key.size(), key) == 0 &&
+             fileStem[key.size()] == '-' && fileStem.find('-', key.size() + 1) == std::string::npos))
             files.push_back(e.name);
     }
     if (files.empty()) {
@@ -189,8 +195,10 @@ bool readCsvBook(const std::string& path, Book& book, std::string& error) {
         SheetData sheet;
         std::string_view fileStem = std::string_view(file).substr(0, file.size() - kCsvEnding.size());
         size_t hyphen = fileStem.rfind('-');
-        sheet.name = hyphen == std::string_view::npos ? std::string() : std::string(fileStem.substr(hyphen + 1));
-        if (!readCsvSheet(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), sheet)) {
+        sheet.name =
+            hyphen == std::string_view::npos ? std::string() : std::string(fileStem.substr(hyphen + 1));
+        if (!readCsvSheet(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                          sheet)) {
             error = full + ": a field lies beyond row 9999 or column 256";
             return false;
         }

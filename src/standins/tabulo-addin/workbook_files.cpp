@@ -1,18 +1,17 @@
 #include "workbook_files.h"
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "workbook_csv.h"
 #include "workbook_json.h"
-#include "platform/text.h"
 
 namespace tabulo {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 WorkbookFormat outputFormatOf(const std::string& path) {
-    if (platform::endsWithNoCase(path, ".json") || platform::endsWithNoCase(path, ".xls")) return WorkbookFormat::Json;
+    if (platform::endsWithNoCase(path, ".json") || platform::endsWithNoCase(path, ".xls"))
+        return WorkbookFormat::Json;
     if (platform::endsWithNoCase(path, ".csv")) return WorkbookFormat::Csv;
     return WorkbookFormat::Unknown;
 }
@@ -41,26 +40,27 @@ bool readWorkbookFile(const std::string& path, Book& book, std::string& error, b
 bool writeWorkbookFile(const std::string& path, const Book& book, std::string& error,
                        std::vector<std::string>* written) {
     switch (outputFormatOf(path)) {
-    case WorkbookFormat::Json: {
-        std::string text = writeJson(book);
-        if (!platform::writeFileAtomically(path, text.data(), text.size())) {
-            error = "cannot write " + path + ": " + platform::errorText(platform::lastError());
-            return false;
+        case WorkbookFormat::Json: {
+            std::string text = writeJson(book);
+            if (!platform::writeFileAtomically(path, text.data(), text.size())) {
+                error = "cannot write " + path + ": " + platform::errorText(platform::lastError());
+                return false;
+            }
+            if (written) written->push_back(path);
+            return true;
         }
-        if (written) written->push_back(path);
-        return true;
-    }
-    case WorkbookFormat::Csv:
-        return writeCsvBook(path, book, error, written);
-    case WorkbookFormat::Unknown:
-        break;
+        case WorkbookFormat::Csv:
+            return writeCsvBook(path, book, error, written);
+        case WorkbookFormat::Unknown:
+            break;
     }
     error = path + " does not end in .json, .xls or .csv";
     return false;
 }
 
 std::string absolutePath(const std::string& path) {
-    std::string full = platform::isAbsolutePath(path) ? path : platform::joinPath(platform::currentDirectory(), path);
+    std::string full =
+        platform::isAbsolutePath(path) ? path : platform::joinPath(platform::currentDirectory(), path);
     std::vector<std::string> parts;
     size_t start = 0;
     while (start <= full.size()) {

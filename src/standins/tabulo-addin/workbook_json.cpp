@@ -14,10 +14,10 @@ namespace {
 
 // Windows-1252 bytes 0x80-0x9F; the five unassigned ones map to the C1
 // controls of the same number, as the system's conversion does.
-constexpr char32_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char32_t kHighControls[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -47,7 +47,8 @@ std::string hexFlags(uint32_t flags) {
 
 std::string hexColor(uint32_t colorRef) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
+    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", colorRef & 0xFF, (colorRef >> 8) & 0xFF,
+                  (colorRef >> 16) & 0xFF);
     return buf;
 }
 
@@ -74,7 +75,8 @@ struct Reader {
         if (!it->is_number_integer()) return fail(where + "." + key, "must be a whole number");
         long long v = it->get<long long>();
         if (v < low || v > high)
-            return fail(where + "." + key, "must be from " + std::to_string(low) + " to " + std::to_string(high));
+            return fail(where + "." + key,
+                        "must be from " + std::to_string(low) + " to " + std::to_string(high));
         out = int32_t(v);
         return true;
     }
@@ -97,7 +99,8 @@ struct Reader {
         if (it == object.end()) return true;
         if (it->is_number_integer()) {
             long long v = it->get<long long>();
-            if (v < INT32_MIN || v > static_cast<long long>(UINT32_MAX)) return fail(where + "." + key, "is out of range");
+            if (v < INT32_MIN || v > static_cast<long long>(UINT32_MAX))
+                return fail(where + "." + key, "is out of range");
             out = uint32_t(v);
             return true;
         }
@@ -108,11 +111,12 @@ struct Reader {
             size_t digits = 0;
             for (size_t i = hex ? 2 : 0; i < s.size(); ++i, ++digits) {
                 char c = s[i];
-                int d = c >= '0' && c <= '9' ? c - '0'
+                int d = c >= '0' && c <= '9'          ? c - '0'
                         : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                         : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                       : -1;
-                if (d < 0) return fail(where + "." + key, "must be a number or \"0x\" and hexadecimal digits");
+                if (d < 0)
+                    return fail(where + "." + key, "must be a number or \"0x\" and hexadecimal digits");
                 v = v * (hex ? 16 : 10) + unsigned(d);
                 if (v > UINT32_MAX) return fail(where + "." + key, "is out of range");
             }
@@ -128,7 +132,8 @@ struct Reader {
         if (it == object.end()) return true;
         if (it->is_number_integer()) {
             long long v = it->get<long long>();
-            if (v < 0 || v > 0xFFFFFF) return fail(where + "." + key, "must be a COLORREF from 0 to 0xFFFFFF");
+            if (v < 0 || v > 0xFFFFFF)
+                return fail(where + "." + key, "must be a COLORREF from 0 to 0xFFFFFF");
             out = uint32_t(v);
             return true;
         }
@@ -139,7 +144,7 @@ struct Reader {
                 bool ok = true;
                 for (size_t i = 1; i < 7; ++i) {
                     char c = s[i];
-                    int d = c >= '0' && c <= '9' ? c - '0'
+                    int d = c >= '0' && c <= '9'   ? c - '0'
                             : c >= 'a' && c <= 'f' ? c - 'a' + 10
                             : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                    : -1;
@@ -172,10 +177,14 @@ struct Reader {
         }
         if (it->is_string()) {
             const std::string& s = it->get_ref<const std::string&>();
-            if (s == "nan") out = std::numeric_limits<double>::quiet_NaN();
-            else if (s == "inf") out = std::numeric_limits<double>::infinity();
-            else if (s == "-inf") out = -std::numeric_limits<double>::infinity();
-            else return fail(where + "." + key, "must be a number, \"nan\", \"inf\" or \"-inf\"");
+            if (s == "nan")
+                out = std::numeric_limits<double>::quiet_NaN();
+            else if (s == "inf")
+                out = std::numeric_limits<double>::infinity();
+            else if (s == "-inf")
+                out = -std::numeric_limits<double>::infinity();
+            else
+                return fail(where + "." + key, "must be a number, \"nan\", \"inf\" or \"-inf\"");
             return true;
         }
         return fail(where + "." + key, "must be a number");
@@ -184,7 +193,8 @@ struct Reader {
     bool chartBytes(const json& object, const std::string& where, uint8_t& a, uint8_t& b) {
         auto it = object.find("chartBytes");
         if (it == object.end()) return true;
-        if (!it->is_array() || it->size() != 2) return fail(where + ".chartBytes", "must be a list of two numbers");
+        if (!it->is_array() || it->size() != 2)
+            return fail(where + ".chartBytes", "must be a list of two numbers");
         return byte((*it)[0], where + ".chartBytes[0]", a) && byte((*it)[1], where + ".chartBytes[1]", b);
     }
 
@@ -224,7 +234,8 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
     if (!integer(js, "bookFlags", where, 0, 255, bookFlags)) return false;
     sheet.bookFlags = uint8_t(bookFlags);
     if (auto it = js.find("settings"); it != js.end()) {
-        if (!it->is_array() || it->size() != 6) return fail(where + ".settings", "must be a list of six numbers");
+        if (!it->is_array() || it->size() != 6)
+            return fail(where + ".settings", "must be a list of six numbers");
         for (size_t i = 0; i < 6; ++i) {
             const json& v = (*it)[i];
             if (!v.is_number_integer() || v.get<long long>() < INT32_MIN || v.get<long long>() > INT32_MAX)
@@ -233,9 +244,11 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
         }
     }
     if (auto it = js.find("colors"); it != js.end()) {
-        if (!it->is_array() || it->size() != 2) return fail(where + ".colors", "must be a list of two colours");
+        if (!it->is_array() || it->size() != 2)
+            return fail(where + ".colors", "must be a list of two colours");
         json pair = {{"0", (*it)[0]}, {"1", (*it)[1]}};
-        if (!color(pair, "0", where + ".colors", sheet.color1) || !color(pair, "1", where + ".colors", sheet.color2))
+        if (!color(pair, "0", where + ".colors", sheet.color1) ||
+            !color(pair, "1", where + ".colors", sheet.color2))
             return false;
     }
 
@@ -257,7 +270,8 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             const json& c = (*columns)[i];
             if (!object(c, at) || !place(c, "column", at, kLastColumn, column.column) ||
                 !integer(c, "width", at, kInt16Min, kInt16Max, column.width) ||
-                !flags(c, "formatFlags", at, column.formatFlags) || !color(c, "textColor", at, column.textColor) ||
+                !flags(c, "formatFlags", at, column.formatFlags) ||
+                !color(c, "textColor", at, column.textColor) ||
                 !color(c, "backgroundColor", at, column.backColor) ||
                 !integer(c, "fontSize", at, kInt16Min, kInt16Max, column.fontSize) ||
                 !text(c, "currency", at, column.currency))
@@ -274,9 +288,11 @@ bool Reader::readSheet(const json& js, const std::string& where, SheetData& shee
             if (!object(c, at) || !place(c, "row", at, kLastRow, cell.row) ||
                 !place(c, "column", at, kLastColumn, cell.column) || !text(c, "text", at, cell.text) ||
                 !number(c, "value", at, cell.value) || !flags(c, "formatFlags", at, cell.formatFlags) ||
-                !color(c, "textColor", at, cell.textColor) || !color(c, "backgroundColor", at, cell.backColor) ||
+                !color(c, "textColor", at, cell.textColor) ||
+                !color(c, "backgroundColor", at, cell.backColor) ||
                 !integer(c, "fontSize", at, kInt16Min, kInt16Max, cell.fontSize) ||
-                !text(c, "currency", at, cell.currency) || !chartBytes(c, at, cell.chartByteA, cell.chartByteB))
+                !text(c, "currency", at, cell.currency) ||
+                !chartBytes(c, at, cell.chartByteA, cell.chartByteB))
                 return false;
             sheet.cells.push_back(std::move(cell));
         }
@@ -441,7 +457,8 @@ bool looksLikeJson(std::string_view bytes) {
 }
 
 std::string currencyForExport(const std::string& spreadsheetText) {
-    if (spreadsheetText.size() >= 3 && spreadsheetText.compare(0, 2, "[$") == 0 && spreadsheetText.back() == ']')
+    if (spreadsheetText.size() >= 3 && spreadsheetText.compare(0, 2, "[$") == 0 &&
+        spreadsheetText.back() == ']')
         return spreadsheetText.substr(2, spreadsheetText.size() - 3);
     return spreadsheetText;
 }

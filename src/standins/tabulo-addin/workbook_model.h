@@ -26,7 +26,7 @@
 
 namespace tabulo {
 
-constexpr uint32_t kBlack = 0x000000;     // COLORREF
+constexpr uint32_t kBlack = 0x000000;  // COLORREF
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr int32_t kDefaultFontSize = 10;  // points, the spreadsheet's usual default
 constexpr uint32_t kDefaultColumnFlags = 15;
