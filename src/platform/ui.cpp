@@ -101,6 +101,8 @@ private:
 std::unique_ptr<Backend> g_chosen;    // from BRIGHTFOLD_UI, made on first use
 std::unique_ptr<Backend> g_replaced;  // set by setBackend
 
+}  // namespace
+
 Backend& currentBackend() {
     if (g_replaced) return *g_replaced;
     if (!g_chosen) {
@@ -112,8 +114,6 @@ Backend& currentBackend() {
     }
     return *g_chosen;
 }
-
-}  // namespace
 
 Answer safeAnswer(Buttons buttons) {
     switch (buttons) {

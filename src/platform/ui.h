@@ -1,4 +1,5 @@
-// platform/ui.h - message boxes now, dialogs later.
+// platform/ui.h - message boxes, and the backend that also runs dialogs
+// and file choosers (dialog.h).
 //
 // Every message to the user is a modal box owned by the window that has the
 // focus. A Backend renders boxes (and, later, dialogs described as data and
@@ -16,6 +17,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,10 +43,19 @@ struct MessageBox {
 // The answer a careful default takes: OK for a plain box, else No, else Cancel.
 Answer safeAnswer(Buttons buttons);
 
+class DialogController;
+struct FileChooser;
+
 class Backend {
 public:
     virtual ~Backend() = default;
     virtual Answer messageBox(const MessageBox& box) = 0;
+    // A modal dialog (dialog.h). The default cannot show one: it writes
+    // "dialog <id>: no display" to standard error and answers IdCancel
+    // without running the controller.
+    virtual int runDialog(Window owner, DialogController& controller);
+    // A file chooser (dialog.h). The default answers "cancelled".
+    virtual std::optional<std::string> chooseFile(const FileChooser& chooser);
 };
 
 // Shows a message box through the current backend and returns the answer.
@@ -54,6 +65,10 @@ Answer messageBox(Window owner, std::string_view text, std::string_view caption,
 // The window that has the keyboard focus (owner of every dialog); nullptr
 // on the headless and scripted backends.
 Window focusWindow();
+
+// The backend of this process: the one set by setBackend, else the one
+// BRIGHTFOLD_UI chooses (made on first use).
+Backend& currentBackend();
 
 // Replaces the backend of this process (tests); nullptr restores the one
 // chosen by BRIGHTFOLD_UI.
