@@ -112,7 +112,10 @@ public:
                 chooser.kind = ui::FileChooser::Kind::Save;
                 chooser.owner = view.window();
                 chooser.initialPath = "Budget.csv";
-                if (auto path = ui::chooseFile(chooser)) view.setText(kName, *path);
+                if (auto path = ui::chooseFile(chooser)) {
+                    view.setText(kName, *path);
+                    view.enable(ui::IdOk, true);
+                }
                 break;
             }
             case kClear:
