@@ -236,8 +236,8 @@ public:
 
     std::optional<std::string> chooseFile(const FileChooser& chooser) override {
         static constexpr const char* kKinds[] = {"open", "save", "folder"};
-        std::string head =
-            std::string(kKinds[static_cast<int>(chooser.kind)]) + " " + quoted(chooser.initialPath);
+        size_t kind = static_cast<size_t>(chooser.kind);
+        std::string head = std::string(kind < 3 ? kKinds[kind] : "open") + " " + quoted(chooser.initialPath);
         const Line* line = peek();
         if (!line || line->word != "file") {
             log(head + " => cancel (no file line)");
