@@ -115,7 +115,9 @@ struct PixelRect {
 };
 
 // The controls of one open dialog as a controller sees them. Setting a state
-// never fires a notification (as Win32 messages sent by the program do not).
+// never fires a notification: a backend whose toolkit notifies on changes the
+// program makes (Win32 sends EN_CHANGE for SetWindowText, GTK emits
+// "changed") suppresses those, so controllers behave alike on every backend.
 // Calls naming a control that does not exist, or an item index out of range,
 // change nothing and read as empty, false or -1.
 class DialogView {
