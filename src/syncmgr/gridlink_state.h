@@ -31,6 +31,8 @@ struct GridlinkState {
     workbook::SheetExport sheetExport;
     workbook::SheetImport sheetImport;
     ExportList exportList;
+    // The last PiTBPref.PDB read for the category lists, freed with the registry.
+    CategoryCache categoryCache;
     // listSeparator and decimalSeparator of the CSV conversion, read from the
     // regional settings at the start of each conversion.
     workbook::CsvSeparators csvSeparators;
@@ -43,6 +45,9 @@ struct GridlinkState {
     // nor an exported sheet saves the link registry: the notification holds
     // links of the loaded registry and commits them itself at its end.
     bool inHotSync = false;
+    // The links as the last HS_SYNC_STARTED loaded them (its commit applies
+    // only what changed since).
+    HotSyncBaseline hotSyncBaseline;
 
     workbook::TransferContext context() { return {registry, options}; }
 };
