@@ -9,7 +9,9 @@
 #pragma once
 
 #include "foundation/link_registry.h"
+#include "syncmgr/categories.h"
 #include "syncmgr/export_checks.h"
+#include "syncmgr/hotsync_notify.h"
 #include "workbook/csv_format.h"
 #include "workbook/sheet_export.h"
 #include "workbook/sheet_import.h"
