@@ -9,10 +9,11 @@
 //     standard error as one line "caption: text" (line feeds written as \n)
 //     and answered with its safe choice: OK for a plain box, No or Cancel for
 //     a question, so nothing is replaced or deleted without a person's consent.
-//   scripted: answers are taken from the file named by BRIGHTFOLD_UI_SCRIPT,
-//     one per line ("ok", "cancel", "yes", "no", "retry", "ignore", "abort");
-//     when the script runs out the safe choice is taken. Every box is also
-//     appended to the file named by BRIGHTFOLD_UI_LOG (when set) as
+//   scripted: plays the script named by BRIGHTFOLD_UI_SCRIPT and appends
+//     every event to the file named by BRIGHTFOLD_UI_LOG (ui_script.h,
+//     docs/dialogs.md). A message-box-only script is one answer per line
+//     ("ok", "cancel", "yes", "no", "retry", "ignore", "abort"); when the
+//     script runs out the safe choice is taken. Each box is logged as
 //     "caption: text => answer". Tests and automation use it.
 #pragma once
 
