@@ -5,8 +5,8 @@
 // and the device class of the handheld:
 //
 //   where                      width  meaning
-//   record 0, offset 79         1     deviceClass (the user's, Part of the
-//                                     link registry's UserEntry)
+//   record 0, offset 79         1     the handheld's deviceClass (kept in
+//                                     the user's UserEntry)
 //   application info block            the standard Palm category layout:
 //     +0                        2     renamed-categories flags (not used)
 //     +2                   16 x 16    category names, NUL-padded; index i is

@@ -3,7 +3,6 @@
 // read.
 #include "syncmgr/categories.h"
 
-#include "support/sandbox.h"
 #include "sync_manager_fixture.h"
 
 using syncmgr::CategoryEntry;
@@ -23,19 +22,13 @@ foundation::PdbImage imageOf(std::vector<uint8_t> bytes) {
     return image;
 }
 
-std::vector<std::string> sixteen(std::vector<std::string> names) {
-    names.resize(syncmgr::kCategoryCount);
-    return names;
-}
-
 }  // namespace
 
 TEST(Categories, ListFromImages) {
     const Entries all{{0, "All"}};
-    const std::vector<uint8_t> good =
-        smtest::prefsDatabase(sixteen({"Unfiled", "Business", "", "Personal"}), 1);
+    const std::vector<uint8_t> good = smtest::prefsDatabase({"Unfiled", "Business", "", "Personal"}, 1);
     // The block cut to 241 bytes, one short of the 15 names read.
-    std::vector<uint8_t> shortBlock = smtest::prefsDatabase(sixteen({"Unfiled"}), 1);
+    std::vector<uint8_t> shortBlock = smtest::prefsDatabase({"Unfiled"}, 1);
     const size_t blockStart = foundation::pdb::firstRecordOffset(1);
     shortBlock.erase(shortBlock.begin() + std::ptrdiff_t(blockStart + 241),
                      shortBlock.begin() + std::ptrdiff_t(blockStart + 258));
@@ -57,14 +50,13 @@ TEST(Categories, ListFromImages) {
          {{0, "All"}, {1, "a"}, {3, "abcdefghijklmnop"}, {0, "b"}, {2, "b"}},
          2},
         {"bytes above 0x7F sort after ASCII",
-         smtest::prefsDatabase(sixteen({"\xC4pfel", "Zoo"})),
+         smtest::prefsDatabase({"\xC4pfel", "Zoo"}),
          {{0, "All"}, {1, "Zoo"}, {0, "\xC4pfel"}},
          2},
-        {"first name empty", smtest::prefsDatabase(sixteen({"", "Business"}), 3), all, 3},
+        {"first name empty", smtest::prefsDatabase({"", "Business"}, 3), all, 3},
         {"no application info block", smtest::prefsDatabase({}, 4), all, 4},
         {"block shorter than 15 names", shortBlock, all, 1},
-        {"record 0 too short for the device class", smtest::prefsDatabase(sixteen({"Unfiled"}), 5, 79), all,
-         -1},
+        {"record 0 too short for the device class", smtest::prefsDatabase({"Unfiled"}, 5, 79), all, -1},
         {"no record at all", testsupport::databaseFile(testsupport::databaseHeader("PiTBPref", 1), {}), all,
          -1},
         {"shorter than a header", std::vector<uint8_t>(good.begin(), good.begin() + 60), all, -1},
@@ -76,26 +68,4 @@ TEST(Categories, ListFromImages) {
         EXPECT_EQ(syncmgr::categoriesOfImage(imageOf(c.bytes), &deviceClass), c.expected) << c.what;
         EXPECT_EQ(deviceClass, c.deviceClass) << c.what;
     }
-}
-
-TEST(Categories, LoadFromTheUsersBackupFolder) {
-    testsupport::Sandbox box;
-    int ann = box.addUser("Ann", "1");
-    int bo = box.addUser("Bo", "2");
-    testsupport::writeFile(box.backup(ann) + "/PiTBPref.PDB",
-                           smtest::prefsDatabase(sixteen({"Unfiled", "Business"}), 2));
-    foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
-    ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
-    syncmgr::CategoryCache cache;
-    Entries entries;
-    int32_t deviceClass = -1;
-    EXPECT_EQ(syncmgr::LoadCategories(registry, ann, entries, &deviceClass, cache), 3);
-    EXPECT_EQ(entries, (Entries{{0, "All"}, {1, "Business"}, {0, "Unfiled"}}));
-    EXPECT_EQ(registry.userList[size_t(ann)].deviceClass, 2);
-    EXPECT_EQ(deviceClass, 2);
-    EXPECT_GT(cache.image.size(), 0u);
-    // Without the file, and for a user that does not exist: "All" alone.
-    EXPECT_EQ(syncmgr::LoadCategories(registry, bo, entries, nullptr, cache), 1);
-    EXPECT_EQ(entries, (Entries{{0, "All"}}));
-    EXPECT_EQ(syncmgr::LoadCategories(registry, 7, entries, nullptr, cache), 1);
 }

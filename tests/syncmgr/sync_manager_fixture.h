@@ -18,10 +18,10 @@
 namespace smtest {
 
 // PiTBPref.PDB: record 0 of record0Size bytes with deviceClass at offset 79
-// (when it fits), an application info block with the flags and these names
-// (16 bytes each, cut or NUL-padded) when names is not empty, and the
-// records given after record 0.
-inline std::vector<uint8_t> prefsDatabase(const std::vector<std::string>& names, uint8_t deviceClass = 2,
+// (when it fits), an application info block with the flags and 16 names
+// (these, then empty ones; 16 bytes each, cut or NUL-padded) when names is
+// not empty, and extraRecords more records.
+inline std::vector<uint8_t> prefsDatabase(std::vector<std::string> names, uint8_t deviceClass = 2,
                                           size_t record0Size = 80, size_t extraRecords = 0) {
     std::vector<std::vector<uint8_t>> records(1 + extraRecords, std::vector<uint8_t>(4, 0xEE));
     records[0].assign(record0Size, 0);
@@ -29,6 +29,7 @@ inline std::vector<uint8_t> prefsDatabase(const std::vector<std::string>& names,
     std::vector<uint8_t> bytes =
         testsupport::databaseFile(testsupport::databaseHeader("PiTBPref", 1, "Pref", "PiTB"), records);
     if (names.empty()) return bytes;
+    if (names.size() < syncmgr::kCategoryCount) names.resize(syncmgr::kCategoryCount);
     // The block goes between the record list and record 0; the offsets move.
     std::vector<uint8_t> block(syncmgr::kCategoryFlagsSize + names.size() * syncmgr::kCategoryNameSize, 0);
     for (size_t i = 0; i < names.size(); ++i)

@@ -67,26 +67,34 @@ void setWriteTime(const std::string& path, platform::FileTime time) {
 
 }  // namespace
 
-TEST_F(SyncManagerScript, ACsvFileLinksItsBook) {
-    const std::string book = box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3, 0x12});
-    setWriteTime(book, 127178046000000000ull);  // 2004-01-05 19:30 UTC
-    testsupport::writeFile(box.backup(ann) + "/PiTBPref.PDB",
-                           smtest::prefsDatabase({"Unfiled", "Business", "", "", "", "", "", "", "", "", "",
-                                                  "", "", "", "", ""}));
+TEST_F(SyncManagerScript, ACsvFileLinksItsBookAndABookAgainstTheNamingRuleCannotBeLinked) {
+    setWriteTime(box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3, 0x12}),
+                 127178046000000000ull);  // 2004-01-05 19:30 UTC
+    box.putInBackup(ann, SheetDbSpec{"Travel", 71, 3});
+    testsupport::writeFile(box.backup(ann) + "/PiTBPref.PDB", smtest::prefsDatabase({"Unfiled", "Business"}));
     Played played = manager(
         "dialog 130\n"
         "expect 0 caption Tabulo Sync Manager 7.1\n"
         "expect 1006 items All|Business|Unfiled\n"
-        "expect 1002 items Budget\n"
+        "expect 1002 items Budget|Travel\n"
         "expect 1002 image 0:1\n"
+        "expect 1002 image 1:3\n"
         "expect 1018 text Jan 05, 2004 14:30\n"
         "type 1001 PC/Budget-Jan.csv\n"
         "click 1012\n"
         "expect 1002 image 0:0\n"
-        "expect 1001 text PC/Budget-Jan.csv\n"
+        "select 1002 1\n"
+        "type 1001 PC/Travel.xls\n"
+        "click 1012\n"
+        "ok\n"
         "click 1\n");
     EXPECT_EQ(played.exitCode, 0);
     EXPECT_EQ(linkedPath(ann, "Budget"), pc + "/Budget-Jan.csv");
+    EXPECT_NE(played.log.find(std::string("Error: ") + syncmgr::kNamingRuleMessage + " => ok"),
+              std::string::npos)
+        << played.log;
+    EXPECT_EQ(linkedPath(ann, "Travel"), "");
+    EXPECT_FALSE(fs::exists(pc + "/Travel.xls"));
 }
 
 TEST_F(SyncManagerScript, AnotherUsersLinkRefusesAndTheSameUsersLinkMoves) {
@@ -124,23 +132,6 @@ TEST_F(SyncManagerScript, AMissingWorkbookComesFromTheTemplateAndTheFirstImportL
                                           {"import", pc + "/Budget.xls", box.dir.file("out.json")});
     EXPECT_EQ(import.exitCode, 0) << import.err;
     EXPECT_NE(textOf(box.dir.file("out.json")).find("from the handheld"), std::string::npos);
-}
-
-TEST_F(SyncManagerScript, ABookAgainstTheNamingRuleShowsImage3AndCannotBeLinked) {
-    box.putInBackup(ann, SheetDbSpec{"Travel", 71, 3});
-    Played played = manager(
-        "dialog 130\n"
-        "expect 1002 items Travel\n"
-        "expect 1002 image 0:3\n"
-        "type 1001 PC/Travel.xls\n"
-        "click 1012\n"
-        "ok\n"
-        "click 1\n");
-    EXPECT_NE(played.log.find(std::string("Error: ") + syncmgr::kNamingRuleMessage + " => ok"),
-              std::string::npos)
-        << played.log;
-    EXPECT_EQ(linkedPath(ann, "Travel"), "");
-    EXPECT_FALSE(fs::exists(pc + "/Travel.xls"));
 }
 
 TEST_F(SyncManagerScript, ARuleButtonReRegistersAtOnceAndEnableWaitsForDone) {
