@@ -96,7 +96,7 @@ void SyncManagerDialog::init(View& view) {
     BuildExportList(context, c_.exportList);
     for (const char* name : kFontMapNames) view.addItem(kSmFontMap, name);
     view.check(kSmHighResolution, c_.registry.highResolution != 0);
-    refresh(view);
+    fill(view);  // Refresh, on the registry just loaded
 }
 
 void SyncManagerDialog::reload() {
@@ -113,8 +113,12 @@ void SyncManagerDialog::applyChoices() {
 }
 
 void SyncManagerDialog::refresh(View& view) {
-    user_ = category_ = item_ = -1;
     reload();
+    fill(view);
+}
+
+void SyncManagerDialog::fill(View& view) {
+    user_ = category_ = item_ = -1;
     view.clearItems(kSmCategories);
     clearBookControls(view);
     view.clearItems(kSmUsers);

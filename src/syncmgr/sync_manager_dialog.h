@@ -102,6 +102,7 @@ private:
     using View = platform::ui::DialogView;
 
     void refresh(View& view);
+    void fill(View& view);  // Refresh after its reload
     void userChanged(View& view);
     void categoryChanged(View& view, std::string_view keepBook = {});
     void showSelected(View& view);
