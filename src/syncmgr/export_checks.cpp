@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
+#include <unordered_set>
 
 #include "foundation/link_registry.h"
 #include "foundation/sync_lock.h"
@@ -21,6 +23,26 @@ constexpr std::string_view kWorkbookEnding = ".xls";
 bool allowsExport(const foundation::LinkEntry& link) {
     return link.syncRule == foundation::kSyncDesktopOverwrites ||
            link.syncRule == foundation::kSyncSynchronize || link.book.versionSign == 0;
+}
+
+// A path folded as sameNoCase compares, for set lookups.
+std::string foldedPath(std::string_view path) {
+    std::string key(path);
+    for (char& c : key) c = platform::lowerAscii(c);
+    return key;
+}
+
+// The list's paths, folded.
+std::unordered_set<std::string> foldedPaths(const ExportList& list) {
+    std::unordered_set<std::string> paths;
+    std::string_view rest = list.block;
+    while (!rest.empty()) {
+        size_t nul = rest.find('\0');
+        paths.insert(foldedPath(rest.substr(0, nul)));
+        if (nul == std::string_view::npos) break;
+        rest.remove_prefix(nul + 1);
+    }
+    return paths;
 }
 
 }  // namespace
@@ -92,15 +114,20 @@ int16_t VerifyExport(workbook::TransferContext& context, SheetRecord* record) {
 }
 
 void BuildExportList(workbook::TransferContext& context, ExportList& list) {
-    ExportList previous = std::move(list);
+    // Sets rather than ExportList::contains: with thousands of links a scan
+    // of the list per link made the build quadratic.
+    const std::unordered_set<std::string> previous = foldedPaths(list);
+    std::unordered_set<std::string> added;
     ExportList fresh;
     for (const foundation::UserEntry& user : context.registry.userList) {
         if (user.enabled != 1) continue;
         for (const foundation::LinkEntry& link : user.links) {
             if (link.pcPath.empty()) continue;
             if (link.syncRule == foundation::kSyncHandheldOverwrites && link.book.versionSign <= 1) continue;
-            if (fresh.contains(link.pcPath)) continue;
-            if (link.book.versionSign > 1 && previous.contains(link.pcPath)) continue;
+            std::string key = foldedPath(link.pcPath);
+            if (added.count(key)) continue;
+            if (link.book.versionSign > 1 && previous.count(key)) continue;
+            added.insert(std::move(key));
             fresh.append(link.pcPath);
         }
     }

@@ -10,6 +10,7 @@
 #include "syncmgr/gridlink_state.h"
 #include "syncmgr/hotsync_notify.h"
 #include "syncmgr/import_checks.h"
+#include "syncmgr/sync_manager_dialog.h"
 
 #define GRIDLINK_EXPORT extern "C" PLATFORM_EXPORT
 
@@ -98,8 +99,16 @@ GRIDLINK_EXPORT int16_t WINAPI SetCellInfo(CellRecord* cell) {
     });
 }
 
-// The dialogs come with their own work; until then these answer "Program error.".
-GRIDLINK_EXPORT int16_t WINAPI ShowTBManDialog(void) { return BF_ERR_PROGRAM; }
+// The Sync Manager, modal, owned by the focus window: the dialog's result
+// (1 after Done).
+GRIDLINK_EXPORT int16_t WINAPI ShowTBManDialog(void) {
+    return withState([&](GridlinkState& s) {
+        syncmgr::SyncManagerDialog dialog({s.registry, s.options, s.exportList, s.categoryCache});
+        return int16_t(platform::ui::runDialog(platform::ui::focusWindow(), dialog));
+    });
+}
+
+// The other dialogs come with their own work; until then they answer "Program error.".
 GRIDLINK_EXPORT int16_t WINAPI ExportWorkbook(SheetRecord*) { return BF_ERR_PROGRAM; }
 GRIDLINK_EXPORT int16_t WINAPI ImportWorkbook(TextRecord*) { return BF_ERR_PROGRAM; }
 GRIDLINK_EXPORT int16_t WINAPI GetPassword(TextRecord*) { return BF_ERR_PROGRAM; }

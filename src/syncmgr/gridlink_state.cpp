@@ -14,6 +14,7 @@ GridlinkState::GridlinkState() : registry(foundation::Product{kProductName}, kRe
     registry.releaseModuleState = [this] {
         sheetExport.release();
         sheetImport.release();
+        categoryCache.release();
     };
     // The end of an imported book saves what the import check recorded
     // (the link's counter) before any other process reads the file.

@@ -9,7 +9,9 @@
 #pragma once
 
 #include "foundation/link_registry.h"
+#include "syncmgr/categories.h"
 #include "syncmgr/export_checks.h"
+#include "syncmgr/hotsync_notify.h"
 #include "workbook/csv_format.h"
 #include "workbook/sheet_export.h"
 #include "workbook/sheet_import.h"
@@ -31,6 +33,8 @@ struct GridlinkState {
     workbook::SheetExport sheetExport;
     workbook::SheetImport sheetImport;
     ExportList exportList;
+    // The last PiTBPref.PDB read for the category lists, freed with the registry.
+    CategoryCache categoryCache;
     // listSeparator and decimalSeparator of the CSV conversion, read from the
     // regional settings at the start of each conversion.
     workbook::CsvSeparators csvSeparators;
@@ -43,6 +47,9 @@ struct GridlinkState {
     // nor an exported sheet saves the link registry: the notification holds
     // links of the loaded registry and commits them itself at its end.
     bool inHotSync = false;
+    // The links as the last HS_SYNC_STARTED loaded them (its commit applies
+    // only what changed since).
+    HotSyncBaseline hotSyncBaseline;
 
     workbook::TransferContext context() { return {registry, options}; }
 };

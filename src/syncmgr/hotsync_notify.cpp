@@ -64,6 +64,69 @@ bool bringsBack(const foundation::LinkEntry& link, uint32_t changeCounter) {
     }
 }
 
+HotSyncBaseline snapshotLinks(const foundation::LinkRegistry& registry) {
+    HotSyncBaseline baseline(registry.userList.size());
+    for (size_t u = 0; u < registry.userList.size(); ++u)
+        for (const foundation::LinkEntry& link : registry.userList[u].links)
+            baseline[u].push_back(
+                {std::string(link.name()), link.pcPath, link.lastSyncedCounter, link.csvSyncTime.value()});
+    return baseline;
+}
+
+// What the notification changed in one link since its start.
+struct LinkChange {
+    std::string user;
+    LinkSnapshot now;
+    bool counter = false;
+    bool csvTime = false;
+};
+
+std::vector<LinkChange> changesSince(const foundation::LinkRegistry& registry,
+                                     const HotSyncBaseline& baseline) {
+    std::vector<LinkChange> changes;
+    for (size_t u = 0; u < registry.userList.size(); ++u) {
+        const foundation::UserEntry& user = registry.userList[u];
+        for (size_t i = 0; i < user.links.size(); ++i) {
+            const foundation::LinkEntry& link = user.links[i];
+            if (link.pcPath.empty()) continue;
+            const LinkSnapshot* before =
+                u < baseline.size() && i < baseline[u].size() ? &baseline[u][i] : nullptr;
+            if (before && before->name != link.name()) before = nullptr;
+            LinkChange change{
+                user.name,
+                {std::string(link.name()), link.pcPath, link.lastSyncedCounter, link.csvSyncTime.value()},
+                !before || before->lastSyncedCounter != link.lastSyncedCounter,
+                !before || before->csvSyncTime != link.csvSyncTime.value()};
+            if (change.counter || change.csvTime) changes.push_back(std::move(change));
+        }
+    }
+    return changes;
+}
+
+// The commit: the file as the desktop left it, with the notification's own
+// changes on top. A link the desktop unlinked or moved to another path
+// meanwhile keeps the desktop's state.
+void commit(GridlinkState& state) {
+    foundation::LinkRegistry& registry = state.registry;
+    std::vector<LinkChange> changes = changesSince(registry, state.hotSyncBaseline);
+    state.hotSyncBaseline.clear();
+    foundation::SyncLockGuard lock = registry.holdSyncLock(foundation::kLockModeHotSync);
+    if (lock.previousMode() < 0) return;
+    registry.UnloadTBMData(foundation::SaveFirst::No);
+    if (registry.LoadLinkRegistry() < 0) return;
+    for (const LinkChange& change : changes) {
+        auto user = std::find_if(registry.userList.begin(), registry.userList.end(),
+                                 [&](const foundation::UserEntry& u) { return u.name == change.user; });
+        if (user == registry.userList.end()) continue;
+        foundation::LinkEntry* link =
+            registry.findLink(int(user - registry.userList.begin()), change.now.name);
+        if (!link || !platform::sameNoCase(link->pcPath, change.now.pcPath)) continue;
+        if (change.counter) link->lastSyncedCounter = change.now.lastSyncedCounter;
+        if (change.csvTime) link->csvSyncTime = foundation::FileTimeParts::of(change.now.csvSyncTime);
+    }
+    registry.LoadLinkRegistry();  // writes the registry in memory first
+}
+
 // HS_SYNC_STARTED: pick up every link the desktop side saved, then send the
 // user's CSV links.
 void syncStarted(GridlinkState& state, int user) {
@@ -73,6 +136,7 @@ void syncStarted(GridlinkState& state, int user) {
         if (lock.previousMode() < 0) return;  // no sync.dat: nothing can be loaded safely
         registry.UnloadTBMData(foundation::SaveFirst::No);
         registry.LoadLinkRegistry();
+        state.hotSyncBaseline = snapshotLinks(registry);
     }
     if (size_t(user) >= registry.userList.size() || registry.userList[size_t(user)].enabled == 0) return;
     CsvToHandheld(state, user);
@@ -160,9 +224,7 @@ void syncSucceeded(GridlinkState& state, int user) {
         }
     }
 
-    // Loading while the registry is in memory writes it first.
-    foundation::SyncLockGuard lock = registry.holdSyncLock(foundation::kLockModeHotSync);
-    if (lock.previousMode() >= 0) registry.LoadLinkRegistry();
+    commit(state);
 }
 
 }  // namespace

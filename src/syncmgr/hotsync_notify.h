@@ -36,16 +36,32 @@
 //
 // The registry is only read and written under the sync.dat lock, held for
 // the reload at the start and the commit at the end, never during a
-// conversion. While a notification runs, state.inHotSync keeps the end of
+// conversion. The commit keeps what the desktop saved meanwhile (a link
+// registered or unregistered in the Sync Manager during the HotSync): it
+// reloads the file under the lock and applies only the counters and CSV
+// times the notification changed since its start, to links that still have
+// the same PC path. While a notification runs, state.inHotSync keeps the end of
 // an imported book from refreshing the registry in the middle of it (the
 // refresh would rebuild the lists the notification is walking).
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace syncmgr {
 
 struct GridlinkState;
+
+// A link as HS_SYNC_STARTED loaded it: what the commit compares against.
+struct LinkSnapshot {
+    std::string name;
+    std::string pcPath;
+    int32_t lastSyncedCounter = 0;
+    uint64_t csvSyncTime = 0;
+};
+// Per user (userList order), the links in list order.
+using HotSyncBaseline = std::vector<std::vector<LinkSnapshot>>;
 
 // HotSync event codes (include/gridlink.h has them for the host side).
 constexpr int32_t kHotSyncQueryOk = 0;

@@ -9,6 +9,7 @@
 #include "hotsync_sandbox.h"
 #include "platform/faults.h"
 #include "platform/files.h"
+#include "support/process.h"
 #include "syncmgr/gridlink_state.h"
 #include "syncmgr/link_editing.h"
 
@@ -216,6 +217,37 @@ TEST_F(HotSyncNotify, StartPicksUpWhatTheDesktopSavedAndDropsWhatWasInMemory) {
     auto other = platform::File::open(box.productFolder + "/sync.dat", platform::File::Mode::ReadWrite);
     ASSERT_TRUE(other);
     EXPECT_TRUE(other->tryLockRange(0, 1));
+}
+
+TEST_F(HotSyncNotify, TheCommitKeepsLinksTheDesktopSavedDuringTheHotSync) {
+    const int carl = box.addUser("Carl", "103");
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 5});
+    testsupport::writeFile(workbook, std::string("workbook"));
+    links(section("Ann", linkLine("Budget", 0, 4, workbook)) +
+          section("Bo", linkLine("Budget", 0, 0, workbook)) +
+          section("Carl", linkLine("Budget", 0, 0, workbook)));
+    attach();
+    ASSERT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
+    // Meanwhile the Sync Manager, in another process: Bo links Travel, Carl
+    // unlinks Budget.
+    const std::string travel = sheets + "/Travel.xls";
+    const int rc = testsupport::runInChild(box.dir.file("desktop.err"), [&] {
+        foundation::LinkRegistry desktop{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+        syncmgr::useBackupDiscovery(desktop);
+        syncmgr::RegisterRequest request;
+        request.user = bo;
+        request.pcPath = travel;
+        request.syncRule = foundation::kSyncDesktopOverwrites;
+        const bool linked = syncmgr::registerLink(desktop, request).ok();
+        return linked && syncmgr::unregisterLink(desktop, carl, "Budget").ok() ? 0 : 1;
+    });
+    ASSERT_EQ(rc, 0) << textOf(box.dir.file("desktop.err"));
+    ASSERT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
+    // The notification's own change (Budget passed on to Bo) and the desktop's.
+    EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 6);
+    EXPECT_EQ(committed(bo, "Travel").pcPath, travel);
+    EXPECT_EQ(committed(bo, "Travel").syncRule, foundation::kSyncDesktopOverwrites);
+    EXPECT_EQ(committed(carl, "Budget").pcPath, "");
 }
 
 TEST_F(HotSyncNotify, FailureReleasesTheLock) {

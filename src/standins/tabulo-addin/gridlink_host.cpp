@@ -18,11 +18,12 @@ bool Gridlink::load(const std::string& path, std::string& error) {
     verifyAllFileExport = library.function<decltype(verifyAllFileExport)>("VerifyAllFileExport");
     setSheetName = library.function<decltype(setSheetName)>("SetSheetName");
     setCellInfo = library.function<decltype(setCellInfo)>("SetCellInfo");
+    showTBManDialog = library.function<decltype(showTBManDialog)>("ShowTBManDialog");
     sysAllocStringByteLen = library.function<decltype(sysAllocStringByteLen)>("SysAllocStringByteLen");
     sysStringByteLen = library.function<decltype(sysStringByteLen)>("SysStringByteLen");
     sysFreeString = library.function<decltype(sysFreeString)>("SysFreeString");
     if (!getErrorText || !verifyImport || !getSheetName || !getCellInfo || !checkPasswd || !verifyExport ||
-        !verifyAllFileExport || !setSheetName || !setCellInfo || !sysAllocStringByteLen ||
+        !verifyAllFileExport || !setSheetName || !setCellInfo || !showTBManDialog || !sysAllocStringByteLen ||
         !sysStringByteLen || !sysFreeString) {
         error = path + " lacks the workbook library's exports";
         library.unload();

@@ -15,6 +15,7 @@
 //           GetSheetName, CheckPasswd when it answers -13, and GetCellInfo
 //           from walk state 0 until -6
 //   list    VerifyAllFileExport
+//   manager ShowTBManDialog (the Sync Manager, shown by the ui backend)
 #pragma once
 
 #include <cstddef>
@@ -52,6 +53,7 @@ struct Gridlink {
     int16_t(WINAPI* verifyAllFileExport)(TextRecord*) = nullptr;
     int16_t(WINAPI* setSheetName)(SheetRecord*) = nullptr;
     int16_t(WINAPI* setCellInfo)(CellRecord*) = nullptr;
+    int16_t(WINAPI* showTBManDialog)(void) = nullptr;
     BSTR (*sysAllocStringByteLen)(const char*, unsigned int) = nullptr;
     unsigned int (*sysStringByteLen)(BSTR) = nullptr;
     void (*sysFreeString)(BSTR) = nullptr;

@@ -2,7 +2,8 @@
 // through the platform loader (attach step and all) and moves workbooks
 // through its exported functions only, the way the add-in does. `link` and
 // `unlink` stand in for the Sync Manager's Register and Unregister and use
-// the project's link registry code directly.
+// the project's link registry code directly; `manager` opens the library's
+// own Sync Manager through ShowTBManDialog.
 //
 // Exit status: 0 success, 1 a library status, a refused link or an I/O
 // error (with its message), 2 a usage error.
@@ -38,6 +39,7 @@ int runUnlink(const Arguments&);
 int runExport(const Arguments&);
 int runImport(const Arguments&);
 int runList(const Arguments&);
+int runManager(const Arguments&);
 int runShow(const Arguments&);
 int runConvert(const Arguments&);
 
@@ -85,6 +87,16 @@ std::vector<standin::CommandRow> commands() {
          {"password", "default-font-size"},
          runImport},
         {"list", "", "print the export list (VerifyAllFileExport)", 0, 0, {}, {}, runList},
+        {"manager",
+         "",
+         "open the Sync Manager (ShowTBManDialog) as the add-in's menu does; the ui backend shows it: "
+         "with BRIGHTFOLD_UI=scripted the script in BRIGHTFOLD_UI_SCRIPT plays it (docs/dialogs.md). "
+         "Succeeds when it is closed with Done",
+         0,
+         0,
+         {},
+         {},
+         runManager},
         {"show", "FILE", "print a workbook file (.json, .xls or .csv) as a table", 1, 1, {}, {}, runShow},
         {"convert",
          "SOURCE OUTPUT",
@@ -285,6 +297,22 @@ int runList(const Arguments& args) {
     }
     for (const std::string& path : paths) std::printf("%s\n", path.c_str());
     progress(std::to_string(paths.size()) + " workbooks in the export list");
+    return kExitOk;
+}
+
+int runManager(const Arguments& args) {
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    const int16_t result = lib.showTBManDialog();
+    if (result < 0) {
+        tabulo::TransferResult r;
+        r.status = result;
+        r.call = "ShowTBManDialog";
+        return transferFailed(lib, r);
+    }
+    if (result != 1)
+        return failure("the Sync Manager was closed without Done (result " + std::to_string(result) + ")");
+    progress("the Sync Manager was closed with Done");
     return kExitOk;
 }
 

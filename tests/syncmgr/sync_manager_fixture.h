@@ -1,0 +1,73 @@
+// Helpers of the Sync Manager tests: PiTBPref.PDB images, a ui backend that
+// records message boxes and file choosers and answers from a list, and a
+// sandbox with two users and their books.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/byteorder.h"
+#include "foundation/pdb.h"
+#include "hotsync_sandbox.h"
+#include "platform/dialog.h"
+#include "syncmgr/categories.h"
+
+namespace smtest {
+
+// PiTBPref.PDB: record 0 of record0Size bytes with deviceClass at offset 79
+// (when it fits), an application info block with the flags and 16 names
+// (these, then empty ones; 16 bytes each, cut or NUL-padded) when names is
+// not empty, and extraRecords more records.
+inline std::vector<uint8_t> prefsDatabase(std::vector<std::string> names, uint8_t deviceClass = 2,
+                                          size_t record0Size = 80, size_t extraRecords = 0) {
+    std::vector<std::vector<uint8_t>> records(1 + extraRecords, std::vector<uint8_t>(4, 0xEE));
+    records[0].assign(record0Size, 0);
+    if (record0Size > syncmgr::kDeviceClassOffset) records[0][syncmgr::kDeviceClassOffset] = deviceClass;
+    std::vector<uint8_t> bytes =
+        testsupport::databaseFile(testsupport::databaseHeader("PiTBPref", 1, "Pref", "PiTB"), records);
+    if (names.empty()) return bytes;
+    if (names.size() < syncmgr::kCategoryCount) names.resize(syncmgr::kCategoryCount);
+    // The block goes between the record list and record 0; the offsets move.
+    std::vector<uint8_t> block(syncmgr::kCategoryFlagsSize + names.size() * syncmgr::kCategoryNameSize, 0);
+    for (size_t i = 0; i < names.size(); ++i)
+        std::copy_n(
+            names[i].begin(), std::min(names[i].size(), syncmgr::kCategoryNameSize),
+            block.begin() + std::ptrdiff_t(syncmgr::kCategoryFlagsSize + i * syncmgr::kCategoryNameSize));
+    const size_t at = foundation::pdb::firstRecordOffset(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        uint8_t* entry = &bytes[foundation::pdb::kHeaderSize + i * foundation::pdb::kEntrySize];
+        foundation::storeBE32(entry, uint32_t(foundation::loadBE32(entry) + block.size()));
+    }
+    foundation::storeBE32(&bytes[foundation::pdb::kAppInfoIdOffset], uint32_t(at));
+    bytes.insert(bytes.begin() + std::ptrdiff_t(at), block.begin(), block.end());
+    return bytes;
+}
+
+// Boxes and choosers as one line each: "caption: text [icon]" and
+// "choose <initial> <filter>"; answers from the list, then the safe one.
+class Recorder : public platform::ui::Backend {
+public:
+    std::vector<std::string>* log;
+    std::deque<platform::ui::Answer>* answers;
+    std::optional<std::string> chosen;
+
+    Recorder(std::vector<std::string>* l, std::deque<platform::ui::Answer>* a) : log(l), answers(a) {}
+    platform::ui::Answer messageBox(const platform::ui::MessageBox& box) override {
+        static const char* icons[] = {"", " [error]", " [question]", " [warning]", " [information]"};
+        log->push_back(box.caption + ": " + box.text + icons[int(box.icon)]);
+        if (answers->empty()) return platform::ui::safeAnswer(box.buttons);
+        platform::ui::Answer a = answers->front();
+        answers->pop_front();
+        return a;
+    }
+    std::optional<std::string> chooseFile(const platform::ui::FileChooser& chooser) override {
+        log->push_back("choose " + chooser.initialPath + " " + chooser.filter +
+                       (chooser.hideReadOnly ? " hide-read-only" : ""));
+        return chosen;
+    }
+};
+
+}  // namespace smtest

@@ -1,0 +1,157 @@
+// The Sync Manager end to end: `tabulo-addin manager` calls ShowTBManDialog
+// in its own process, the scripted ui backend plays a script against it, and
+// the sandbox's TBRegistry.dat, workbooks and the log show what happened.
+#include <chrono>
+#include <filesystem>
+
+#include "platform/files.h"
+#include "support/process.h"
+#include "sync_manager_fixture.h"
+#include "syncmgr/link_editing.h"
+
+using hotsynctest::linkLine;
+using hotsynctest::section;
+using hotsynctest::textOf;
+using testsupport::SheetDbSpec;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SyncManagerScript : public ::testing::Test {
+protected:
+    testsupport::Sandbox box;
+    int ann = box.addUser("Ann", "101");
+    int bo = box.addUser("Bo", "102");
+    std::string pc = box.dir.makeDir("pc");
+
+    struct Played {
+        int exitCode = -1;
+        std::string log;
+    };
+    // Runs `tabulo-addin manager` with the script; "PC" in it stands for the
+    // sandbox's folder of PC files.
+    Played manager(std::string script) {
+        for (size_t at = script.find("PC"); at != std::string::npos; at = script.find("PC", at + pc.size()))
+            script.replace(at, 2, pc);
+        const std::string scriptPath = box.dir.file("ui.script"), logPath = box.dir.file("ui.log");
+        testsupport::writeFile(scriptPath, script);
+        fs::remove(logPath);
+        auto run = testsupport::runProgram(testsupport::buildDir() + "/bin/tabulo-addin", {"manager"},
+                                           {{"BRIGHTFOLD_UI", "scripted"},
+                                            {"BRIGHTFOLD_UI_SCRIPT", scriptPath},
+                                            {"BRIGHTFOLD_UI_LOG", logPath},
+                                            {"TZ", "EST5"}});
+        Played played{run.exitCode, textOf(logPath)};
+        EXPECT_EQ(played.log.find("FAIL"), std::string::npos) << played.log << run.err;
+        return played;
+    }
+    void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
+    foundation::LinkRegistry committed() {
+        foundation::LinkRegistry fresh{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+        EXPECT_GE(fresh.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+        return fresh;
+    }
+    std::string linkedPath(int user, const std::string& book) {
+        foundation::LinkRegistry fresh = committed();
+        const foundation::LinkEntry* link = fresh.findLink(user, book);
+        return link ? link->pcPath : std::string();  // Backup books are not merged here
+    }
+};
+
+// Sets a file's modification time to a FILETIME value.
+void setWriteTime(const std::string& path, platform::FileTime time) {
+    const platform::FileTime now = *platform::lastWriteTime(path);
+    fs::last_write_time(
+        path, fs::last_write_time(path) + std::chrono::nanoseconds((int64_t(time) - int64_t(now)) * 100));
+}
+
+}  // namespace
+
+TEST_F(SyncManagerScript, ACsvFileLinksItsBookAndABookAgainstTheNamingRuleCannotBeLinked) {
+    setWriteTime(box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3, 0x12}),
+                 127178046000000000ull);  // 2004-01-05 19:30 UTC
+    box.putInBackup(ann, SheetDbSpec{"Travel", 71, 3});
+    testsupport::writeFile(box.backup(ann) + "/PiTBPref.PDB", smtest::prefsDatabase({"Unfiled", "Business"}));
+    Played played = manager(
+        "dialog 130\n"
+        "expect 0 caption Tabulo Sync Manager 7.1\n"
+        "expect 1006 items All|Business|Unfiled\n"
+        "expect 1002 items Budget|Travel\n"
+        "expect 1002 image 0:1\n"
+        "expect 1002 image 1:3\n"
+        "expect 1018 text Jan 05, 2004 14:30\n"
+        "type 1001 PC/Budget-Jan.csv\n"
+        "click 1012\n"
+        "expect 1002 image 0:0\n"
+        "select 1002 1\n"
+        "type 1001 PC/Travel.xls\n"
+        "click 1012\n"
+        "ok\n"
+        "click 1\n");
+    EXPECT_EQ(played.exitCode, 0);
+    EXPECT_EQ(linkedPath(ann, "Budget"), pc + "/Budget-Jan.csv");
+    EXPECT_NE(played.log.find(std::string("Error: ") + syncmgr::kNamingRuleMessage + " => ok"),
+              std::string::npos)
+        << played.log;
+    EXPECT_EQ(linkedPath(ann, "Travel"), "");
+    EXPECT_FALSE(fs::exists(pc + "/Travel.xls"));
+}
+
+TEST_F(SyncManagerScript, AnotherUsersLinkRefusesAndTheSameUsersLinkMoves) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3});
+    links(section("Bo", linkLine("Budget", 0, 0, pc + "/Other.xls")));
+    box.dir.makeDir("pc/moved");
+    Played played = manager(
+        "dialog 130\n"
+        "type 1001 PC/Budget.xls\n"
+        "click 1012\n"
+        "ok\n"
+        "select 1005 1\n"
+        "expect 1001 text PC/Other.xls\n"
+        "type 1001 PC/moved/Budget.xls\n"
+        "click 1012\n"
+        "click 1\n");
+    EXPECT_EQ(played.exitCode, 0);
+    EXPECT_NE(played.log.find("Error: Book already registered as " + pc + "/Other.xls => ok"),
+              std::string::npos)
+        << played.log;
+    EXPECT_EQ(linkedPath(ann, "Budget"), "");
+    EXPECT_EQ(linkedPath(bo, "Budget"), pc + "/moved/Budget.xls");
+}
+
+TEST_F(SyncManagerScript, AMissingWorkbookComesFromTheTemplateAndTheFirstImportLoadsIt) {
+    box.putInBackup(ann, hotsynctest::sheetWithCells("Budget-Jan", 3, {{1, 1, "from the handheld"}}));
+    EXPECT_EQ(manager("dialog 130\n"
+                      "type 1001 PC/Budget.xls\n"
+                      "click 1012\n"
+                      "click 1\n")
+                  .exitCode,
+              0);
+    ASSERT_TRUE(fs::exists(pc + "/Budget.xls"));
+    auto import = testsupport::runProgram(testsupport::buildDir() + "/bin/tabulo-addin",
+                                          {"import", pc + "/Budget.xls", box.dir.file("out.json")});
+    EXPECT_EQ(import.exitCode, 0) << import.err;
+    EXPECT_NE(textOf(box.dir.file("out.json")).find("from the handheld"), std::string::npos);
+}
+
+TEST_F(SyncManagerScript, ARuleButtonReRegistersAtOnceAndEnableWaitsForDone) {
+    box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3});
+    testsupport::writeFile(pc + "/Budget.xls", std::string("workbook"));
+    links(section("Ann", linkLine("Budget", 0, 0, pc + "/Budget.xls")));
+    // Cancelled: the rule is stored, the Disable click is not.
+    Played played = manager(
+        "dialog 130\n"
+        "click 1011\n"
+        "click 1021\n"
+        "end\n");
+    EXPECT_EQ(played.exitCode, 1);
+    EXPECT_EQ(committed().findLink(ann, "Budget")->syncRule, foundation::kSyncDesktopOverwrites);
+    EXPECT_EQ(committed().userList[size_t(ann)].enabled, 1);
+    // Done stores it.
+    EXPECT_EQ(manager("dialog 130\n"
+                      "click 1021\n"
+                      "click 1\n")
+                  .exitCode,
+              0);
+    EXPECT_EQ(committed().userList[size_t(ann)].enabled, 0);
+}
