@@ -15,6 +15,10 @@ int Backend::runDialog(Window, DialogController& controller) {
 
 std::optional<std::string> Backend::chooseFile(const FileChooser&) { return std::nullopt; }
 
+// No backend here has a pointer of its own to change.
+WaitCursor::WaitCursor() = default;
+WaitCursor::~WaitCursor() = default;
+
 int runDialog(Window owner, DialogController& controller) {
     return currentBackend().runDialog(owner, controller);
 }

@@ -97,6 +97,7 @@ enum class Notify {
     DoubleClicked,     // list box, list view: Event::index is the item
     ItemChecked,       // check list: Event::index is the item, Event::checked its new state
     Scrolled,          // scroll bar or scrolling edit: Event::scroll says how
+    MenuCommand,       // an item added with addSystemMenuItem: Event::id is its command
 };
 
 enum class Scroll { LineUp, LineDown, PageUp, PageDown, Top, Bottom };
@@ -165,6 +166,15 @@ public:
 
     virtual void focus(int id) = 0;  // moves the focus; selects nothing
 
+    // Adds an item (after a separator, for the first one) to the dialog's
+    // window menu; choosing it reports Notify::MenuCommand with the command
+    // as Event::id. Command ids must differ from the control ids. A backend
+    // without a window menu ignores it.
+    virtual void addSystemMenuItem(int command, std::string_view text) {
+        (void)command;
+        (void)text;
+    }
+
     // The dialog's window: owner of the boxes and choosers it opens.
     virtual Window window() const = 0;
     // Closes the dialog once the current handler returns; runDialog answers result.
@@ -181,6 +191,17 @@ public:
     virtual void handle(DialogView& view, const Event& event) = 0;
     // Escape or the window's close box. The default closes with IdCancel.
     virtual void cancel(DialogView& view) { view.end(IdCancel); }
+};
+
+// Shows the busy cursor while it lives (a conversion). The headless and
+// scripted backends have no pointer to change: a seam that a GUI backend
+// fills in; today it does nothing.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 // Runs a modal dialog owned by `owner` through the current backend and returns

@@ -122,6 +122,12 @@ ActionResult DialogModel::usable(int id, Control*& control) {
 }
 
 ActionResult DialogModel::click(int id) {
+    if (!ended_ && !find(id))
+        for (const MenuItem& item : menu_)
+            if (item.command == id) {
+                controller_.handle(*this, {id, Notify::MenuCommand});
+                return ActionResult::Done;
+            }
     Control* c = nullptr;
     if (ActionResult r = usable(id, c); r != ActionResult::Done) return r;
     ControlKind k = c->spec->kind;
@@ -351,6 +357,10 @@ void DialogModel::place(int id, const PixelRect& rect) {
 
 void DialogModel::focus(int id) {
     if (find(id)) focus_ = id;
+}
+
+void DialogModel::addSystemMenuItem(int command, std::string_view text) {
+    menu_.push_back({command, std::string(text)});
 }
 
 // The model stands for the dialog's window: boxes it raises are owned by it.

@@ -34,6 +34,8 @@ public:
     // User actions: each checks that the control exists, is visible and
     // enabled and has the right kind, changes the control as a person's action
     // would, then runs the controller's handler. Refused actions change nothing.
+    // A click on a button-like control, or the choice of a window-menu item
+    // (addSystemMenuItem) whose command no control has.
     ActionResult click(int id);
     ActionResult type(int id, std::string_view text);
     ActionResult choose(int id, int index);  // select an item (-1: none)
@@ -79,11 +81,17 @@ public:
     PixelRect clientRect(int id) const override;
     void place(int id, const PixelRect& rect) override;
     void focus(int id) override;
+    void addSystemMenuItem(int command, std::string_view text) override;
     Window window() const override;
     void end(int result) override;
 
     int focused() const { return focus_; }
     int lastVisible(int id) const;  // the item last passed to ensureVisible, -1 none
+    struct MenuItem {
+        int command = 0;
+        std::string text;
+    };
+    const std::vector<MenuItem>& systemMenuItems() const { return menu_; }
 
 private:
     struct Item {
@@ -118,6 +126,7 @@ private:
     Window owner_;
     std::string caption_;
     std::vector<Control> controls_;
+    std::vector<MenuItem> menu_;
     int focus_ = 0;
     bool ended_ = false;
     int result_ = IdCancel;

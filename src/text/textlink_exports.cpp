@@ -4,7 +4,9 @@
 #include <new>
 
 #include "foundation/status.h"
+#include "platform/dialog.h"
 #include "platform_os.h"
+#include "text/text_dialogs.h"
 #include "text/textlink_state.h"
 #include "textlink.h"
 
@@ -48,25 +50,47 @@ TEXTLINK_EXPORT int16_t WINAPI GetErrorText(TextRecord* record) {
     return guarded(nullptr, [&] { return foundation::fillErrorText(record, foundation::ErrorTexts::Text); });
 }
 
-// The dialog exports show no dialog yet: they answer "Program error." (with a
-// record: left in its status too, -1 without one).
+// The dialogs run modal, owned by the window that has the focus, and answer
+// their end code: 1 (OK) or 2 (Cancel, "Done"). Without the lists (a refused
+// attach) the ones that need them answer -1, in the record too.
+template <typename Dialog>
+int16_t runTransferDialog(DocTransferRecord* record) {
+    return guarded(record, [&]() -> int16_t {
+        if (state().attachFailed) {
+            if (record) record->status = BF_ERR_PARAMETER;
+            return BF_ERR_PARAMETER;
+        }
+        Dialog dialog(state(), record);
+        return int16_t(platform::ui::runDialog(platform::ui::focusWindow(), dialog));
+    });
+}
+
 TEXTLINK_EXPORT int16_t WINAPI ExportFromPCDialog(DocTransferRecord* record) {
     if (!record) return BF_ERR_PARAMETER;
-    record->status = BF_ERR_PROGRAM;
-    return BF_ERR_PROGRAM;
+    return runTransferDialog<text::ExportDialog>(record);
 }
 
-TEXTLINK_EXPORT int16_t WINAPI ExportFromPC(void) { return BF_ERR_PROGRAM; }
+TEXTLINK_EXPORT int16_t WINAPI ExportFromPC(void) { return runTransferDialog<text::ExportDialog>(nullptr); }
 
+// The lists are reloaded first, so that databases a HotSync brought since
+// the library was loaded are offered.
 TEXTLINK_EXPORT int16_t WINAPI ImportToPCDialog(DocTransferRecord* record) {
     if (!record) return BF_ERR_PARAMETER;
-    record->status = BF_ERR_PROGRAM;
-    return BF_ERR_PROGRAM;
+    return guarded(record, [&]() -> int16_t {
+        if (!state().attachFailed)
+            state().registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
+        return runTransferDialog<text::ImportDialog>(record);
+    });
 }
 
-TEXTLINK_EXPORT int16_t WINAPI ImportToPC(void) { return BF_ERR_PROGRAM; }
+TEXTLINK_EXPORT int16_t WINAPI ImportToPC(void) { return runTransferDialog<text::ImportDialog>(nullptr); }
 
-TEXTLINK_EXPORT int16_t WINAPI AboutDialog(void) { return BF_ERR_PROGRAM; }
+TEXTLINK_EXPORT int16_t WINAPI AboutDialog(void) {
+    return guarded(nullptr, [] {
+        text::AboutBox box;
+        return int16_t(platform::ui::runDialog(platform::ui::focusWindow(), box));
+    });
+}
 
 TEXTLINK_EXPORT int16_t WINAPI ExportFromCommandLine(CommandLineExportRecord* record) {
     return guarded(nullptr, [&] { return text::exportFromCommandLine(state(), record); });

@@ -8,6 +8,7 @@
 #include "foundation/message_text.h"
 #include "foundation/registry_access.h"
 #include "platform/bstr.h"
+#include "platform/dialog.h"
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "text/doc_format.h"
@@ -107,6 +108,7 @@ int16_t exportToUser(TextlinkState& state, DocTransferRecord* record, const std:
 
 int16_t convertTextFileToDoc(TextlinkState& state, const std::string& source, DocTransferRecord* record) {
     if (!record) return BF_ERR_PARAMETER;
+    const platform::ui::WaitCursor busy;
     if (!record->path) return setStatus(record, BF_ERR_PATH);
     // Another document open (the caller's, in either direction) is left as it
     // is: writing into it would mix the two texts.

@@ -127,14 +127,17 @@ TEST_F(QuilloAddin, UsageErrorsExitWith2) {
                                                {"write", "a.txt", "--user", "0", "--piece", "0"},
                                                {"export", "a.txt", "--user", "Jo", "--piece", "5"},
                                                {"read", "a", "b", "--frobnicate"},
-                                               {"write", "a.txt", "--user"}}) {
+                                               {"write", "a.txt", "--user"},
+                                               {"about", "x"},
+                                               {"import-dialog", "a.txt", "b.txt"}}) {
         ProcessResult r = run(args);
         EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
         EXPECT_NE(r.err.find("quillo-addin: "), std::string::npos);
     }
     ProcessResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* word : {"export FILE --user NAME", "write FILE --user INDEX", "read DATABASE OUTPUT"})
+    for (const char* word : {"export FILE --user NAME", "write FILE --user INDEX", "read DATABASE OUTPUT",
+                             "export-dialog [FILE]", "import-dialog [OUTPUT]", "about"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
 }
 

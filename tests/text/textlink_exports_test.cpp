@@ -149,15 +149,17 @@ TEST_F(TextlinkExports, ReadDocsFourthCallOnThreeRecordsReportsTheEnd) {
     EXPECT_EQ(record.status, BF_ERR_PATH);
 }
 
-TEST_F(TextlinkExports, DialogEntriesAreNotAvailableYet) {
-    DocTransferRecord record{};
-    EXPECT_EQ(lib->function<RecordCall>("ExportFromPCDialog")(&record), BF_ERR_PROGRAM);
-    EXPECT_EQ(record.status, BF_ERR_PROGRAM);
-    record.status = 0;
-    EXPECT_EQ(lib->function<RecordCall>("ImportToPCDialog")(&record), BF_ERR_PROGRAM);
-    EXPECT_EQ(record.status, BF_ERR_PROGRAM);
+// Without a display the dialogs are closed at once: cancelled, and a record
+// says so.
+TEST_F(TextlinkExports, DialogEntriesWithoutADisplayAnswerCancel) {
+    for (const char* name : {"ExportFromPCDialog", "ImportToPCDialog"}) {
+        DocTransferRecord record{};
+        EXPECT_EQ(lib->function<RecordCall>(name)(&record), 2) << name;
+        EXPECT_EQ(record.status, BF_ERR_CANCELLED) << name;
+        EXPECT_EQ(lib->function<RecordCall>(name)(nullptr), BF_ERR_PARAMETER) << name;
+    }
     for (const char* name : {"ExportFromPC", "ImportToPC", "AboutDialog"})
-        EXPECT_EQ(lib->function<PlainCall>(name)(), BF_ERR_PROGRAM) << name;
+        EXPECT_EQ(lib->function<PlainCall>(name)(), 2) << name;
 }
 
 // ---- ExportFromCommandLine end to end ------------------------------------------

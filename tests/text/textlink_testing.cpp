@@ -81,6 +81,19 @@ platform::ui::Answer RecordingBackend::messageBox(const platform::ui::MessageBox
     return platform::ui::safeAnswer(box.buttons);
 }
 
+std::optional<std::string> RecordingBackend::chooseFile(const platform::ui::FileChooser& chooser) {
+    shared_->choosers.push_back(chooser);
+    if (shared_->files.empty()) return std::nullopt;
+    std::optional<std::string> file = shared_->files.front();
+    shared_->files.erase(shared_->files.begin());
+    return file;
+}
+
+int RecordingBackend::runDialog(platform::ui::Window, platform::ui::DialogController& controller) {
+    shared_->dialogs.push_back(controller.spec().resourceId);
+    return platform::ui::IdCancel;
+}
+
 ScopedRecorder::ScopedRecorder(std::vector<platform::ui::Answer> answers)
     : shared_(std::make_shared<RecordingBackend::Shared>()) {
     shared_->answers = std::move(answers);

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/dialog.h"
 #include "platform/ui.h"
 #include "support/process.h"
 #include "support/test_support.h"
@@ -30,16 +32,23 @@ std::string textOf(const std::string& path);  // a file's bytes as text ("" when
 std::string crlf(const std::string& lfText);  // line feeds as CR LF
 
 // Records every message box ("caption: text") and answers from a list,
-// then with the safe choice.
+// then with the safe choice; records file choosers and answers them from a
+// list, then cancels; records the resource of every dialog run (without
+// running it: IdCancel).
 class RecordingBackend : public platform::ui::Backend {
 public:
     struct Shared {
         std::vector<std::string> boxes;
         std::vector<platform::ui::MessageBox> details;
         std::vector<platform::ui::Answer> answers;
+        std::vector<platform::ui::FileChooser> choosers;
+        std::vector<std::optional<std::string>> files;
+        std::vector<int> dialogs;
     };
     explicit RecordingBackend(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
     platform::ui::Answer messageBox(const platform::ui::MessageBox& box) override;
+    std::optional<std::string> chooseFile(const platform::ui::FileChooser& chooser) override;
+    int runDialog(platform::ui::Window owner, platform::ui::DialogController& controller) override;
 
 private:
     std::shared_ptr<Shared> shared_;
@@ -52,6 +61,10 @@ public:
     ~ScopedRecorder();
     const std::vector<std::string>& boxes() const { return shared_->boxes; }
     const std::vector<platform::ui::MessageBox>& details() const { return shared_->details; }
+    const std::vector<platform::ui::FileChooser>& choosers() const { return shared_->choosers; }
+    const std::vector<int>& dialogs() const { return shared_->dialogs; }
+    // The answers of the next file choosers (nothing: cancelled).
+    void answerChoosers(std::vector<std::optional<std::string>> files) { shared_->files = std::move(files); }
 
 private:
     std::shared_ptr<RecordingBackend::Shared> shared_;
