@@ -383,9 +383,9 @@ int16_t SheetExport::SetCellInfo(TransferContext& context, CellRecord* record) {
             size_t written = 0;
             rc = WriteSheetToUsers(context, context.options.exportTarget.exportBookName, image, -1, 0,
                                    &written);
-            if (written > 0 && afterWrite) {
+            if (written > 0 && owner_) {
                 SetTrue during(inAfterWrite_);
-                const int16_t after = afterWrite();
+                const int16_t after = owner_->afterWrite();
                 if (rc == 1 && after < 0) rc = after;
             }
             return rc;

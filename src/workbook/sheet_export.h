@@ -36,7 +36,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -102,9 +101,23 @@ struct ChartDefinitionText {
 };
 ChartDefinitionText chartDefinitionFromSeries(std::span<const std::string_view> formulas);
 
+// The owner of an export state: told when a closing call wrote the sheet.
+class SheetExportOwner {
+public:
+    // Called by a closing call once the sheet reached at least one user, so
+    // their links' counters changed (the library saves the link registry
+    // here). A negative answer becomes the closing call's status when the
+    // writing itself succeeded.
+    virtual int16_t afterWrite() = 0;
+
+protected:
+    ~SheetExportOwner() = default;
+};
+
 class SheetExport {
 public:
-    SheetExport() = default;
+    // owner, when given, outlives the export state.
+    explicit SheetExport(SheetExportOwner* owner = nullptr) : owner_(owner) {}
     SheetExport(const SheetExport&) = delete;
     SheetExport& operator=(const SheetExport&) = delete;
 
@@ -120,14 +133,9 @@ public:
     // -99 / -98 row / column entries miscounted.
     int16_t SetCellInfo(TransferContext& context, CellRecord* record);
     // Frees every buffer; the next sheet starts from scratch. Called while
-    // afterWrite runs, it leaves the sheet: the closing call still holds it.
+    // the owner's afterWrite runs, it leaves the sheet: the closing call
+    // still holds it.
     void release();
-
-    // Called by a closing call once the sheet reached at least one user, so
-    // their links' counters changed (the library saves the link registry
-    // here). A negative answer becomes the closing call's status when the
-    // writing itself succeeded.
-    std::function<int16_t()> afterWrite;
 
     // The closing call without the writing: the finished database - the
     // sheet so far, the chart items and the terminator - is built into `out`.
@@ -166,6 +174,7 @@ private:
     bool appendRecordEntry();
     void setNumRecords(size_t n);
 
+    SheetExportOwner* owner_ = nullptr;
     bool started_ = false;
     bool inAfterWrite_ = false;
     foundation::PdbImage workbookImage_;

@@ -3,7 +3,6 @@
 // rules, install flags, refused names and write failures.
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 
 #include "foundation/link_registry.h"
 #include "foundation/pdb.h"
@@ -63,10 +62,23 @@ protected:
     foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
     TransferOptions options;
     TransferContext context{registry, options};
-    SheetExport sheet;
+    // Counts the written sheets; the library reloads the link registry
+    // there, which releases the sheet.
+    struct Owner : SheetExportOwner {
+        int calls = 0;
+        int16_t answer = 1;
+        SheetExport* sheet = nullptr;
+        int16_t afterWrite() override {
+            ++calls;
+            sheet->release();
+            return answer;
+        }
+    } owner;
+    SheetExport sheet{&owner};
     int ann = 0, bo = 0, cy = 0;
 
     ExportUsers() {
+        owner.sheet = &sheet;
         ann = box.addUser("Ann", "1001");
         bo = box.addUser("Bo", "1002");
         cy = box.addUser("Cy", "1003");
@@ -381,23 +393,15 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
 
 TEST_F(ExportUsers, AfterWriteRunsWhenUsersGotTheSheet) {
     load();
-    int calls = 0;
-    int16_t answer = 1;
-    // The library's hook reloads the link registry, which releases the sheet.
-    sheet.afterWrite = [&]() -> int16_t {
-        ++calls;
-        sheet.release();
-        return answer;
-    };
     ASSERT_EQ(start(), 1);
     EXPECT_EQ(close(), 1);
-    EXPECT_EQ(calls, 1);
-    answer = BF_ERR_WRITE;  // the counters could not be saved
+    EXPECT_EQ(owner.calls, 1);
+    owner.answer = BF_ERR_WRITE;  // the counters could not be saved
     EXPECT_EQ(close(), BF_ERR_WRITE);
-    EXPECT_EQ(calls, 2);           // the sheet outlived the release
+    EXPECT_EQ(owner.calls, 2);     // the sheet outlived the release
     options.exportTargetUser = 7;  // nobody received it: nothing to save
     EXPECT_EQ(close(), BF_ERR_USER);
-    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(owner.calls, 2);
 }
 
 TEST_F(ExportUsers, WriteFailureStopsTheLoop) {
