@@ -3,6 +3,7 @@
 #include "foundation/sync_lock.h"
 #include "platform/ui.h"
 #include "syncmgr/discovery.h"
+#include "syncmgr/sheet_distribution.h"
 
 namespace syncmgr {
 
@@ -23,6 +24,11 @@ void GridlinkState::releaseSheetBuffers() {
 // The link's counter is saved before any other process reads the file.
 void GridlinkState::atBookEnd() {
     if (!inHotSync) registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
+}
+
+int16_t GridlinkState::writeToUsers(workbook::TransferContext& context, std::string_view bookName,
+                                    const foundation::PdbImage& image, size_t& usersWritten) {
+    return WriteSheetToUsers(context, bookName, image, -1, 0, &usersWritten);
 }
 
 // The next refresh without saving would drop the counters, and VerifyImport

@@ -56,6 +56,10 @@ private:
     void releaseSheetBuffers() override;
     // The end of an imported book saves what the import check recorded.
     void atBookEnd() override;
+    // A closed sheet goes to every user linking the book (or the one
+    // chosen), through the sheet distribution.
+    int16_t writeToUsers(workbook::TransferContext& context, std::string_view bookName,
+                         const foundation::PdbImage& image, size_t& usersWritten) override;
     // A sheet that reached users saves their links' counters at once.
     int16_t afterWrite() override;
 };

@@ -1,6 +1,6 @@
 // Sheet export against HotSync users in a sandbox: the merge with the
-// handheld's copy in Backup, writing into the Install folders under the link
-// rules, install flags, refused names and write failures.
+// handheld's copy in Backup, the distribution into the Install folders under
+// the link rules, install flags, refused names and write failures.
 #include <cerrno>
 #include <filesystem>
 
@@ -10,6 +10,7 @@
 #include "platform/faults.h"
 #include "support/sandbox.h"
 #include "support/test_support.h"
+#include "syncmgr/sheet_distribution.h"
 #include "workbook/sheet_export.h"
 
 using namespace workbook;
@@ -62,12 +63,16 @@ protected:
     foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
     TransferOptions options;
     TransferContext context{registry, options};
-    // Counts the written sheets; the library reloads the link registry
-    // there, which releases the sheet.
+    // Distributes as the library does and counts the written sheets; the
+    // library reloads the link registry there, which releases the sheet.
     struct Owner : SheetExportOwner {
         int calls = 0;
         int16_t answer = 1;
         SheetExport* sheet = nullptr;
+        int16_t writeToUsers(TransferContext& context, std::string_view bookName,
+                             const foundation::PdbImage& image, size_t& usersWritten) override {
+            return syncmgr::WriteSheetToUsers(context, bookName, image, -1, 0, &usersWritten);
+        }
         int16_t afterWrite() override {
             ++calls;
             sheet->release();
@@ -292,7 +297,7 @@ TEST_F(ExportUsers, ExcludedUserAndGivenCounter) {
     CellRecord closing{};
     foundation::PdbImage image;
     ASSERT_EQ(sheet.finishSheet(context, closing, image), 1);
-    ASSERT_EQ(WriteSheetToUsers(context, "Budget", image, ann, 77), 1);
+    ASSERT_EQ(syncmgr::WriteSheetToUsers(context, "Budget", image, ann, 77), 1);
     EXPECT_FALSE(fs::exists(installed(ann)));
     EXPECT_TRUE(fs::exists(installed(bo)));
     EXPECT_EQ(registry.findLink(ann, "Budget")->lastSyncedCounter, -1);
@@ -345,7 +350,8 @@ TEST_F(ExportUsers, NobodyReceivingTheSheetIsReported) {
         foundation::PdbImage image;
         ASSERT_EQ(sheet.finishSheet(context, closing, image), 1) << c.what;
         size_t written = 9;
-        EXPECT_EQ(WriteSheetToUsers(context, c.book, image, c.excluded, 0, &written), BF_ERR_USER) << c.what;
+        EXPECT_EQ(syncmgr::WriteSheetToUsers(context, c.book, image, c.excluded, 0, &written), BF_ERR_USER)
+            << c.what;
         EXPECT_EQ(written, 0u) << c.what;
     }
     EXPECT_EQ(filesOfUsers(), before);
@@ -381,9 +387,9 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
     ASSERT_EQ(sheet.finishSheet(context, closing, image), 1);
     for (std::string bad : {"../../Budget", "a\\b", ".."}) {
         image.setName(bad);
-        EXPECT_EQ(WriteSheetToUsers(context, "Budget", image, -1, 0), BF_ERR_WRITE) << bad;
+        EXPECT_EQ(syncmgr::WriteSheetToUsers(context, "Budget", image, -1, 0), BF_ERR_WRITE) << bad;
     }
-    EXPECT_EQ(WriteSheetToUsers(context, "Budget", foundation::PdbImage{}, -1, 0), BF_ERR_WRITE);
+    EXPECT_EQ(syncmgr::WriteSheetToUsers(context, "Budget", foundation::PdbImage{}, -1, 0), BF_ERR_WRITE);
     EXPECT_EQ(filesOfUsers(), before);
     EXPECT_EQ(box.installFlag("1001"), -1);
     EXPECT_EQ(box.installFlag("1002"), -1);
