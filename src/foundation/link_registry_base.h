@@ -59,8 +59,9 @@ public:
     // exception (see its previousMode() for the result).
     SyncLockGuard holdSyncLock(LockMode mode);
     // UnloadTBMData: writes the file when save is Yes, then frees the in-memory
-    // registry and the owner's sheet buffers. The file is replaced atomically; when that write fails the
-    // old file stays and everything is kept in memory (returns false).
+    // registry and the owner's sheet buffers. The file is replaced atomically;
+    // when that write fails the old file stays and everything is kept in
+    // memory (returns false).
     bool UnloadTBMData(SaveFirst save);
     // LoadLinkRegistry: 0, -1 (no product folder, no user), -9 when the
     // registry still in memory could not be written first, or -2 when the

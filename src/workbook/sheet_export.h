@@ -110,8 +110,9 @@ public:
     // Takes one piece of sheet data, or closes and writes the sheet: 1, -1,
     // -3, -7 row, -8 column, -12 too many records, -14 no sheet started;
     // closing: also -9 write failure (or a database name that cannot be a
-    // file name, or afterWrite failed), -10 no user received the sheet,
-    // -99 / -98 row / column entries miscounted.
+    // file name, or afterWrite failed), -10 no user received the sheet (so
+    // always for an export without an owner), -99 / -98 row / column
+    // entries miscounted. The sheet stays after every closing call.
     int16_t SetCellInfo(TransferContext& context, CellRecord* record);
     // Frees every buffer; the next sheet starts from scratch. Called while
     // the owner's afterWrite runs, it leaves the sheet: the closing call
