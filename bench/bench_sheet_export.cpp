@@ -11,6 +11,7 @@
 #include "foundation/link_registry.h"
 #include "platform/bstr.h"
 #include "support/sandbox.h"
+#include "syncmgr/sheet_distribution.h"
 #include "workbook/sheet_export.h"
 
 namespace {
@@ -104,7 +105,15 @@ void BM_ExportSheetToInstallFolder(benchmark::State& state) {
         state.SkipWithError("no registry");
     workbook::TransferOptions options;
     workbook::TransferContext context{registry, options};
-    workbook::SheetExport sheet;
+    // Writes each closed sheet as the library does, without saving the registry.
+    struct Distribution : workbook::SheetExportOwner {
+        int16_t writeToUsers(workbook::TransferContext& context, std::string_view bookName,
+                             const foundation::PdbImage& image, size_t& usersWritten) override {
+            return syncmgr::WriteSheetToUsers(context, bookName, image, -1, 0, &usersWritten);
+        }
+        int16_t afterWrite() override { return 1; }
+    } distribution;
+    workbook::SheetExport sheet(&distribution);
     exportSheet(state, context, sheet, true);
 }
 BENCHMARK(BM_ExportSheetToInstallFolder)->Unit(benchmark::kMillisecond);

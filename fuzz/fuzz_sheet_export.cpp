@@ -14,6 +14,7 @@
 #include "foundation/link_registry.h"
 #include "foundation/pdb.h"
 #include "platform/bstr.h"
+#include "workbook/chart_formula.h"
 #include "workbook/sheet_export.h"
 
 using namespace workbook;
@@ -93,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         start = nul + 1;
     }
     ChartDefinitionText def = chartDefinitionFromSeries(formulas);
-    require(def.text.size() <= sheet_export::kMaxChartDefinitionLength && def.text.ends_with(')'));
+    require(def.text.size() <= kMaxChartDefinitionLength && def.text.ends_with(')'));
 
     foundation::LinkRegistry registry(foundation::Product{"Tabulo"}, "TBRegistry.dat");
     TransferOptions options;

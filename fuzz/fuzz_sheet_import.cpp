@@ -72,61 +72,62 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.fontMapping = (settings >> 3) & 0x03;
     TransferContext context{registry, options};
 
-    SheetImport import;
-    int hookCalls = 0;
-    import.atBookEnd = [&hookCalls] { ++hookCalls;
-};
-import.lastListedBook = "book-sheet";  // the usual name; any database name may match
+    struct BookEnds : SheetImportOwner {
+        int calls = 0;
+        void atBookEnd() override { ++calls; }
+    } ends;
+    SheetImport import(&ends);
+    import.lastListedBook = "book-sheet";  // the usual name; any database name may match
 
-std::string list = platform::joinPath(scratchFolder(), "Book");
-list += '\0';
-list += "Book-Sheet.pdb";
-list += '\0';
-TextRecord listRecord{};
-listRecord.number = 1;
-listRecord.text = platform::allocByteString(list);
+    std::string list = platform::joinPath(scratchFolder(), "Book");
+    list += '\0';
+    list += "Book-Sheet.pdb";
+    list += '\0';
+    TextRecord listRecord{};
+    listRecord.number = 1;
+    listRecord.text = platform::allocByteString(list);
 
-SheetRecord sheet{};
-sheet.sheetNumber = 1;
-sheet.defaultFontSize = int16_t(settings >> 5);
-CellRecord cell{};
-int16_t opened = import.GetSheetName(context, &sheet, &listRecord);
-if (opened == BF_ERR_PASSWORD || opened == BF_ERR_AUTHORIZATION) {
-    // The password that matches a hash whose little-endian fallback is
-    // the salt's, and one that does not.
-    TextRecord password{};
-    password.text = platform::allocByteString((settings & 0x80) ? "Qmvr" : "x");
-    require(import.CheckPasswd(&password) != 0);
-    platform::clearByteString(password.text);
-}
-
-// A walk visits every record at most once: bound it by their count.
-const size_t bound = 70000 + 300;
-size_t calls = 0;
-for (;;) {
-    int16_t rc = import.GetCellInfo(context, &cell);
-    require(++calls < bound);
-    if (rc == BF_EOF || rc == BF_ERR_PASSWORD || rc == BF_ERR_AUTHORIZATION) break;
-    // A -14 for the state itself would repeat; -5 and chart -14 move on.
-    if (rc == BF_ERR_PROGRAM && !import.sheetOpen()) break;
-    if (rc != 0 && rc != BF_ERR_CORRUPT && rc != BF_ERR_PROGRAM) std::abort();
-    if (rc == 0) {
-        require(cell.result == 0);
-        require(cell.column >= 0 && cell.column <= int32_t(kMaxColumn));
-        require(platform::byteStringView(cell.text).size() <= kMaxRecordTextLength);
+    SheetRecord sheet{};
+    sheet.sheetNumber = 1;
+    sheet.defaultFontSize = int16_t(settings >> 5);
+    CellRecord cell{};
+    int16_t opened = import.GetSheetName(context, &sheet, &listRecord);
+    if (opened == BF_ERR_PASSWORD || opened == BF_ERR_AUTHORIZATION) {
+        // The password that matches a hash whose little-endian fallback is
+        // the salt's, and one that does not.
+        TextRecord password{};
+        password.text = platform::allocByteString((settings & 0x80) ? "Qmvr" : "x");
+        require(import.CheckPasswd(&password) != 0);
+        platform::clearByteString(password.text);
     }
-}
-require(hookCalls <= 1);
 
-// Walk states a careless caller may pass, taken from the input.
-for (size_t i = 1; i + 4 <= size && i < 1 + 4 * 8; i += 4) {
-    cell.walkState = int32_t(uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 |
-                             uint32_t(data[i + 3]) << 24);
-    import.GetCellInfo(context, &cell);
-}
+    // A walk visits every record at most once: bound it by their count.
+    const size_t bound = 70000 + 300;
+    size_t calls = 0;
+    for (;;) {
+        int16_t rc = import.GetCellInfo(context, &cell);
+        require(++calls < bound);
+        if (rc == BF_EOF || rc == BF_ERR_PASSWORD || rc == BF_ERR_AUTHORIZATION) break;
+        // A -14 for the state itself would repeat; -5 and chart -14 move on.
+        if (rc == BF_ERR_PROGRAM && !import.sheetOpen()) break;
+        if (rc != 0 && rc != BF_ERR_CORRUPT && rc != BF_ERR_PROGRAM) std::abort();
+        if (rc == 0) {
+            require(cell.result == 0);
+            require(cell.column >= 0 && cell.column <= int32_t(kMaxColumn));
+            require(platform::byteStringView(cell.text).size() <= kMaxRecordTextLength);
+        }
+    }
+    require(ends.calls <= 1);
 
-freeStrings(sheet, cell);
-platform::clearByteString(listRecord.text);
-import.release();
-return 0;
+    // Walk states a careless caller may pass, taken from the input.
+    for (size_t i = 1; i + 4 <= size && i < 1 + 4 * 8; i += 4) {
+        cell.walkState = int32_t(uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 |
+                                 uint32_t(data[i + 2]) << 16 | uint32_t(data[i + 3]) << 24);
+        import.GetCellInfo(context, &cell);
+    }
+
+    freeStrings(sheet, cell);
+    platform::clearByteString(listRecord.text);
+    import.release();
+    return 0;
 }

@@ -3,6 +3,9 @@
 #
 #   - a file under src/platform/ includes nothing from the layers above it
 #     (foundation/, workbook/, syncmgr/, text/, installer/, cli/, standins/);
+#   - foundation includes none of the libraries built on it, workbook nothing
+#     of syncmgr/ (the workbook library's exports and frame use the sheet
+#     code, never the reverse), and text nothing of the workbook library;
 #   - the core code (src/foundation, workbook, syncmgr, text, installer) and
 #     the portable part of the platform layer (the files directly in
 #     src/platform/) include no OS header: only src/platform/<os>/ may.
@@ -42,5 +45,11 @@ mapfile -t platform_portable < <(sources src/platform 1)
 mapfile -t core < <(for d in foundation workbook syncmgr text installer; do sources "src/$d"; done)
 
 check "$upper_layers.*" "the platform layer includes a layer above it" "${platform_all[@]}"
+mapfile -t foundation_src < <(sources src/foundation)
+mapfile -t workbook_src < <(sources src/workbook)
+mapfile -t text_src < <(sources src/text)
+check "(workbook|syncmgr|text|installer|cli|standins)/.*" "foundation includes a layer above it" "${foundation_src[@]}"
+check "(syncmgr|text|installer|cli|standins)/.*" "workbook includes a layer above it" "${workbook_src[@]}"
+check "(workbook|syncmgr|installer|cli|standins)/.*" "text includes the workbook library or a layer above it" "${text_src[@]}"
 check "$os_headers" "an OS header outside src/platform/<os>/" "${core[@]}" "${platform_portable[@]}"
 exit $status

@@ -83,8 +83,8 @@ std::string formatLinkLine(const LinkEntry& link) {
     return s;
 }
 
-LinkRegistry::LinkRegistry(Product product, std::string fileName)
-    : LinkRegistryBase(std::move(product), std::move(fileName)) {}
+LinkRegistry::LinkRegistry(Product product, std::string fileName, ModuleStateOwner* owner)
+    : LinkRegistryBase(std::move(product), std::move(fileName), {}, owner) {}
 
 std::string LinkRegistry::serialize() const {
     std::string out = std::to_string(highResolution) + "\n";

@@ -153,7 +153,8 @@ public:
     // returns their count or a negative status.
     using BookScanner = std::function<int(int userIndex, std::vector<HandheldBook>& books)>;
 
-    LinkRegistry(Product product, std::string fileName);
+    // owner: see LinkRegistryBase.
+    LinkRegistry(Product product, std::string fileName, ModuleStateOwner* owner = nullptr);
 
     BookScanner findHandheldBooks;
 

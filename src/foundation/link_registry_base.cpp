@@ -4,8 +4,12 @@
 
 namespace foundation {
 
-LinkRegistryBase::LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions)
-    : syncFile(std::move(syncOptions)), product_(std::move(product)), fileName_(std::move(fileName)) {}
+LinkRegistryBase::LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions,
+                                   ModuleStateOwner* owner)
+    : syncFile(std::move(syncOptions)),
+      product_(std::move(product)),
+      fileName_(std::move(fileName)),
+      owner_(owner) {}
 
 std::string LinkRegistryBase::syncFolder() const {
     std::string folder;
@@ -23,7 +27,7 @@ bool LinkRegistryBase::UnloadTBMData(SaveFirst save) {
     if (!loaded_) return true;
     if (save == SaveFirst::Yes && !writeLinkFile(registryFilePath, serialize())) return false;
     clearLists();
-    if (releaseModuleState) releaseModuleState();
+    if (owner_) owner_->releaseSheetBuffers();
     loaded_ = false;
     return true;
 }

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "foundation/link_file.h"
@@ -23,17 +22,26 @@ namespace foundation {
 // Whether the in-memory registry is written to its file before it is dropped.
 enum class SaveFirst { No, Yes };
 
+// The owner of a link registry: the module state that keeps buffers built on
+// the registry's links (the workbook library's sheet export and import) and
+// must free them whenever the in-memory registry is freed.
+class ModuleStateOwner {
+public:
+    virtual void releaseSheetBuffers() = 0;
+
+protected:
+    ~ModuleStateOwner() = default;
+};
+
 class LinkRegistryBase {
 public:
-    LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions = {});
+    // owner, when given, is told at every unload; it outlives the registry.
+    LinkRegistryBase(Product product, std::string fileName, SyncFile::Options syncOptions = {},
+                     ModuleStateOwner* owner = nullptr);
     virtual ~LinkRegistryBase() = default;
     LinkRegistryBase(const LinkRegistryBase&) = delete;
     LinkRegistryBase& operator=(const LinkRegistryBase&) = delete;
     LinkRegistryBase(LinkRegistryBase&&) = default;
-
-    // Called when the in-memory registry is freed (the owner's caches and
-    // buffers that depend on it).
-    std::function<void()> releaseModuleState;
 
     ProductSettings settings;
     std::string registryFilePath;
@@ -51,8 +59,9 @@ public:
     // exception (see its previousMode() for the result).
     SyncLockGuard holdSyncLock(LockMode mode);
     // UnloadTBMData: writes the file when save is Yes, then frees the in-memory
-    // registry. The file is replaced atomically; when that write fails the
-    // old file stays and everything is kept in memory (returns false).
+    // registry and the owner's sheet buffers. The file is replaced atomically;
+    // when that write fails the old file stays and everything is kept in
+    // memory (returns false).
     bool UnloadTBMData(SaveFirst save);
     // LoadLinkRegistry: 0, -1 (no product folder, no user), -9 when the
     // registry still in memory could not be written first, or -2 when the
@@ -87,6 +96,7 @@ private:
 
     Product product_;
     std::string fileName_;
+    ModuleStateOwner* owner_ = nullptr;
     bool loaded_ = false;
 };
 

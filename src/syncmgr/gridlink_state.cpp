@@ -3,36 +3,44 @@
 #include "foundation/sync_lock.h"
 #include "platform/ui.h"
 #include "syncmgr/discovery.h"
+#include "syncmgr/sheet_distribution.h"
 
 namespace syncmgr {
 
-GridlinkState::GridlinkState() : registry(foundation::Product{kProductName}, kRegistryFileName) {
+GridlinkState::GridlinkState()
+    : registry(foundation::Product{kProductName}, kRegistryFileName, this),
+      sheetExport(this),
+      sheetImport(this) {
     registry.findHandheldBooks = [this](int userIndex, std::vector<foundation::HandheldBook>& books) {
         return FindHandheldBooks(registry, userIndex, books);
     };
-    // Freeing the registry frees the sheet buffers that depend on it.
-    registry.releaseModuleState = [this] {
-        sheetExport.release();
-        sheetImport.release();
-        categoryCache.release();
-    };
-    // The end of an imported book saves what the import check recorded
-    // (the link's counter) before any other process reads the file.
-    sheetImport.atBookEnd = [this] {
-        if (!inHotSync)
-            registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
-    };
-    // A sheet that reached users saves their links' counters at once: the
-    // next refresh without saving would drop them, and VerifyImport would
-    // then take an older handheld book for a change to import. Loading while
-    // the registry is in memory writes it first.
-    sheetExport.afterWrite = [this]() -> int16_t {
-        if (inHotSync) return 1;  // the notification commits at its end
-        foundation::SyncLockGuard lock(registry.syncFile, registry.settings.productFolder,
-                                       foundation::kLockModeDesktop);
-        if (lock.previousMode() < 0) return BF_ERR_WRITE;
-        return registry.LoadLinkRegistry() < 0 ? BF_ERR_WRITE : 1;
-    };
+}
+
+void GridlinkState::releaseSheetBuffers() {
+    sheetExport.release();
+    sheetImport.release();
+    categoryCache.release();  // the Sync Manager's PiTBPref.PDB image
+}
+
+// The link's counter is saved before any other process reads the file.
+void GridlinkState::atBookEnd() {
+    if (!inHotSync) registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
+}
+
+int16_t GridlinkState::writeToUsers(workbook::TransferContext& context, std::string_view bookName,
+                                    const foundation::PdbImage& image, size_t& usersWritten) {
+    return WriteSheetToUsers(context, bookName, image, -1, 0, &usersWritten);
+}
+
+// The next refresh without saving would drop the counters, and VerifyImport
+// would then take an older handheld book for a change to import. Loading
+// while the registry is in memory writes it first.
+int16_t GridlinkState::afterWrite() {
+    if (inHotSync) return 1;  // the notification commits at its end
+    foundation::SyncLockGuard lock(registry.syncFile, registry.settings.productFolder,
+                                   foundation::kLockModeDesktop);
+    if (lock.previousMode() < 0) return BF_ERR_WRITE;
+    return registry.LoadLinkRegistry() < 0 ? BF_ERR_WRITE : 1;
 }
 
 namespace {

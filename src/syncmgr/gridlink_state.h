@@ -23,7 +23,12 @@ constexpr const char* kProductName = "Tabulo";
 constexpr const char* kRegistryFileName = "TBRegistry.dat";
 constexpr const char* kNotInstalledMessage = "Tabulo is not installed properly";
 
-struct GridlinkState {
+// The state owns the registry and the sheet export and import, and is their
+// owner in the other sense too: unloading the registry releases the sheet
+// buffers, the end of an imported book and a written sheet save the registry.
+struct GridlinkState final : private foundation::ModuleStateOwner,
+                             private workbook::SheetImportOwner,
+                             private workbook::SheetExportOwner {
     GridlinkState();
     GridlinkState(const GridlinkState&) = delete;
     GridlinkState& operator=(const GridlinkState&) = delete;
@@ -52,6 +57,18 @@ struct GridlinkState {
     HotSyncBaseline hotSyncBaseline;
 
     workbook::TransferContext context() { return {registry, options}; }
+
+private:
+    // Freeing the registry frees the sheet buffers that depend on it.
+    void releaseSheetBuffers() override;
+    // The end of an imported book saves what the import check recorded.
+    void atBookEnd() override;
+    // A closed sheet goes to every user linking the book (or the one
+    // chosen), through the sheet distribution.
+    int16_t writeToUsers(workbook::TransferContext& context, std::string_view bookName,
+                         const foundation::PdbImage& image, size_t& usersWritten) override;
+    // A sheet that reached users saves their links' counters at once.
+    int16_t afterWrite() override;
 };
 
 // The library's one instance, made on first use. Static destruction never

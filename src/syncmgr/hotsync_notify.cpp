@@ -14,9 +14,9 @@
 #include "syncmgr/csv_conversion.h"
 #include "syncmgr/discovery.h"
 #include "syncmgr/gridlink_state.h"
+#include "syncmgr/sheet_distribution.h"
 #include "workbook/book_lister.h"
 #include "workbook/csv_format.h"
-#include "workbook/sheet_export.h"
 
 namespace syncmgr {
 
@@ -155,7 +155,7 @@ void bringBack(GridlinkState& state, int user, const std::string& bookName, uint
         foundation::PdbImage image;
         if (!foundation::loadPdb(image, workbook::bookFilePath(file->bookPath, file->fileName))) break;
         state.options.exportTargetUser = -1;
-        workbook::WriteSheetToUsers(context, bookName, image, user, int32_t(changeCounter + 1));
+        WriteSheetToUsers(context, bookName, image, user, int32_t(changeCounter + 1));
     }
 
     const foundation::LinkEntry* link = registry.findLink(user, bookName);

@@ -9,16 +9,14 @@
 
 #include "foundation/byteorder.h"
 #include "foundation/file_names.h"
-#include "foundation/registry_access.h"
 #include "platform/bstr.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "workbook/chart_formula.h"
 #include "workbook/currency.h"
 #include "workbook/font_levels.h"
 #include "workbook/format_version.h"
 #include "workbook/palette.h"
-#include "workbook/references.h"
-#include "workbook/sheet_probe.h"
 
 namespace workbook {
 
@@ -43,30 +41,6 @@ FontSettings fontSettings(const TransferContext& context, int32_t defaultFontSiz
     return FontSettings{context.registry.highResolution != 0, context.options.fontMapping, defaultFontSize};
 }
 
-// The book header of a user's handheld copy in Backup, read the way the
-// header-only probe reads: the container header, the first record entry,
-// then 62 bytes after record 0's key. Nothing unless it is a sheet database
-// of a supported version whose header bytes are all in the file.
-std::optional<BookHeader> readHandheldBookHeader(const std::string& path) {
-    auto probe = probeSheetFile(path);
-    if (!probe || !isSupportedSheetHeader(probe->header) || !probe->hasBookHeader) return std::nullopt;
-    return decodeBookHeader(probe->bookHeader);
-}
-
-// Runs `change` on the book header in record 0 of an image; images without a
-// whole record 0 are left alone.
-template <typename Change>
-void changeImageHeader(foundation::PdbImage& image, Change change) {
-    auto record = foundation::recordAt(image, kHeaderRecord);
-    if (!record || record->size() < kHeaderRecordSize) return;
-    auto bytes = record->subspan(kKeySize, kBookHeaderSize);
-    auto header = decodeBookHeader(bytes);
-    if (!header) return;
-    change(*header);
-    auto encoded = encodeBookHeader(*header);
-    std::copy(encoded.begin(), encoded.end(), bytes.begin());
-}
-
 }  // namespace
 
 // ---- Names and texts -----------------------------------------------------------
@@ -85,105 +59,6 @@ std::string sheetDatabaseName(std::string_view bookName, std::string_view sheetN
         }
     }
     return std::string(name.substr(0, pdb::kMaxNameLength));
-}
-
-std::string rewriteFormulaBrackets(std::string_view text) {
-    if (text.empty() || text.front() != '=') return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t open = text.find('[', pos);
-        if (open == std::string_view::npos) break;
-        size_t close = text.find(']', open + 1);
-        if (close == std::string_view::npos) break;
-        out.append(text.substr(pos, open + 1 - pos));
-        std::string_view name = platform::fileNamePart(text.substr(open + 1, close - open - 1));
-        if (name.size() > 4 && platform::endsWithNoCase(name, ".xls")) name.remove_suffix(4);
-        out.append(name);
-        out += ']';
-        pos = close + 1;
-    }
-    out.append(text.substr(pos));
-    return out;
-}
-
-std::vector<std::string_view> formulaArguments(std::string_view formula) {
-    std::vector<std::string_view> args;
-    size_t open = formula.find('(');
-    if (open == std::string_view::npos) return args;
-    std::string_view body = formula.substr(open + 1);
-    size_t depth = 0, start = 0;
-    char quote = 0;
-    for (size_t i = 0; i < body.size(); ++i) {
-        char c = body[i];
-        if (quote) {
-            if (c == quote) quote = 0;  // a doubled quote closes and reopens
-            continue;
-        }
-        if (c == '\'' || c == '"') {
-            quote = c;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            if (depth == 0) {
-                args.push_back(body.substr(start, i - start));
-                return args;
-            }
-            --depth;
-        } else if (c == ',' && depth == 0) {
-            args.push_back(body.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    args.push_back(body.substr(start));  // no closing parenthesis: the rest
-    return args;
-}
-
-ChartDefinitionText chartDefinitionFromSeries(std::span<const std::string_view> formulas) {
-    std::optional<CellRange> names, categories;
-    std::vector<std::string_view> values;
-    ChartDefinitionText out;
-    bool first = true;
-    for (std::string_view formula : formulas) {
-        std::vector<std::string_view> args = formulaArguments(formula);
-        if (args.size() > 0)
-            if (auto range = parseRange(args[0])) mergeRange(names, *range);
-        if (args.size() > 1)
-            if (auto range = parseRange(args[1])) mergeRange(categories, *range);
-        if (args.size() > 2) {
-            values.push_back(args[2]);
-            if (first) {
-                auto range = parseRange(args[2]);
-                out.seriesInColumns = range && range->first.column == range->last.column;
-            }
-        }
-        first = false;
-    }
-
-    std::string namesText = names ? FormatRange(*names) : std::string(kNoRange);
-    std::string categoriesText = categories ? FormatRange(*categories) : std::string(kNoRange);
-    const size_t fixed = kChartDefinitionPrefix.size() + 2;  // "=##(", "," and ")"
-    if (fixed + namesText.size() + categoriesText.size() > kMaxChartDefinitionLength) {
-        std::string& longer = namesText.size() >= categoriesText.size() ? namesText : categoriesText;
-        longer = kNoRange;
-        if (fixed + namesText.size() + categoriesText.size() > kMaxChartDefinitionLength)
-            namesText = categoriesText = kNoRange;
-    }
-    out.text.reserve(kMaxChartDefinitionLength);
-    out.text = kChartDefinitionPrefix;
-    out.text += namesText;
-    out.text += ',';
-    out.text += categoriesText;
-    for (std::string_view v : values) {
-        // Series keep their order: once one does not fit, the rest are left out.
-        if (out.text.size() + 1 + v.size() + 1 > kMaxChartDefinitionLength) break;
-        out.text += ',';
-        out.text += v;
-        ++out.seriesWritten;
-    }
-    out.text += ')';
-    return out;
 }
 
 // ---- Export state --------------------------------------------------------------------
@@ -380,12 +255,13 @@ int16_t SheetExport::SetCellInfo(TransferContext& context, CellRecord* record) {
             foundation::PdbImage image;
             int16_t rc = finishSheet(context, *record, image);
             if (rc != 1) return rc;
+            // Without an owner the sheet goes nowhere: no user received it.
+            if (!owner_) return BF_ERR_USER;
             size_t written = 0;
-            rc = WriteSheetToUsers(context, context.options.exportTarget.exportBookName, image, -1, 0,
-                                   &written);
-            if (written > 0 && afterWrite) {
+            rc = owner_->writeToUsers(context, context.options.exportTarget.exportBookName, image, written);
+            if (written > 0) {
                 SetTrue during(inAfterWrite_);
-                const int16_t after = afterWrite();
+                const int16_t after = owner_->afterWrite();
                 if (rc == 1 && after < 0) rc = after;
             }
             return rc;
@@ -606,79 +482,6 @@ int16_t SheetExport::finishSheet(const TransferContext& context, const CellRecor
     foundation::swapPdbHeader(out);  // the image hands out host order
     foundation::swapRecordOffsets(out);
     return 1;
-}
-
-// ---- Writing to the users -------------------------------------------------------------------
-
-int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
-                          const foundation::PdbImage& image, int excludedUser, int32_t counter,
-                          size_t* usersWritten) {
-    size_t written = 0;
-    if (usersWritten) *usersWritten = 0;
-    if (!image.hasHeader()) return BF_ERR_WRITE;
-    // The name comes from a handheld file or from caller strings: it must
-    // name one file inside the Install folder, or nothing is written at all.
-    const std::string databaseName = image.name();
-    if (!foundation::isSafeFileNamePart(databaseName)) return BF_ERR_WRITE;
-    const std::string fileName = databaseName + ".pdb";
-
-    foundation::LinkRegistry& registry = context.registry;
-    const int32_t target = context.options.exportTargetUser;
-    const bool everyUser = target < 0;
-    for (size_t u = everyUser ? 0 : size_t(target); u < registry.userList.size(); ++u) {
-        if (int(u) == excludedUser) {
-            if (!everyUser) break;  // the one user asked for is excluded: no one else gets it
-            continue;
-        }
-        foundation::LinkEntry* link = nullptr;
-        if (everyUser) {
-            link = registry.findLink(int(u), bookName);
-            if (!link || link->pcPath.empty() || link->syncRule == foundation::kSyncHandheldOverwrites)
-                continue;
-        }
-
-        // Every user's file starts from the image: what one user's handheld
-        // copy decides never reaches another user.
-        foundation::PdbImage copy = image;
-        const std::string folder = registry.userFolder(int(u));
-        if (!folder.empty()) {
-            std::string backup =
-                platform::joinPath(platform::joinPath(folder, registry.settings.backupFolderName), fileName);
-            if (auto handheld = readHandheldBookHeader(backup)) {
-                changeImageHeader(copy, [&](BookHeader& h) {
-                    h.openPasswordHash = handheld->openPasswordHash;
-                    h.defaultColumnWidth = handheld->defaultColumnWidth;
-                    h.defaultRowHeight = handheld->defaultRowHeight;
-                    h.carried58 = handheld->carried58;
-                    h.formatFlags = (h.formatFlags & ~kHandheldFontFlagsMask) |
-                                    (handheld->formatFlags & kHandheldFontFlagsMask);
-                    h.bookFlags &= uint8_t(~kDesktopBookFlags);
-                });
-            }
-        }
-        if (link) {
-            const int16_t category = link->book.category;
-            if (category >= 0 && category <= 15)
-                changeImageHeader(copy, [&](BookHeader& h) { h.setCategory(unsigned(category)); });
-        }
-
-        // Without a user folder there is no Install folder to write into.
-        if (folder.empty()) return BF_ERR_WRITE;
-        std::string path =
-            platform::joinPath(platform::joinPath(folder, registry.settings.installFolderName), fileName);
-        if (foundation::writePdb(copy, path) != 1) return BF_ERR_WRITE;
-        // The link records the transfer only once the file is there: a failed
-        // write leaves the counter saying the book still has to go.
-        if (link) link->lastSyncedCounter = counter != 0 ? counter : int32_t(link->book.changeCounter + 1);
-        ++written;
-        if (usersWritten) *usersWritten = written;
-        foundation::MarkPendingInstall(registry.product(), int(u));
-        if (!everyUser) break;
-    }
-    // The checks may let a sheet through that no user takes (a Handheld
-    // Overwrites link whose book is of an unknown version): the caller must
-    // not take it for delivered.
-    return written > 0 ? 1 : BF_ERR_USER;
 }
 
 }  // namespace workbook

@@ -2,8 +2,9 @@
 //
 // The add-in exports a sheet with one SetSheetName, any number of
 // SetCellInfo calls and a closing SetCellInfo whose column is above 256. The
-// sheet is built in memory and, on the closing call, written into the
-// Install folder of every HotSync user concerned (WriteSheetToUsers).
+// sheet is built in memory and, on the closing call, handed to the export's
+// owner, which writes it into the Install folder of every HotSync user
+// concerned (syncmgr/sheet_distribution.h).
 //
 // Export state, kept between calls and replaced by every SetSheetName:
 //   workbookImage   PdbImage of 78 + 8 * 65,536 bytes: the database header and
@@ -36,7 +37,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -62,15 +62,8 @@ constexpr size_t kColumnTableSize = kMaxColumn + 1;
 constexpr int32_t kLastDataColumn = kMaxColumn;
 // Records a new sheet database starts with: header, row and column entries.
 constexpr uint16_t kFixedRecords = 3;
-// A chart definition text never grows beyond this (a 1,024-byte buffer with
-// its NUL on the handheld and in earlier desktop versions).
-constexpr size_t kMaxChartDefinitionLength = 1023;
 // Bits of the sheet options that the handheld's copy keeps.
 constexpr uint32_t kHandheldOptionsMask = 0x1300;
-// Format-flag bits a user's handheld copy decides when a sheet is written.
-constexpr uint32_t kHandheldFontFlagsMask = 0x00100000 | 0x00001000 | 0x00000800;
-// Book flags cleared when a user's handheld copy exists.
-constexpr uint8_t kDesktopBookFlags = kBookHighResolution | kBookDesktopSizes;
 // Endings dropped from a database name.
 constexpr std::array<std::string_view, 3> kDroppedEndings{".csv", ".txt", ".pdb"};
 }  // namespace sheet_export
@@ -80,31 +73,32 @@ constexpr std::array<std::string_view, 3> kDroppedEndings{".csv", ".txt", ".pdb"
 // characters.
 std::string sheetDatabaseName(std::string_view bookName, std::string_view sheetName);
 
-// A formula (text beginning with "=") keeps only the file name inside every
-// "[...]": the folder part goes and a final ".xls" (any case) goes when the
-// name is longer than four characters. Scanning stops at a "[" without a
-// following "]". Other texts come back unchanged.
-std::string rewriteFormulaBrackets(std::string_view text);
+// The owner of an export state: where a closing call sends the finished
+// sheet (the library writes it into the users' Install folders,
+// syncmgr/sheet_distribution.h), and what follows once users received it.
+class SheetExportOwner {
+public:
+    // Writes the finished database of the book bookName to the users
+    // concerned: 1 when every write succeeded and at least one user received
+    // the sheet, -10 when no user did, -9 when a write failed or the name
+    // cannot be a file name. usersWritten receives the number of users whose
+    // file was written (their counters changed), also on failure.
+    virtual int16_t writeToUsers(TransferContext& context, std::string_view bookName,
+                                 const foundation::PdbImage& image, size_t& usersWritten) = 0;
+    // Called by a closing call once the sheet reached at least one user, so
+    // their links' counters changed (the library saves the link registry
+    // here). A negative answer becomes the closing call's status when the
+    // writing itself succeeded.
+    virtual int16_t afterWrite() = 0;
 
-// The arguments of a formula such as =SERIES(name,categories,values,order):
-// the text after the first "(" up to its matching ")", split at commas that
-// are neither inside parentheses nor inside single or double quotes.
-std::vector<std::string_view> formulaArguments(std::string_view formula);
-
-// A chart definition text built from the series formulas of one chart:
-// "=##(" names "," categories {"," values} ")", never longer than
-// kMaxChartDefinitionLength (series from the first one that does not fit are
-// left out; a names or categories range that alone does not fit is "0").
-struct ChartDefinitionText {
-    std::string text;
-    bool seriesInColumns = false;  // the first values range is one column wide
-    size_t seriesWritten = 0;
+protected:
+    ~SheetExportOwner() = default;
 };
-ChartDefinitionText chartDefinitionFromSeries(std::span<const std::string_view> formulas);
 
 class SheetExport {
 public:
-    SheetExport() = default;
+    // owner, when given, outlives the export state.
+    explicit SheetExport(SheetExportOwner* owner = nullptr) : owner_(owner) {}
     SheetExport(const SheetExport&) = delete;
     SheetExport& operator=(const SheetExport&) = delete;
 
@@ -116,18 +110,14 @@ public:
     // Takes one piece of sheet data, or closes and writes the sheet: 1, -1,
     // -3, -7 row, -8 column, -12 too many records, -14 no sheet started;
     // closing: also -9 write failure (or a database name that cannot be a
-    // file name, or afterWrite failed), -10 no user received the sheet,
-    // -99 / -98 row / column entries miscounted.
+    // file name, or afterWrite failed), -10 no user received the sheet (so
+    // always for an export without an owner), -99 / -98 row / column
+    // entries miscounted. The sheet stays after every closing call.
     int16_t SetCellInfo(TransferContext& context, CellRecord* record);
     // Frees every buffer; the next sheet starts from scratch. Called while
-    // afterWrite runs, it leaves the sheet: the closing call still holds it.
+    // the owner's afterWrite runs, it leaves the sheet: the closing call
+    // still holds it.
     void release();
-
-    // Called by a closing call once the sheet reached at least one user, so
-    // their links' counters changed (the library saves the link registry
-    // here). A negative answer becomes the closing call's status when the
-    // writing itself succeeded.
-    std::function<int16_t()> afterWrite;
 
     // The closing call without the writing: the finished database - the
     // sheet so far, the chart items and the terminator - is built into `out`.
@@ -166,6 +156,7 @@ private:
     bool appendRecordEntry();
     void setNumRecords(size_t n);
 
+    SheetExportOwner* owner_ = nullptr;
     bool started_ = false;
     bool inAfterWrite_ = false;
     foundation::PdbImage workbookImage_;
@@ -180,22 +171,5 @@ private:
     int32_t defaultFontSize_ = 0;
     BookHeader header_;
 };
-
-// Writes a copy of the database image into the Install folder of the users
-// concerned as "<database name>.pdb" and raises their install flags.
-// Users from exportTargetUser (every user when it is negative) on, except
-// excludedUser; when exporting to every user, only those whose link of
-// bookName has a PC path and a rule other than Handheld Overwrites; their
-// link's lastSyncedCounter becomes `counter` (changeCounter + 1 when 0).
-// Each user's copy takes over from the user's handheld copy in Backup the
-// open-password hash, the default sizes, the bytes at 58 and the font bits.
-// 1 when every write succeeded and at least one user received the sheet;
-// -10 when no user did (nothing written); -9 when a write fails (the loop
-// stops there) or when the database name cannot be a file name (nothing
-// written at all). usersWritten, when given, receives the number of users
-// whose file was written (their counters changed), also on failure.
-int16_t WriteSheetToUsers(TransferContext& context, std::string_view bookName,
-                          const foundation::PdbImage& image, int excludedUser, int32_t counter,
-                          size_t* usersWritten = nullptr);
 
 }  // namespace workbook

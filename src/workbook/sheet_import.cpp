@@ -294,10 +294,10 @@ int16_t SheetImport::GetCellInfo(TransferContext& context, CellRecord* cell) {
         auto key = parseRecordKey(record);
         if (!key) return BF_ERR_CORRUPT;
         if (key->column == kEndColumn) {
-            // The hook may release this state: nothing is touched after it.
-            if (atBookEnd && !lastListedBook.empty() &&
+            // The owner may release this state: nothing is touched after it.
+            if (owner_ && !lastListedBook.empty() &&
                 platform::sameNoCase(lastListedBook, workbookImage_.name()))
-                atBookEnd();
+                owner_->atBookEnd();
             return BF_EOF;
         }
         if (key->column > kMaxColumn) continue;

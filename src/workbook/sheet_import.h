@@ -36,7 +36,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,14 +71,26 @@ std::string_view sheetNameOf(std::string_view databaseName);
 int16_t chartSeriesFormulas(std::string_view definition, bool seriesInColumns, std::string_view sheetName,
                             std::string& formulas);
 
+// The owner of an import state: told when the add-in has read the imported
+// book to its end.
+class SheetImportOwner {
+public:
+    // Called when a walk ends at the terminator of the last sheet listed
+    // (its database name equals lastListedBook). The library refreshes the
+    // link registry with saving here, which may release the import state.
+    virtual void atBookEnd() = 0;
+
+protected:
+    ~SheetImportOwner() = default;
+};
+
 class SheetImport {
 public:
-    SheetImport() { resetTables(); }
+    // owner, when given, outlives the import state.
+    explicit SheetImport(SheetImportOwner* owner = nullptr) : owner_(owner) { resetTables(); }
+    SheetImport(const SheetImport&) = delete;
+    SheetImport& operator=(const SheetImport&) = delete;
 
-    // Called when a walk ends at the terminator of the last sheet listed
-    // (its database name equals lastListedBook). The owner refreshes the
-    // link registry with saving here, which may release this state.
-    std::function<void()> atBookEnd;
     std::string lastListedBook;
 
     // GetSheetName: opens sheet k (offset 2) of the book list. The sheet
@@ -115,6 +126,7 @@ private:
     int16_t handOutColumnEntry(TransferContext& context, CellRecord& cell);
     int16_t handOutRecord(TransferContext& context, CellRecord& cell, std::span<const uint8_t> record);
 
+    SheetImportOwner* owner_ = nullptr;
     foundation::PdbImage workbookImage_;
     bool open_ = false;
     BookHeader header_;

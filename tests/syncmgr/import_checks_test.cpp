@@ -9,6 +9,7 @@
 #include "platform/bstr.h"
 #include "support/sandbox.h"
 #include "syncmgr/discovery.h"
+#include "syncmgr/gridlink_state.h"
 #include "workbook/sheet_import.h"
 
 using foundation::LinkEntry;
@@ -191,34 +192,34 @@ TEST_F(VerifyImportTest, ImportedBookIsRecordedAtTheEndOfItsLastSheet) {
     box.putInBackup(ann, jan);
     writeRegistry({{"Ann", 1, linkLine(0, -1, workbook)}});
 
-    workbook::SheetImport import;
-    registry.releaseModuleState = [&import] { import.release(); };
-    int refreshes = 0;
-    import.atBookEnd = [&] { ++refreshes;
-    registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::Yes);
-};
-Record list(workbook);
-ASSERT_EQ(syncmgr::VerifyImport(context, &list, import.lastListedBook), ann);
-std::vector<std::string> texts;
-for (int16_t k = 1; k <= list.number; ++k) {
-    SheetRecord sheet{};
-    sheet.sheetNumber = k;
-    ASSERT_GT(import.GetSheetName(context, &sheet, &list), 0);
-    CellRecord c{};
-    int16_t rc;
-    while ((rc = import.GetCellInfo(context, &c)) == 0) texts.emplace_back(platform::byteStringView(c.text));
-    EXPECT_EQ(rc, BF_EOF);
-    platform::clearByteString(c.text);
-    platform::clearByteString(c.currencyText);
-    platform::clearByteString(sheet.sheetName);
-    platform::clearByteString(sheet.currencyText);
-}
-EXPECT_EQ(texts, std::vector<std::string>{"January"});
-EXPECT_EQ(refreshes, 1);
-auto bytes = testsupport::readFile(box.registryFile());
-std::string onDisk(bytes.begin(), bytes.end());
-EXPECT_NE(onDisk.find(linkLine(0, 6, workbook)), std::string::npos) << onDisk;
-// The next question finds nothing new.
-Record again(workbook);
-EXPECT_EQ(syncmgr::VerifyImport(context, &again, import.lastListedBook), BF_ERR_PARAMETER);
+    // The library's state saves the registry at the end of the book, which
+    // releases the import state.
+    syncmgr::GridlinkState state;
+    workbook::TransferContext library = state.context();
+    workbook::SheetImport& import = state.sheetImport;
+    Record list(workbook);
+    ASSERT_EQ(syncmgr::VerifyImport(library, &list, import.lastListedBook), ann);
+    std::vector<std::string> texts;
+    for (int16_t k = 1; k <= list.number; ++k) {
+        SheetRecord sheet{};
+        sheet.sheetNumber = k;
+        ASSERT_GT(import.GetSheetName(library, &sheet, &list), 0);
+        CellRecord c{};
+        int16_t rc;
+        while ((rc = import.GetCellInfo(library, &c)) == 0)
+            texts.emplace_back(platform::byteStringView(c.text));
+        EXPECT_EQ(rc, BF_EOF);
+        platform::clearByteString(c.text);
+        platform::clearByteString(c.currencyText);
+        platform::clearByteString(sheet.sheetName);
+        platform::clearByteString(sheet.currencyText);
+    }
+    EXPECT_EQ(texts, std::vector<std::string>{"January"});
+    EXPECT_FALSE(import.sheetOpen());
+    auto bytes = testsupport::readFile(box.registryFile());
+    std::string onDisk(bytes.begin(), bytes.end());
+    EXPECT_NE(onDisk.find(linkLine(0, 6, workbook)), std::string::npos) << onDisk;
+    // The next question finds nothing new.
+    Record again(workbook);
+    EXPECT_EQ(syncmgr::VerifyImport(library, &again, import.lastListedBook), BF_ERR_PARAMETER);
 }

@@ -1,9 +1,8 @@
 // Sheet export against HotSync users in a sandbox: the merge with the
-// handheld's copy in Backup, writing into the Install folders under the link
-// rules, install flags, refused names and write failures.
+// handheld's copy in Backup, the distribution into the Install folders under
+// the link rules, install flags, refused names and write failures.
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 
 #include "foundation/link_registry.h"
 #include "foundation/pdb.h"
@@ -11,6 +10,7 @@
 #include "platform/faults.h"
 #include "support/sandbox.h"
 #include "support/test_support.h"
+#include "syncmgr/sheet_distribution.h"
 #include "workbook/sheet_export.h"
 
 using namespace workbook;
@@ -63,10 +63,27 @@ protected:
     foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
     TransferOptions options;
     TransferContext context{registry, options};
-    SheetExport sheet;
+    // Distributes as the library does and counts the written sheets; the
+    // library reloads the link registry there, which releases the sheet.
+    struct Owner : SheetExportOwner {
+        int calls = 0;
+        int16_t answer = 1;
+        SheetExport* sheet = nullptr;
+        int16_t writeToUsers(TransferContext& context, std::string_view bookName,
+                             const foundation::PdbImage& image, size_t& usersWritten) override {
+            return syncmgr::WriteSheetToUsers(context, bookName, image, -1, 0, &usersWritten);
+        }
+        int16_t afterWrite() override {
+            ++calls;
+            sheet->release();
+            return answer;
+        }
+    } owner;
+    SheetExport sheet{&owner};
     int ann = 0, bo = 0, cy = 0;
 
     ExportUsers() {
+        owner.sheet = &sheet;
         ann = box.addUser("Ann", "1001");
         bo = box.addUser("Bo", "1002");
         cy = box.addUser("Cy", "1003");
@@ -280,7 +297,7 @@ TEST_F(ExportUsers, ExcludedUserAndGivenCounter) {
     CellRecord closing{};
     foundation::PdbImage image;
     ASSERT_EQ(sheet.finishSheet(context, closing, image), 1);
-    ASSERT_EQ(WriteSheetToUsers(context, "Budget", image, ann, 77), 1);
+    ASSERT_EQ(syncmgr::WriteSheetToUsers(context, "Budget", image, ann, 77), 1);
     EXPECT_FALSE(fs::exists(installed(ann)));
     EXPECT_TRUE(fs::exists(installed(bo)));
     EXPECT_EQ(registry.findLink(ann, "Budget")->lastSyncedCounter, -1);
@@ -333,7 +350,8 @@ TEST_F(ExportUsers, NobodyReceivingTheSheetIsReported) {
         foundation::PdbImage image;
         ASSERT_EQ(sheet.finishSheet(context, closing, image), 1) << c.what;
         size_t written = 9;
-        EXPECT_EQ(WriteSheetToUsers(context, c.book, image, c.excluded, 0, &written), BF_ERR_USER) << c.what;
+        EXPECT_EQ(syncmgr::WriteSheetToUsers(context, c.book, image, c.excluded, 0, &written), BF_ERR_USER)
+            << c.what;
         EXPECT_EQ(written, 0u) << c.what;
     }
     EXPECT_EQ(filesOfUsers(), before);
@@ -369,9 +387,9 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
     ASSERT_EQ(sheet.finishSheet(context, closing, image), 1);
     for (std::string bad : {"../../Budget", "a\\b", ".."}) {
         image.setName(bad);
-        EXPECT_EQ(WriteSheetToUsers(context, "Budget", image, -1, 0), BF_ERR_WRITE) << bad;
+        EXPECT_EQ(syncmgr::WriteSheetToUsers(context, "Budget", image, -1, 0), BF_ERR_WRITE) << bad;
     }
-    EXPECT_EQ(WriteSheetToUsers(context, "Budget", foundation::PdbImage{}, -1, 0), BF_ERR_WRITE);
+    EXPECT_EQ(syncmgr::WriteSheetToUsers(context, "Budget", foundation::PdbImage{}, -1, 0), BF_ERR_WRITE);
     EXPECT_EQ(filesOfUsers(), before);
     EXPECT_EQ(box.installFlag("1001"), -1);
     EXPECT_EQ(box.installFlag("1002"), -1);
@@ -381,23 +399,15 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
 
 TEST_F(ExportUsers, AfterWriteRunsWhenUsersGotTheSheet) {
     load();
-    int calls = 0;
-    int16_t answer = 1;
-    // The library's hook reloads the link registry, which releases the sheet.
-    sheet.afterWrite = [&]() -> int16_t {
-        ++calls;
-        sheet.release();
-        return answer;
-    };
     ASSERT_EQ(start(), 1);
     EXPECT_EQ(close(), 1);
-    EXPECT_EQ(calls, 1);
-    answer = BF_ERR_WRITE;  // the counters could not be saved
+    EXPECT_EQ(owner.calls, 1);
+    owner.answer = BF_ERR_WRITE;  // the counters could not be saved
     EXPECT_EQ(close(), BF_ERR_WRITE);
-    EXPECT_EQ(calls, 2);           // the sheet outlived the release
+    EXPECT_EQ(owner.calls, 2);     // the sheet outlived the release
     options.exportTargetUser = 7;  // nobody received it: nothing to save
     EXPECT_EQ(close(), BF_ERR_USER);
-    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(owner.calls, 2);
 }
 
 TEST_F(ExportUsers, WriteFailureStopsTheLoop) {
