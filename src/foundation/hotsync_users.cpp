@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "foundation/link_registry.h"
 #include "foundation/registry_access.h"
 #include "platform/files.h"
 #include "platform/registry.h"

@@ -404,8 +404,8 @@ TransferResult importWorkbook(Gridlink& lib, const std::string& workbookPath, Bo
     const std::string listText = lib.bytes(list.text);
     const std::string folder = listText.substr(0, listText.find('\0'));
     // When no sheet database of the book was found, VerifyImport leaves the
-    // record as it set it up (number 1, the folder and book alone): there is
-    // no sheet to ask for.
+    // number 0 and the text as it set it up (the folder and book alone):
+    // there is no sheet to ask for.
     std::vector<std::string> strings;
     splitStrings(listText, strings);
     const bool listed = strings.size() > 1 && !strings[1].empty();
