@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace standin {
 
@@ -76,12 +78,11 @@ void progress(const std::string& line) {
 }
 
 bool parseNumber(std::string_view text, long long low, long long high, long long& value) {
-    if (text.empty() || text.size() > 12) return false;
-    long long v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
+    // Digits alone; twelve of them at most, so the value fits.
+    constexpr platform::DecimalRules kArgumentRules{.maxLength = 12};
+    const std::optional<uint64_t> parsed = platform::parseDecimal(text, kArgumentRules);
+    if (!parsed) return false;
+    const auto v = static_cast<long long>(*parsed);
     if (v < low || v > high) return false;
     value = v;
     return true;

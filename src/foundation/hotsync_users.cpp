@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "foundation/link_registry.h"
 #include "foundation/registry_access.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -51,14 +50,10 @@ bool ensureFolder(const std::string& path, std::string& error) {
 }  // namespace
 
 std::optional<uint32_t> parseHotSyncId(const std::string& text) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + uint64_t(c - '0');
-    }
-    if (v > UINT32_MAX) return std::nullopt;
-    return uint32_t(v);
+    constexpr platform::DecimalRules kIdRules{.maxLength = 10};
+    const std::optional<uint64_t> v = platform::parseDecimal(text, kIdRules);
+    if (!v || *v > UINT32_MAX) return std::nullopt;
+    return uint32_t(*v);
 }
 
 std::vector<HotSyncUser> readUsers() {

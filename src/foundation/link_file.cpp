@@ -1,8 +1,10 @@
 #include "foundation/link_file.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace foundation {
 
@@ -68,16 +70,10 @@ bool writeLinkFile(const std::string& path, std::string_view text) {
 }
 
 bool parseInt32(std::string_view field, int32_t& value) {
-    size_t i = 0;
-    while (i < field.size() && (field[i] == ' ' || field[i] == '\t')) ++i;
-    bool negative = false;
-    if (i < field.size() && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
-    size_t digits = 0;
-    uint32_t v = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i, ++digits)
-        v = v * 10 + uint32_t(field[i] - '0');
-    if (digits == 0 || i != field.size()) return false;
-    value = int32_t(negative ? uint32_t(0) - v : v);
+    constexpr platform::DecimalRules kFieldRules{.skipBlanks = true, .minus = true, .plus = true};
+    const std::optional<uint64_t> v = platform::parseDecimal(field, kFieldRules);
+    if (!v) return false;
+    value = int32_t(uint32_t(*v));
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/bstr.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 
 namespace foundation {
 
@@ -38,15 +39,12 @@ SplitPath split(std::string_view keyPath) {
     return out;
 }
 
-uint32_t parseDecimal(std::string_view text) {
-    uint32_t value = 0;
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    bool negative = i < text.size() && text[i] == '-';
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = value * 10 + uint32_t(text[i] - '0');
-    return negative ? uint32_t(0) - value : value;
+// A user's ID as the hive holds it: the leading number of the text, 0 when
+// there is none.
+uint32_t parseUserId(std::string_view text) {
+    constexpr platform::DecimalRules kIdRules{
+        .skipBlanks = true, .minus = true, .plus = true, .stopAtJunk = true, .noDigitsIsZero = true};
+    return uint32_t(platform::parseDecimal(text, kIdRules).value_or(0));
 }
 
 }  // namespace
@@ -160,7 +158,7 @@ int FindUserById(const Product& product, uint32_t id) {
             RegistryDeleteKey(key);
             return -1;
         }
-        if (parseDecimal(text) == id) return index;
+        if (parseUserId(text) == id) return index;
     }
 }
 

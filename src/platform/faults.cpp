@@ -30,18 +30,13 @@ constexpr const char* kOpNames[] = {"open",   "read", "write",   "rename",  "cop
                                     "delete", "lock", "listdir", "registry"};
 static_assert(sizeof kOpNames / sizeof kOpNames[0] == static_cast<size_t>(Op::Count));
 
-// A decimal number, possibly negative; false for anything else.
+// A decimal number of at most ten characters, possibly negative; false for
+// anything else.
 bool parseNumber(std::string_view text, int& out) {
-    if (text.empty() || text.size() > 10) return false;
-    bool negative = text[0] == '-';
-    size_t i = negative ? 1 : 0;
-    if (i == text.size()) return false;
-    long value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    out = int(negative ? -value : value);
+    constexpr DecimalRules kFaultRules{.minus = true, .maxLength = 10};
+    const std::optional<uint64_t> value = parseDecimal(text, kFaultRules);
+    if (!value) return false;
+    out = int(int32_t(uint32_t(*value)));
     return true;
 }
 

@@ -15,39 +15,16 @@
 #include "syncmgr/export_checks.h"
 #include "syncmgr/gridlink_state.h"
 #include "workbook/book_lister.h"
+#include "workbook/owned_records.h"
 #include "workbook/sheet_format.h"
 
 namespace syncmgr {
 
 namespace {
 
-// A record whose byte strings are freed when it goes away.
-struct OwnedSheet : SheetRecord {
-    OwnedSheet() : SheetRecord{} {}
-    ~OwnedSheet() {
-        platform::clearByteString(sheetName);
-        platform::clearByteString(currencyText);
-    }
-    OwnedSheet(const OwnedSheet&) = delete;
-    OwnedSheet& operator=(const OwnedSheet&) = delete;
-};
-
-struct OwnedCell : CellRecord {
-    OwnedCell() : CellRecord{} {}
-    ~OwnedCell() {
-        platform::clearByteString(text);
-        platform::clearByteString(currencyText);
-    }
-    OwnedCell(const OwnedCell&) = delete;
-    OwnedCell& operator=(const OwnedCell&) = delete;
-};
-
-struct OwnedText : TextRecord {
-    OwnedText() : TextRecord{} {}
-    ~OwnedText() { platform::clearByteString(text); }
-    OwnedText(const OwnedText&) = delete;
-    OwnedText& operator=(const OwnedText&) = delete;
-};
+using workbook::OwnedCell;
+using workbook::OwnedSheet;
+using workbook::OwnedText;
 
 // The cells of the open sheet, in record order: 1 when the walk reached the
 // end of the sheet, else the status it ended with (the cells are then not

@@ -17,6 +17,7 @@
 #include "syncmgr/sheet_distribution.h"
 #include "workbook/book_lister.h"
 #include "workbook/csv_format.h"
+#include "workbook/owned_records.h"
 
 namespace syncmgr {
 
@@ -35,13 +36,6 @@ public:
 private:
     GridlinkState& state_;
     bool previous_;
-};
-
-struct OwnedText : TextRecord {
-    OwnedText() : TextRecord{} {}
-    ~OwnedText() { platform::clearByteString(text); }
-    OwnedText(const OwnedText&) = delete;
-    OwnedText& operator=(const OwnedText&) = delete;
 };
 
 bool isCsvPath(std::string_view path) { return platform::endsWithNoCase(path, workbook::kCsvFileEnding); }
@@ -205,7 +199,7 @@ void syncSucceeded(GridlinkState& state, int user) {
                 csv ? foundation::kCounterImportNext : foundation::kCounterPcFileMissing;
 
         if (bringsBack(*link, book.changeCounter)) {
-            OwnedText list;
+            workbook::OwnedText list;
             list.number = workbook::kListSheetDatabases;
             std::string path = platform::joinPath(registry.backupFolder(user), bookName);
             path += '\0';

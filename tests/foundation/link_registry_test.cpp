@@ -31,7 +31,7 @@ HandheldBook book(const std::string& name, int16_t sign, int16_t category = 0, u
 class LinkRegistryFile : public ::testing::Test {
 protected:
     testsupport::Sandbox box;
-    LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+    LinkRegistry registry = box.linkRegistry();
     // What each user's Backup folder "holds", by user index.
     std::map<int, std::vector<HandheldBook>> backups;
 

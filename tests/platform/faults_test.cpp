@@ -5,9 +5,9 @@
 
 #include <cerrno>
 
-#include "child_process.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 namespace faults = platform::faults;
@@ -58,7 +58,7 @@ TEST(Faults, ArmedLockIsHeldElsewhereOnlyForTheConflictErrors) {
 }
 
 TEST(Faults, FromEnvironmentChild) {
-    PLATFORM_CHILD_ONLY();
+    TESTSUPPORT_CHILD_ONLY();
     testsupport::TempDir dir;
     testsupport::writeFile(dir.file("a"), "x");
     // open:ENOENT:1:1 -> the second open fails once.
@@ -79,8 +79,8 @@ TEST(Faults, FromEnvironmentChild) {
 }
 
 TEST(Faults, FromEnvironment) {
-    if (platformtest::inChild()) GTEST_SKIP();
-    EXPECT_EQ(platformtest::runTestInChild(
+    if (testsupport::inChild()) GTEST_SKIP();
+    EXPECT_EQ(testsupport::runTestInChild(
                   "Faults.FromEnvironmentChild",
                   {{"BRIGHTFOLD_FAULTS", "bogus:5,open:ENOENT:1:1,read:zz,listdir:13:0:1:9,REGISTRY:13"}}),
               0);

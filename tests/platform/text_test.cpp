@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 // ASCII folding only: bytes outside the letters, and bytes above 0x7F,
@@ -46,6 +48,54 @@ TEST(CaseBlindText, MatchesPrefixAndEnding) {
         SCOPED_TRACE(std::string(c.text) + " / " + std::string(c.affix));
         EXPECT_EQ(platform::startsWithNoCase(c.text, c.affix), c.starts);
         EXPECT_EQ(platform::endsWithNoCase(c.text, c.affix), c.ends);
+    }
+}
+
+// The readers of numbers differ in blanks, signs, what may follow the
+// digits and how long the text may be; every rule once, in each direction.
+struct DecimalCase {
+    std::string_view text;
+    platform::DecimalRules rules;
+    std::optional<uint64_t> value;
+};
+
+constexpr platform::DecimalRules kDigitsOnly{};
+constexpr platform::DecimalRules kSignedField{.skipBlanks = true, .minus = true, .plus = true};
+constexpr platform::DecimalRules kLeadingNumber{
+    .skipBlanks = true, .minus = true, .plus = true, .stopAtJunk = true, .noDigitsIsZero = true};
+constexpr platform::DecimalRules kShortNegative{.minus = true, .maxLength = 4};
+constexpr uint64_t minus(uint64_t v) { return uint64_t(0) - v; }
+
+TEST(DecimalText, EachReaderKeepsItsRules) {
+    const DecimalCase cases[] = {
+        {"0", kDigitsOnly, 0},
+        {"0042", kDigitsOnly, 42},
+        {"", kDigitsOnly, std::nullopt},
+        {"+1", kDigitsOnly, std::nullopt},
+        {"-1", kDigitsOnly, std::nullopt},
+        {" 1", kDigitsOnly, std::nullopt},
+        {"1 ", kDigitsOnly, std::nullopt},
+        {"1a", kDigitsOnly, std::nullopt},
+        {"18446744073709551617", kDigitsOnly, 1},  // kept modulo 2^64
+        {" \t-12", kSignedField, minus(12)},
+        {"+7", kSignedField, 7},
+        {"4294967297", kSignedField, 4294967297u},
+        {"-", kSignedField, std::nullopt},
+        {"- 1", kSignedField, std::nullopt},
+        {"--1", kSignedField, std::nullopt},
+        {"12abc", kLeadingNumber, 12},
+        {"  -3x", kLeadingNumber, minus(3)},
+        {"abc", kLeadingNumber, 0},
+        {"", kLeadingNumber, 0},
+        {"-", kLeadingNumber, 0},
+        {"-123", kShortNegative, minus(123)},
+        {"1234", kShortNegative, 1234},
+        {"-1234", kShortNegative, std::nullopt},  // the sign counts
+        {"+1", kShortNegative, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text));
+        EXPECT_EQ(platform::parseDecimal(c.text, c.rules), c.value);
     }
 }
 

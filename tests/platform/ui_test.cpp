@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "child_process.h"
+#include "support/process.h"
 #include "support/test_support.h"
 
 namespace ui = platform::ui;
@@ -62,7 +62,7 @@ TEST(MessageBoxes, SafeAnswers) {
 }
 
 TEST(MessageBoxes, HeadlessWritesOneLineAndTakesTheSafeChoice) {
-    if (platformtest::inChild()) GTEST_SKIP();
+    if (testsupport::inChild()) GTEST_SKIP();
     ui::Answer answer = ui::IdOk;
     std::string err = captureStderr([&] {
         ui::messageBox(nullptr, "Tabulo is not installed properly", "Error", ui::Buttons::Ok,
@@ -88,13 +88,13 @@ TEST(MessageBoxes, TestBackendReplacesAndRestores) {
     EXPECT_EQ(seen[0].buttons, ui::Buttons::RetryCancel);
     EXPECT_EQ(seen[0].icon, ui::Icon::Warning);
     std::string err = captureStderr([] { ui::messageBox(nullptr, "back", "Headless"); });
-    if (!platformtest::inChild()) {
+    if (!testsupport::inChild()) {
         EXPECT_EQ(err, "Headless: back\n");
     }
 }
 
 TEST(MessageBoxes, ScriptedAnswersAndLogChild) {
-    PLATFORM_CHILD_ONLY();
+    TESTSUPPORT_CHILD_ONLY();
     std::string err = captureStderr([] {
         EXPECT_EQ(ui::messageBox(nullptr, "Overwrite?", "Q1", ui::Buttons::YesNo), ui::IdYes);
         // "retry" is no button of a Yes/No box: the safe choice is taken.
@@ -108,13 +108,13 @@ TEST(MessageBoxes, ScriptedAnswersAndLogChild) {
 }
 
 TEST(MessageBoxes, ScriptedBackendFromEnvironment) {
-    if (platformtest::inChild()) GTEST_SKIP();
+    if (testsupport::inChild()) GTEST_SKIP();
     testsupport::TempDir dir;
     testsupport::writeFile(dir.file("script"), "YES\r\nretry\n\n  cancel \nignore\n");
-    int rc = platformtest::runTestInChild("MessageBoxes.ScriptedAnswersAndLogChild",
-                                          {{"BRIGHTFOLD_UI", "scripted"},
-                                           {"BRIGHTFOLD_UI_SCRIPT", dir.file("script")},
-                                           {"BRIGHTFOLD_UI_LOG", dir.file("log")}});
+    int rc = testsupport::runTestInChild("MessageBoxes.ScriptedAnswersAndLogChild",
+                                         {{"BRIGHTFOLD_UI", "scripted"},
+                                          {"BRIGHTFOLD_UI_SCRIPT", dir.file("script")},
+                                          {"BRIGHTFOLD_UI_LOG", dir.file("log")}});
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(fileText(dir.file("log")),
               "Q1: Overwrite? => yes\n"

@@ -483,9 +483,9 @@ TEST(RoundTripUsers, TwoUsersLinkingOneBookBothReceiveTheExport) {
     EXPECT_EQ(annFile[record0 + 4 + 3] >> 4, 3);
     EXPECT_EQ(boFile[record0 + 4 + 3] >> 4, 0);
 
-    foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+    foundation::LinkRegistry registry = box.linkRegistry();
     syncmgr::useBackupDiscovery(registry);
-    ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+    ASSERT_GE(testsupport::loadLinks(registry), 0);
     EXPECT_EQ(registry.findLink(ann, "Budget")->lastSyncedCounter, 8);  // its book's counter 7, plus 1
     EXPECT_EQ(registry.findLink(bo, "Budget")->lastSyncedCounter, 1);   // no book in Bo's Backup
     EXPECT_EQ(registry.findLink(cy, "Budget")->lastSyncedCounter, 0);   // untouched

@@ -8,8 +8,8 @@
 #include "addin_testing.h"
 #include "foundation/link_registry.h"
 #include "platform/files.h"
-#include "syncmgr/discovery.h"
 #include "syncmgr/hotsync_sandbox.h"
+#include "syncmgr/link_editing.h"
 
 using addintest::ProcessResult;
 using hotsynctest::Cell;
@@ -17,6 +17,8 @@ using hotsynctest::Cells;
 using hotsynctest::cellsOf;
 using hotsynctest::counterOf;
 using hotsynctest::textOf;
+using testsupport::linkLine;
+using testsupport::linkSection;
 namespace fs = std::filesystem;
 
 namespace {
@@ -63,11 +65,9 @@ protected:
     }
     // The links as TBRegistry.dat has them: user index -> book -> link.
     std::map<int, std::map<std::string, foundation::LinkEntry>> links() {
-        foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
-        registry.findHandheldBooks = [&](int user, std::vector<foundation::HandheldBook>& books) {
-            return syncmgr::FindHandheldBooks(registry, user, books);
-        };
-        EXPECT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+        foundation::LinkRegistry registry = box.linkRegistry();
+        syncmgr::useBackupDiscovery(registry);
+        EXPECT_GE(testsupport::loadLinks(registry), 0);
         std::map<int, std::map<std::string, foundation::LinkEntry>> out;
         for (size_t u = 0; u < registry.userList.size(); ++u)
             for (const foundation::LinkEntry& link : registry.userList[u].links)
@@ -96,13 +96,8 @@ TEST_F(HotSyncProgram, TwoUsersThroughSeveralHotSyncs) {
     testsupport::writeFile(sheets + "/Budget-Jan.csv", std::string("Item,Amount\r\nRent,500\r\n"));
     testsupport::writeFile(sheets + "/Budget-Feb.csv", std::string("Item,Amount\nGas,40\n"));  // LF line ends
     testsupport::writeFile(travel, std::string("my travel workbook"));
-    testsupport::writeFile(
-        box.registryFile(),
-        "0\r\n" +
-            hotsynctest::section("Ann", hotsynctest::linkLine("Budget", 0, 0, budget) +
-                                            hotsynctest::linkLine("Travel", 0, -1, travel)) +
-            hotsynctest::section("Bo", hotsynctest::linkLine("Budget", 0, 0, budget) +
-                                           hotsynctest::linkLine("Travel", 2, 0, travel)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 0, budget) + linkLine("Travel", 0, -1, travel)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, budget) + linkLine("Travel", 2, 0, travel)));
     // Ann made the book Travel on her handheld.
     fs::create_directory(handheld + "/Ann");
     testsupport::writeFile(
@@ -200,10 +195,8 @@ TEST_F(HotSyncProgram, TwoUsersThroughSeveralHotSyncs) {
 
 TEST_F(HotSyncProgram, FailedStepSendsFailureAndCommitsNothing) {
     testsupport::writeFile(budget, std::string("a,b"));
-    testsupport::writeFile(box.registryFile(),
-                           "0\r\n" +
-                               hotsynctest::section("Ann", hotsynctest::linkLine("Budget", 0, 0, budget)) +
-                               hotsynctest::section("Bo", hotsynctest::linkLine("Budget", 0, 0, budget)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 0, budget)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, budget)));
     const auto registryBefore = testsupport::readFile(box.registryFile());
     // Copies into Backup fail.
     ProcessResult r = run({"sync", "--user", "Ann"}, {{"BRIGHTFOLD_FAULTS", "copy:EIO"}});

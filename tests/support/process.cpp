@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -37,6 +38,9 @@ int waitFor(pid_t pid, int abnormal) {
 }
 
 constexpr const char* kPython = "/usr/bin/python3";
+
+constexpr const char* kChildMarker = "BRIGHTFOLD_TEST_CHILD";
+constexpr const char* kRanMarker = "BRIGHTFOLD_TEST_CHILD_RAN";
 
 // The shared ASan runtime this program runs with, "" without one (no ASan,
 // or a runtime linked into the program).
@@ -97,6 +101,29 @@ int runInChild(const std::string& stderrPath, const std::function<int()>& body) 
         _exit(rc);
     }
     return waitFor(pid, 255);
+}
+
+bool inChild() {
+    const char* marker = std::getenv(kChildMarker);
+    return marker && *marker == '1';
+}
+
+void markChildRan() {
+    if (const char* path = std::getenv(kRanMarker)) writeFile(path, std::string());
+}
+
+int runTestInChild(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env) {
+    TempDir dir;
+    const std::string ranPath = dir.file("ran");
+    std::vector<std::pair<std::string, std::string>> childEnv = {{kChildMarker, "1"}, {kRanMarker, ranPath}};
+    childEnv.insert(childEnv.end(), env.begin(), env.end());
+    ProcessResult r =
+        runProgram("/proc/self/exe", {"--gtest_filter=" + testName, "--gtest_brief=1"}, childEnv);
+    std::fputs(r.out.c_str(), stdout);
+    std::fputs(r.err.c_str(), stderr);
+    if (r.exitCode < 0) return -1;
+    if (access(ranPath.c_str(), F_OK) != 0) return -2;
+    return r.exitCode;
 }
 
 std::optional<ProcessResult> runLibraryHost(LibraryHost host, const std::string& library, bool unload) {

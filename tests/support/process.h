@@ -1,6 +1,7 @@
 // Test helpers for programs and code run in child processes: a program run
 // with arguments, extra environment and standard input, its output captured;
-// a function run in a forked child with its standard error captured.
+// a function run in a forked child with its standard error captured; one test
+// of the running test program run again in a fresh process.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -28,6 +31,17 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
 // child ends with body's result (255 when body throws). Returns the child's
 // exit code, 255 when it did not end normally, -1 when it could not be run.
 int runInChild(const std::string& stderrPath, const std::function<int()>& body);
+
+// True inside a process started by runTestInChild.
+bool inChild();
+// Notes, inside the child, that the selected test really ran.
+void markChildRan();
+
+// Runs this test program again with only the named test selected and the
+// given environment added, and returns its exit status (0 when the child's
+// test passed), -1 when it could not be run, -2 when no test ran. The
+// child's output is passed on to this program's.
+int runTestInChild(const std::string& testName, const std::vector<std::pair<std::string, std::string>>& env);
 
 // The foreign hosts tests/platform/library_host.c (built as tests/library_host)
 // and library_host.py (run by /usr/bin/python3): each loads a library (dlopen,
@@ -50,3 +64,10 @@ bool addressSanitizerBuild();
 bool limitAddressSpaceGrowth(size_t bytes);
 
 }  // namespace testsupport
+
+// First statement of a test body that only runs in a child process.
+#define TESTSUPPORT_CHILD_ONLY()                                                  \
+    do {                                                                          \
+        if (!::testsupport::inChild()) GTEST_SKIP() << "runs in a child process"; \
+        ::testsupport::markChildRan();                                            \
+    } while (0)

@@ -1,10 +1,12 @@
 #include "support/sandbox.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "foundation/byteorder.h"
 #include "foundation/link_registry.h"
 #include "foundation/registry_access.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 
 namespace testsupport {
@@ -89,6 +91,30 @@ long Sandbox::installFlag(const std::string& id) {
 
 std::string Sandbox::registryFile() const {
     return productFolder + (product == "Quillo" ? "/QLRegistry.dat" : "/TBRegistry.dat");
+}
+
+foundation::LinkRegistry Sandbox::linkRegistry() const {
+    return foundation::LinkRegistry(foundation::Product{product},
+                                    std::string(platform::fileNamePart(registryFile())));
+}
+
+void Sandbox::writeLinks(const std::string& sections) const { writeFile(registryFile(), "0\r\n" + sections); }
+
+std::string linkLine(const std::string& book, int rule, int32_t lastSynced, const std::string& path,
+                     uint64_t csvTime, int fontMapping) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s=%d,0,%d,%d,%d,%d?", book.c_str(), rule,
+                  foundation::ScrambleCounter(lastSynced), int32_t(uint32_t(csvTime)),
+                  int32_t(uint32_t(csvTime >> 32)), fontMapping);
+    return buf + path + "\r\n";
+}
+
+std::string linkSection(const std::string& user, const std::string& lines, bool enabled) {
+    return "[" + user + "]\r\nenabled=" + (enabled ? "1" : "0") + "0\r\n" + lines;
+}
+
+int loadLinks(foundation::LinkRegistry& registry) {
+    return registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No);
 }
 
 }  // namespace testsupport

@@ -1,12 +1,14 @@
 // A HotSync sandbox in a temporary folder: a private hive, a product folder
 // with sync.dat and the template workbook, and HotSync users with their
-// Backup and Install folders, as the installer leaves them.
+// Backup and Install folders, as the installer leaves them; the product's
+// link registry and the texts of its file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "foundation/link_registry.h"
 #include "support/test_support.h"
 
 namespace testsupport {
@@ -27,6 +29,18 @@ struct SheetDbSpec {
     std::vector<std::vector<uint8_t>> cellRecords;  // complete records (key included)
 };
 std::vector<uint8_t> makeSheetDatabase(const SheetDbSpec& spec);
+
+// Texts of the link registry file: a link line (the counter stored
+// scrambled, the CSV time in two halves, CR LF at the end) and a user's
+// section ("[user]", "enabled=10" or "enabled=00", then the lines).
+std::string linkLine(const std::string& book, int rule, int32_t lastSynced, const std::string& path,
+                     uint64_t csvTime = 0, int fontMapping = -1);
+std::string linkSection(const std::string& user, const std::string& lines, bool enabled = true);
+
+// Loads a link registry from its file as the library's attach step does
+// (desktop lock mode, nothing saved first); the refresh's result, >= 0 when
+// it loaded.
+int loadLinks(foundation::LinkRegistry& registry);
 
 class Sandbox {
 public:
@@ -53,6 +67,10 @@ public:
     long installFlag(const std::string& id);
 
     std::string registryFile() const;  // TBRegistry.dat (or QLRegistry.dat for Quillo)
+    // The product's link registry as the library opens it, not loaded yet.
+    foundation::LinkRegistry linkRegistry() const;
+    // Writes the link registry file: the version line "0", then the sections.
+    void writeLinks(const std::string& sections) const;
 
 private:
     ScopedHive hive_;

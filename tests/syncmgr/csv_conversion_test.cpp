@@ -28,11 +28,7 @@ protected:
 
     ~CsvConversion() override { platform::faults::disarmAll(); }
 
-    void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
-    void load() {
-        ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No),
-                  0);
-    }
+    void load() { ASSERT_GE(testsupport::loadLinks(state.registry), 0); }
     void csv(const std::string& name, std::string_view text) {
         testsupport::writeFile(sheets + "/" + name, text);
     }
@@ -71,7 +67,7 @@ protected:
 }  // namespace
 
 TEST_F(CsvConversion, OneFileWithoutHyphenIsTheOneSheetDatabase) {
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     csv("Budget.csv", "a,\"b\"\"c\",,d\r\n\"1.5\"");
     load();
     EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), 1);
@@ -95,7 +91,7 @@ TEST_F(CsvConversion, OnlyFilesNewerThanTheLinkTimeAreSent) {
                         fs::last_write_time(sheets + "/Budget-Jan.csv") - std::chrono::hours(1));
     const platform::FileTime older = *platform::lastWriteTime(sheets + "/Budget-Jan.csv");
     ASSERT_LT(older, janTime);
-    links(section("Ann", linkLine("Budget", 0, 0, sheets + "/Budget-Jan.csv", older)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 0, sheets + "/Budget-Jan.csv", older)));
     load();
     EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), 1);
     EXPECT_EQ(cellsOf(installed(ann, "Budget-Feb")), (Cells{{1, 1, "feb"}}));
@@ -109,7 +105,7 @@ TEST_F(CsvConversion, OnlyFilesNewerThanTheLinkTimeAreSent) {
 
 TEST_F(CsvConversion, RegionalSeparatorsAreMappedBack) {
     regional(";", ",");
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
     csv("Budget-Jan.csv", "\"1234,5\";\"a;b\";7,25");
     load();
     syncmgr::CsvToHandheld(state, ann);
@@ -132,7 +128,7 @@ TEST_F(CsvConversion, RegionalSettingsAreReadWithoutCreatingTheKey) {
 }
 
 TEST_F(CsvConversion, LongFieldsAreCutAndWideRowsStopAtColumn256) {
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget-Jan.csv")));
     std::string wide;
     for (int c = 1; c <= 300; ++c) wide += std::to_string(c) + ",";
     csv("Budget-Jan.csv", std::string(40000, 'x') + "\r\n" + wide + "\r\nlast");
@@ -152,8 +148,8 @@ TEST_F(CsvConversion, LongFieldsAreCutAndWideRowsStopAtColumn256) {
 TEST_F(CsvConversion, RefusedExportSkipsTheLinkButKeepsItsTime) {
     // Handheld Overwrites on a book the handheld has: nothing goes out.
     box.putInBackup(ann, testsupport::SheetDbSpec{"Budget-Jan", 71, 3});
-    links(section("Ann", linkLine("Budget", 1, 3, sheets + "/Budget.csv") +
-                             linkLine("Travel", 0, -1, sheets + "/Travel.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 1, 3, sheets + "/Budget.csv") +
+                                          linkLine("Travel", 0, -1, sheets + "/Travel.csv")));
     csv("Budget-Jan.csv", "new");
     csv("Travel.csv", "trip");
     load();
@@ -171,7 +167,7 @@ TEST_F(CsvConversion, CsvFileWhoseSheetCannotNameADatabaseIsLeftOutForGood) {
         "b.csv",
         "never");
     csv("Budget-Jan.csv", "jan");
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), BF_ERR_WRITE);
     EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
@@ -186,7 +182,7 @@ TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
     regional(";", ",");
     box.putInBackup(ann,
                     sheetWithCells("Budget-Jan", 4, {{1, 1, "1234.5"}, {1, 2, "a,b"}, {3, 2, "say \"x\""}}));
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     platform::FileTime time = 0;
     EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), 1);
@@ -197,7 +193,7 @@ TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
 TEST_F(CsvConversion, HyphenInAFolderNameKeepsTheFilesInThatFolder) {
     std::string folder = box.dir.makeDir("My-Data");
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "x"}}));
-    links(section("Ann", linkLine("Budget", 0, -1, folder + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, folder + "/Budget.csv")));
     load();
     platform::FileTime time = 0;
     EXPECT_EQ(toCsv(ann, "Budget", folder + "/Budget.csv", time), 1);
@@ -207,7 +203,7 @@ TEST_F(CsvConversion, HyphenInAFolderNameKeepsTheFilesInThatFolder) {
 
 TEST_F(CsvConversion, OneSheetBookGoesBackToItsOwnFile) {
     box.putInBackup(ann, sheetWithCells("Budget", 2, {{1, 1, "whole"}}));
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     platform::FileTime time = 0;
     EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), 1);
@@ -219,7 +215,7 @@ TEST_F(CsvConversion, SheetNamesThatCannotNameAFileAreLeftOut) {
     box.putInBackup(ann, sheetWithCells("Budget-..", 1, {{1, 1, "dots"}}), "dots.pdb");
     box.putInBackup(ann, sheetWithCells("Budget-a\tb", 1, {{1, 1, "tab"}}), "tab.pdb");
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "fine"}}));
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     platform::FileTime time = 0;
     EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), BF_ERR_WRITE);
@@ -241,7 +237,7 @@ TEST_F(CsvConversion, PasswordSheetStopsButWrittenFilesKeepTheirTime) {
     size_t header = image.recordOffset(0) + 4;
     bytes[header + 34] = 0x12;
     testsupport::writeFile(lockedPath, bytes);
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     platform::FileTime time = 0;
     EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), BF_ERR_PASSWORD);
@@ -254,7 +250,7 @@ TEST_F(CsvConversion, PasswordSheetStopsButWrittenFilesKeepTheirTime) {
 
 TEST_F(CsvConversion, RoundTripThroughTheHandheldFormat) {
     regional(";", ",");
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     const std::string original = "\"1,5\";\"x;y\";\"q\"\"uote\"\r\n\r\n;\"two\nlines\"";
     csv("Budget-Jan.csv", original);
     load();
@@ -316,7 +312,7 @@ TEST_P(SourceNotReadWhole, TargetStaysAndTheNextHotSyncConvertsIt) {
         // Mar was changed before Jan: the time may pass Mar, not Jan.
         aged(sheets + "/Budget-Mar.csv", 2);
         const platform::FileTime janTime = aged(sheets + "/Budget-Jan.csv", 1);
-        links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv", since)));
+        box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv", since)));
         load();
         platform::faults::arm(c.op, c.error, c.skip, 1);
         rc = syncmgr::CsvToHandheld(state, ann);
@@ -336,7 +332,7 @@ TEST_P(SourceNotReadWhole, TargetStaysAndTheNextHotSyncConvertsIt) {
         corrupt.cellRecords.insert(corrupt.cellRecords.begin() + 1, std::vector<uint8_t>{0x01});
         box.putInBackup(ann, corrupt);
         box.putInBackup(ann, sheetWithCells("Budget-Mar", 3, {{1, 1, "mar"}}));
-        links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+        box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
         load();
         rc = toCsv(ann, "Budget", sheets + "/Budget.csv", time);
         EXPECT_EQ(textOf(sheets + "/Budget-Mar.csv"), "\"mar\"");

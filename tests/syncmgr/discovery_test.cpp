@@ -115,8 +115,8 @@ TEST_F(Discovery, OnlySheetDatabasesCount) {
 }
 
 TEST_F(Discovery, FoldersOfTheUser) {
-    foundation::LinkRegistry registry(foundation::Product{"Tabulo"}, "TBRegistry.dat");
-    ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+    foundation::LinkRegistry registry = box.linkRegistry();
+    ASSERT_GE(testsupport::loadLinks(registry), 0);
     put("Budget-Jan", 71);
     EXPECT_EQ(syncmgr::FindHandheldBooks(registry, 0, books), 1);
     EXPECT_EQ(syncmgr::FindHandheldBooks(registry, -1, books), BF_ERR_PARAMETER);

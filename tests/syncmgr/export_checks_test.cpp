@@ -8,7 +8,7 @@
 #include "platform/bstr.h"
 #include "support/sandbox.h"
 #include "support/test_support.h"
-#include "syncmgr/discovery.h"
+#include "syncmgr/link_editing.h"
 
 using testsupport::SheetDbSpec;
 
@@ -29,7 +29,7 @@ struct TextInput {
 class ExportChecks : public ::testing::Test {
 protected:
     testsupport::Sandbox box;
-    foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+    foundation::LinkRegistry registry = box.linkRegistry();
     workbook::TransferOptions options;
     workbook::TransferContext context{registry, options};
     int ann = 0, bo = 0;
@@ -37,20 +37,14 @@ protected:
     ExportChecks() {
         ann = box.addUser("Ann", "1001");
         bo = box.addUser("Bo", "1002");
-        registry.findHandheldBooks = [this](int user, std::vector<foundation::HandheldBook>& books) {
-            return syncmgr::FindHandheldBooks(registry, user, books);
-        };
+        syncmgr::useBackupDiscovery(registry);
     }
     // Writes the link file; VerifyExport loads it itself.
-    void links(const std::string& annLines, const std::string& boLines = "",
-               const std::string& boEnabled = "1") {
-        std::string text = "0\r\n[Ann]\r\nenabled=10\r\n" + annLines;
-        if (!boLines.empty()) text += "[Bo]\r\nenabled=" + boEnabled + "0\r\n" + boLines;
-        testsupport::writeFile(box.registryFile(), text);
+    void links(const std::string& annLines, const std::string& boLines = "", bool boEnabled = true) {
+        box.writeLinks(testsupport::linkSection("Ann", annLines) +
+                       (boLines.empty() ? "" : testsupport::linkSection("Bo", boLines, boEnabled)));
     }
-    void load() {
-        ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
-    }
+    void load() { ASSERT_GE(testsupport::loadLinks(registry), 0); }
     std::string expectedPath(int user, const std::string& book) const {
         return box.install(user) + "/" + book + std::string(1, '\0');
     }
@@ -125,8 +119,8 @@ TEST_F(ExportChecks, TwoUsersFirstEnabledTargetWins) {
     SheetInput both(kBudget);
     EXPECT_EQ(syncmgr::VerifyExport(context, &both.rec), ann);
     // A disabled user is passed over.
-    testsupport::writeFile(box.registryFile(), "0\r\n[Ann]\r\nenabled=00\r\n" + line("Budget", 2, kBudget) +
-                                                   "[Bo]\r\nenabled=10\r\n" + line("Budget", 0, kBudget));
+    box.writeLinks(testsupport::linkSection("Ann", line("Budget", 2, kBudget), /*enabled=*/false) +
+                   testsupport::linkSection("Bo", line("Budget", 0, kBudget)));
     SheetInput disabled(kBudget);
     EXPECT_EQ(syncmgr::VerifyExport(context, &disabled.rec), bo);
 }
@@ -179,7 +173,7 @@ TEST_F(ExportChecks, ExportListKeepsPathsBecomingExportable) {
     box.putInBackup(ann, SheetDbSpec("Locked-Jan", 71));
     links(line("Known", 0, "/pc/Known.xls") + line("Locked", 1, "/pc/Locked.xls") +
               line("New", 1, "/pc/New.xls") + line("Fresh", 2, "/pc/Fresh.xls"),
-          line("Known", 2, "/PC/KNOWN.XLS") + line("Other", 0, "/pc/Other.xls"), "0");
+          line("Known", 2, "/PC/KNOWN.XLS") + line("Other", 0, "/pc/Other.xls"), /*boEnabled=*/false);
     load();
     syncmgr::ExportList list;
     syncmgr::BuildExportList(context, list);

@@ -28,13 +28,9 @@ protected:
     std::string workbook = sheets + "/Budget.xls";
     syncmgr::GridlinkState state;
 
-    void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
     int32_t notify(int32_t event, int32_t id) { return syncmgr::notifyHotSync(state, event, id); }
     // The load the library's attach step makes.
-    void attach() {
-        ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No),
-                  0);
-    }
+    void attach() { ASSERT_GE(testsupport::loadLinks(state.registry), 0); }
     // A HotSync of a user as the HotSync Manager runs it around its own work.
     void hotSync(int32_t id) {
         EXPECT_EQ(notify(syncmgr::kHotSyncStarted, id), 1);
@@ -42,8 +38,8 @@ protected:
     }
     // The link as the committed file has it.
     foundation::LinkEntry committed(int user, const std::string& book) {
-        foundation::LinkRegistry fresh{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
-        EXPECT_GE(fresh.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+        foundation::LinkRegistry fresh = box.linkRegistry();
+        EXPECT_GE(testsupport::loadLinks(fresh), 0);
         const foundation::LinkEntry* link = fresh.findLink(user, book);
         return link ? *link : foundation::LinkEntry{};
     }
@@ -58,15 +54,15 @@ TEST_F(HotSyncNotify, SynchronizeBringsBackOnlyANewerBook) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 5});
     testsupport::writeFile(workbook, std::string("workbook"));
     // Counter equal to the book's: the desktop has it already.
-    links(section("Ann", linkLine("Budget", 0, 5, workbook)) +
-          section("Bo", linkLine("Budget", 0, 0, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 5, workbook)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, workbook)));
     hotSync(101);
     EXPECT_TRUE(fs::is_empty(box.install(bo)));
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 0);
     EXPECT_EQ(box.installFlag("102"), -1);
     // One less: brought back and passed on to Bo.
-    links(section("Ann", linkLine("Budget", 0, 4, workbook)) +
-          section("Bo", linkLine("Budget", 0, 0, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 4, workbook)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, workbook)));
     hotSync(101);
     EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
     EXPECT_EQ(committed(bo, "Budget").lastSyncedCounter, 6);
@@ -79,8 +75,8 @@ TEST_F(HotSyncNotify, TwoUsersAndTheInstallFlag) {
     box.putInBackup(ann, sheetWithCells("Budget-Feb", 7, {{2, 2, "feb"}}));
     box.putInBackup(ann, SheetDbSpec{"Travel", 71, 3});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, -1, workbook)) +
-          section("Bo", linkLine("Budget", 2, 1, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, workbook)) +
+                   linkSection("Bo", linkLine("Budget", 2, 1, workbook)));
     hotSync(101);
     EXPECT_EQ(cellsOf(installed(bo, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
     EXPECT_EQ(cellsOf(installed(bo, "Budget-Feb")), (Cells{{2, 2, "feb"}}));
@@ -94,8 +90,8 @@ TEST_F(HotSyncNotify, TwoUsersAndTheInstallFlag) {
 
 TEST_F(HotSyncNotify, DesktopOverwritesWithADeletedWorkbookGetsTheTemplate) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
-    links(section("Ann", linkLine("Budget", 2, 3, workbook)) +
-          section("Bo", linkLine("Budget", 0, 0, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 2, 3, workbook)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, workbook)));
     hotSync(101);
     EXPECT_EQ(textOf(workbook), "template workbook");
     EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
@@ -108,7 +104,7 @@ TEST_F(HotSyncNotify, AWorkbookThatIsThereIsNeverReplacedByTheTemplate) {
     // -2 left in the file by hand: the workbook exists, so it stays.
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("my figures"));
-    links(section("Ann", linkLine("Budget", 2, -2, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 2, -2, workbook)));
     hotSync(101);
     EXPECT_EQ(textOf(workbook), "my figures");
     EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, -1);
@@ -119,7 +115,7 @@ TEST_F(HotSyncNotify, HandheldOverwritesCsvIsConvertedEveryTime) {
     const std::string csv = sheets + "/Budget.csv";
     testsupport::writeFile(csv, std::string("desktop"));
     // The start of the HotSync has moved the time past the desktop's file.
-    links(section("Ann", linkLine("Budget", 1, 4, csv, *platform::lastWriteTime(csv))));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 1, 4, csv, *platform::lastWriteTime(csv))));
     attach();
     for (int round = 0; round < 3; ++round) {
         fs::remove(sheets + "/Budget-Jan.csv");
@@ -134,8 +130,8 @@ TEST_F(HotSyncNotify, HandheldOverwritesCsvIsConvertedEveryTime) {
 TEST_F(HotSyncNotify, CsvLinkRoundTrip) {
     const std::string csv = sheets + "/Budget.csv";
     testsupport::writeFile(sheets + "/Budget-Jan.csv", std::string("a,b\r\nc"));
-    links(section("Ann", linkLine("Budget", 0, -1, csv)) +
-          section("Bo", linkLine("Budget", 0, 0, sheets + "/x.xls")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, csv)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, sheets + "/x.xls")));
     // The start sends the CSV files to Ann's Install folder.
     EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
     EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "a"}, {1, 2, "b"}, {2, 1, "c"}}));
@@ -162,7 +158,7 @@ TEST_F(HotSyncNotify, FailedCsvImportKeepsTheCounter) {
     const std::string csv = sheets + "/Budget.csv";
     testsupport::writeFile(csv, std::string("x"));
     fs::create_directory(sheets + "/Budget-Jan.csv");  // cannot be written
-    links(section("Ann", linkLine("Budget", 0, 2, csv)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 2, csv)));
     attach();
     EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
     EXPECT_EQ(committed(ann, "Budget").lastSyncedCounter, 2);  // tried again at the next HotSync
@@ -176,8 +172,8 @@ TEST_F(HotSyncNotify, DisabledUnknownAndOtherEventsDoNothing) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("workbook"));
     testsupport::writeFile(sheets + "/Budget-Jan.csv", std::string("x"));
-    links(section("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv"), false) +
-          section("Bo", linkLine("Budget", 0, 0, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv"), false) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, workbook)));
     const auto before = testsupport::readFile(box.registryFile());
     hotSync(101);  // Ann is disabled
     hotSync(999);  // nobody's ID
@@ -189,7 +185,7 @@ TEST_F(HotSyncNotify, DisabledUnknownAndOtherEventsDoNothing) {
 }
 
 TEST_F(HotSyncNotify, NoBookInBackupCommitsNothing) {
-    links(section("Bo", linkLine("Budget", 0, -1, workbook)));
+    box.writeLinks(linkSection("Bo", linkLine("Budget", 0, -1, workbook)));
     const auto before = testsupport::readFile(box.registryFile());
     hotSync(102);
     EXPECT_TRUE(testsupport::sameBytes(before, testsupport::readFile(box.registryFile())));
@@ -199,16 +195,16 @@ TEST_F(HotSyncNotify, IdsAboveTwoToTheThirtyOneMatchTheirSignedForm) {
     int carl = box.addUser("Carl", "4294967295");
     box.putInBackup(carl, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Bo", linkLine("Budget", 0, 0, workbook)) +
-          section("Carl", linkLine("Budget", 0, -1, workbook)));
+    box.writeLinks(linkSection("Bo", linkLine("Budget", 0, 0, workbook)) +
+                   linkSection("Carl", linkLine("Budget", 0, -1, workbook)));
     hotSync(-1);
     EXPECT_TRUE(fs::exists(installed(bo, "Budget-Jan")));
 }
 
 TEST_F(HotSyncNotify, StartPicksUpWhatTheDesktopSavedAndDropsWhatWasInMemory) {
-    ASSERT_GE(state.registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+    ASSERT_GE(testsupport::loadLinks(state.registry), 0);
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
-    links(section("Ann", linkLine("Budget", 0, 9, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 9, workbook)));
     EXPECT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
     ASSERT_NE(state.registry.findLink(ann, "Budget"), nullptr);
     EXPECT_EQ(state.registry.findLink(ann, "Budget")->lastSyncedCounter, 9);
@@ -265,8 +261,8 @@ TEST_F(HotSyncNotify, FailureReleasesTheLock) {
 TEST_F(HotSyncNotify, NothingAfterAFailedAttach) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, -1, workbook)) +
-          section("Bo", linkLine("Budget", 0, 0, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, workbook)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, workbook)));
     state.attachFailed = true;
     hotSync(101);
     EXPECT_TRUE(fs::is_empty(box.install(bo)));
@@ -277,8 +273,8 @@ TEST_F(HotSyncNotify, EndOfTheImportedBookDoesNotRefreshDuringTheNotification) {
     // last sheet, which outside a HotSync refreshes the registry.
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 2, {{1, 1, "x"}}));
     box.putInBackup(ann, sheetWithCells("Budget-Mar", 3, {{1, 1, "y"}}));
-    links(
-        section("Ann", linkLine("Budget", 1, 0, sheets + "/Budget.csv") + linkLine("Cars", 0, -1, workbook)));
+    box.writeLinks(linkSection(
+        "Ann", linkLine("Budget", 1, 0, sheets + "/Budget.csv") + linkLine("Cars", 0, -1, workbook)));
     box.putInBackup(ann, SheetDbSpec{"Cars", 71, 1});
     attach();
     // The commit at the end is the only holder of the sync lock: a refresh
@@ -297,7 +293,8 @@ TEST_F(HotSyncNotify, EndOfTheImportedBookDoesNotRefreshDuringTheNotification) {
 TEST_F(HotSyncNotify, OtherUsersOfTheSameCsvFilesDoNotSendThemBack) {
     const std::string csv = sheets + "/Budget.csv";
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 5, {{1, 1, "from the handheld"}}));
-    links(section("Ann", linkLine("Budget", 0, 4, csv)) + section("Bo", linkLine("Budget", 0, 4, csv)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 4, csv)) +
+                   linkSection("Bo", linkLine("Budget", 0, 4, csv)));
     hotSync(101);
     EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"from the handheld\"");
     const platform::FileTime written = *platform::lastWriteTime(sheets + "/Budget-Jan.csv");
@@ -329,8 +326,8 @@ TEST_F(HotSyncNotify, ACsvChangeStillToGoOutOutlivesTheBookComingBack) {
         fs::last_write_time(sheets + "/Budget-Mar.csv",
                             fs::file_time_type::clock::now() - std::chrono::hours(1));
         const platform::FileTime marTime = *platform::lastWriteTime(sheets + "/Budget-Mar.csv");
-        links(section("Ann", linkLine("Budget", 0, 4, csv, annHasIt ? marTime : 0)) +
-              section("Bo", linkLine("Budget", 0, 4, csv)));
+        box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 4, csv, annHasIt ? marTime : 0)) +
+                       linkSection("Bo", linkLine("Budget", 0, 4, csv)));
         attach();
         EXPECT_EQ(notify(syncmgr::kHotSyncSuccess, 101), 1);
         const platform::FileTime janTime = *platform::lastWriteTime(sheets + "/Budget-Jan.csv");
@@ -348,8 +345,8 @@ TEST_F(HotSyncNotify, ACsvChangeStillToGoOutOutlivesTheBookComingBack) {
 TEST_F(HotSyncNotify, AnUnreadableRegistryFileIsNeverSavedAsEmpty) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 9});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, 4, workbook)) +
-          section("Bo", linkLine("Budget", 0, 0, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 4, workbook)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, workbook)));
     const auto before = testsupport::readFile(box.registryFile());
     syncmgr::RegisterRequest travel;
     travel.user = ann;

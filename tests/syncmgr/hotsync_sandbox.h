@@ -1,8 +1,7 @@
 // Helpers of the CSV conversion and HotSync notification tests: sheet
-// databases with cells, the cells of a written database, link lines.
+// databases with cells, the cells of a written database.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -66,20 +65,8 @@ inline uint32_t counterOf(const std::string& path) {
     return header ? workbook::ScrambleCounter(header->changeCounter) : 0xDEADBEEF;
 }
 
-// A link line of TBRegistry.dat.
-inline std::string linkLine(const std::string& book, int rule, int32_t lastSynced, const std::string& path,
-                            uint64_t csvTime = 0) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "%s=%d,0,%d,%d,%d,-1?", book.c_str(), rule,
-                  foundation::ScrambleCounter(lastSynced), int32_t(uint32_t(csvTime)),
-                  int32_t(uint32_t(csvTime >> 32)));
-    return buf + path + "\r\n";
-}
-
-// A user's section of TBRegistry.dat.
-inline std::string section(const std::string& user, const std::string& lines, bool enabled = true) {
-    return "[" + user + "]\r\nenabled=" + (enabled ? "1" : "0") + "0\r\n" + lines;
-}
+using testsupport::linkLine;
+using testsupport::linkSection;
 
 inline std::string textOf(const std::string& path) {
     auto bytes = testsupport::readFile(path);

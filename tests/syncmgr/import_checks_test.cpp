@@ -10,6 +10,7 @@
 #include "support/sandbox.h"
 #include "syncmgr/discovery.h"
 #include "syncmgr/gridlink_state.h"
+#include "syncmgr/link_editing.h"
 #include "workbook/sheet_import.h"
 
 using foundation::LinkEntry;
@@ -31,15 +32,13 @@ protected:
     int bo = box.addUser("Bo", "102");
     std::string sheets = box.dir.makeDir("Sheets");
     std::string workbook = sheets + "/Budget.xls";
-    foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+    foundation::LinkRegistry registry = box.linkRegistry();
     workbook::TransferOptions options;
     workbook::TransferContext context{registry, options};
     std::string lastListed;
 
     void SetUp() override {
-        registry.findHandheldBooks = [this](int user, std::vector<foundation::HandheldBook>& books) {
-            return syncmgr::FindHandheldBooks(registry, user, books);
-        };
+        syncmgr::useBackupDiscovery(registry);
         // Ann's handheld has the book Budget with change counter 5.
         box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 5});
         box.putInBackup(ann, SheetDbSpec{"Budget-Feb", 71, 3});
@@ -47,17 +46,14 @@ protected:
     }
 
     static std::string linkLine(int rule, int32_t lastSynced, const std::string& path, int fontMapping = 2) {
-        char buf[128];
-        std::snprintf(buf, sizeof buf, "Budget=%d,0,%d,0,0,%d?", rule,
-                      foundation::ScrambleCounter(lastSynced), fontMapping);
-        return buf + path;
+        return testsupport::linkLine("Budget", rule, lastSynced, path, 0, fontMapping);
     }
     // TBRegistry.dat with one section per (user name, enabled, link line).
     void writeRegistry(const std::vector<std::tuple<std::string, int, std::string>>& sections) {
-        std::string text = "0\r\n";
+        std::string text;
         for (const auto& [user, enabled, line] : sections)
-            text += "[" + user + "]\r\nenabled=" + std::to_string(enabled) + "0\r\n" + line + "\r\n";
-        testsupport::writeFile(box.registryFile(), text);
+            text += testsupport::linkSection(user, line, enabled != 0);
+        box.writeLinks(text);
     }
     int16_t verify(Record& r) { return syncmgr::VerifyImport(context, &r, lastListed); }
     LinkEntry* link(int user) { return registry.findLink(user, "Budget"); }

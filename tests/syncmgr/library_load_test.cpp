@@ -1,8 +1,6 @@
 // Loading libgridlink into a process the way its hosts do (through the
 // platform loader, attach step and all), each load in a fresh child process.
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,17 +23,12 @@ struct LoadResult {
 // Loads the library in a child process whose standard error goes to a file.
 LoadResult loadInChild(const testsupport::TempDir& dir) {
     std::string errPath = dir.file("stderr.txt");
-    pid_t pid = fork();
-    if (pid == 0) {
-        int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fd, 2);
-        auto lib = platform::Library::load(testsupport::buildDir() + "/lib/libgridlink.so");
-        _exit(lib ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
     LoadResult r;
-    r.loaded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    r.loaded = testsupport::runInChild(errPath, []() -> int {
+                   // Ends with the library still loaded, as a host that exits does.
+                   auto lib = platform::Library::load(testsupport::buildDir() + "/lib/libgridlink.so");
+                   _exit(lib ? 0 : 1);
+               }) == 0;
     auto bytes = testsupport::readFile(errPath);
     r.stderrText.assign(bytes.begin(), bytes.end());
     return r;

@@ -25,7 +25,7 @@ std::string textOf(const std::string& path) {
 class LinkEditing : public ::testing::Test {
 protected:
     testsupport::Sandbox box;
-    foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+    foundation::LinkRegistry registry = box.linkRegistry();
     int ann = 0, bo = 0;
     std::string pc;
 

@@ -60,7 +60,7 @@ struct SheetInput {
 class ExportUsers : public ::testing::Test {
 protected:
     testsupport::Sandbox box;
-    foundation::LinkRegistry registry{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
+    foundation::LinkRegistry registry = box.linkRegistry();
     TransferOptions options;
     TransferContext context{registry, options};
     // Distributes as the library does and counts the written sheets; the
@@ -92,7 +92,7 @@ protected:
 
     void load(const std::string& text = kThreeUsers) {
         testsupport::writeFile(box.registryFile(), text);
-        ASSERT_GE(registry.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
+        ASSERT_GE(testsupport::loadLinks(registry), 0);
         ASSERT_EQ(registry.userList.size(), 3u);
     }
     int16_t start(std::string_view book = "Budget", std::string_view sheetName = "Jan") {

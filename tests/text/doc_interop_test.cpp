@@ -4,8 +4,6 @@
 // records.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -13,6 +11,7 @@
 
 #include "doc_samples.h"
 #include "platform/bstr.h"
+#include "support/process.h"
 #include "support/test_support.h"
 #include "text/doc_state.h"
 
@@ -38,27 +37,10 @@ std::string findPeer() {
     return {};
 }
 
-// Runs the peer with the given arguments; returns its exit code (-1 when it
-// could not be run or did not exit normally).
-int runPeer(const std::string& peer, std::vector<std::string> args) {
-    args.insert(args.begin(), peer);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        int devnull = open("/dev/null", O_WRONLY);
-        if (devnull >= 0) {
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
-        execv(peer.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+// Runs the peer with the given arguments, its output discarded; returns its
+// exit code (-1 when it did not exit normally).
+int runPeer(const std::string& peer, const std::vector<std::string>& args) {
+    return testsupport::runProgram(peer, args).exitCode;
 }
 
 class DocInterop : public ::testing::Test {

@@ -98,40 +98,6 @@ std::vector<uint8_t> convertedCopy(std::vector<uint8_t> b) {
     return b;
 }
 
-std::vector<uint8_t> simpleDecode(const std::vector<uint8_t>& in, size_t capacity, bool* intact) {
-    std::vector<uint8_t> out;
-    bool broken = false;  // a token that cannot be decoded whole
-    size_t i = 0;
-    while (i < in.size() && out.size() < capacity) {
-        uint8_t b = in[i++];
-        if (b == 0) {
-            out.push_back(0);
-        } else if (b <= 8) {
-            if (in.size() - i < b) {
-                broken = true;
-                break;
-            }
-            for (size_t k = 0; k < b && out.size() < capacity; ++k) out.push_back(in[i + k]);
-            i += b;
-        } else if (b < 0x80) {
-            out.push_back(b == 0x0D ? 0x20 : b);
-        } else if (b < 0xC0) {
-            broken = i >= in.size();
-            if (broken) break;
-            unsigned v = (unsigned(b & 0x3F) << 8) | in[i++];
-            size_t d = v >> 3, len = (v & 7) + 3;
-            broken = d == 0 || d > out.size();
-            if (broken) break;
-            for (size_t k = 0; k < len && out.size() < capacity; ++k) out.push_back(out[out.size() - d]);
-        } else {
-            out.push_back(0x20);
-            if (out.size() < capacity) out.push_back(b & 0x7F);
-        }
-    }
-    if (intact) *intact = !broken;
-    return out;
-}
-
 std::string hex(const std::vector<uint8_t>& bytes) {
     std::string s;
     char buf[4];

@@ -1,6 +1,5 @@
 // Inputs shared by the Doc tests: deterministic English-like text, random
-// bytes, small alphabets, a sequence without repeated three-byte strings, and
-// a byte-at-a-time decoder to compare the shipped one against.
+// bytes, small alphabets, a sequence without repeated three-byte strings.
 #pragma once
 
 #include <cstddef>
@@ -23,12 +22,6 @@ std::vector<uint8_t> noRepeats(size_t length, uint8_t first, unsigned symbols);
 
 // The line-end conversion written out plainly.
 std::vector<uint8_t> convertedCopy(std::vector<uint8_t> bytes);
-
-// Decodes a compression-2 record one token at a time, with the capacity and
-// stop rules of the format (a token that cannot be decoded whole ends it and
-// clears intact).
-std::vector<uint8_t> simpleDecode(const std::vector<uint8_t>& record, size_t capacity,
-                                  bool* intact = nullptr);
 
 std::string hex(const std::vector<uint8_t>& bytes);
 

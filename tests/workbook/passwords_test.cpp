@@ -4,17 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/bstr.h"
+#include "workbook/owned_records.h"
 
 using namespace workbook;
 
 namespace {
-
-// A TextRecord or SheetRecord string that frees itself.
-struct OwnedText {
-    explicit OwnedText(std::string_view bytes) : text(platform::allocByteString(bytes)) {}
-    ~OwnedText() { platform::clearByteString(text); }
-    BSTR text;
-};
 
 uint32_t be(const char* four) {
     auto u = [&](int i) { return uint32_t(uint8_t(four[i])); };
@@ -59,9 +53,8 @@ TEST(PrepareExportTarget, BookNameAndHashes) {
 
     target.authorPassword = "boss";
     target.userPassword = "";
-    SheetRecord sheet{};
-    OwnedText path("C:\\Sheets\\Budget.XLS");
-    sheet.sheetName = path.text;
+    OwnedSheet sheet;
+    platform::replaceByteString(sheet.sheetName, "C:\\Sheets\\Budget.XLS");
     EXPECT_EQ(PrepareExportTarget(&sheet, target), 1);
     EXPECT_EQ(target.exportBookName, "Budget");
     EXPECT_EQ(target.authorPasswordHash, kExportHashStart ^ be("boss") ^ be("Qmvr"));
@@ -74,11 +67,10 @@ TEST(PrepareExportTarget, BookNameAndHashes) {
     EXPECT_EQ(bookNameFromPath("Budget"), "Budget");
     EXPECT_EQ(bookNameFromPath("dir\\"), "");
 
-    OwnedText withNul(std::string_view("/w/Plan.xls\0junk", 16));
-    sheet.sheetName = withNul.text;
+    platform::replaceByteString(sheet.sheetName, std::string_view("/w/Plan.xls\0junk", 16));
     PrepareExportTarget(&sheet, target);
     EXPECT_EQ(target.exportBookName, "Plan");
-    sheet.sheetName = nullptr;
+    platform::clearByteString(sheet.sheetName);
     PrepareExportTarget(&sheet, target);
     EXPECT_EQ(target.exportBookName, "");
 }
@@ -86,10 +78,8 @@ TEST(PrepareExportTarget, BookNameAndHashes) {
 TEST(CheckPasswd, Statuses) {
     BookHeader header = bookHeaderTemplate();
     uint32_t entered = 0x1234;
-    OwnedText right("open sesame");
-    OwnedText wrong("open sesam");
-    TextRecord record{};
-    record.text = right.text;
+    OwnedText record;
+    platform::replaceByteString(record.text, "open sesame");
 
     EXPECT_EQ(CheckPasswd(nullptr, &header, entered), BF_ERR_PARAMETER);
     EXPECT_EQ(CheckPasswd(&record, nullptr, entered), BF_ERR_PROGRAM);
@@ -102,10 +92,10 @@ TEST(CheckPasswd, Statuses) {
 
     header.openPasswordHash = HashPassword("open sesame", 0, ZeroHash::LittleEndian);
     EXPECT_EQ(CheckPasswd(&empty, &header, entered), BF_ERR_PASSWORD);
-    record.text = wrong.text;
+    platform::replaceByteString(record.text, "open sesam");
     EXPECT_EQ(CheckPasswd(&record, &header, entered), BF_ERR_PASSWORD);
     EXPECT_EQ(entered, HashPassword("open sesam", 0));  // kept, so cells stay closed
-    record.text = right.text;
+    platform::replaceByteString(record.text, "open sesame");
     EXPECT_EQ(CheckPasswd(&record, &header, entered), 1);
     EXPECT_EQ(entered, header.openPasswordHash);
 
@@ -121,14 +111,13 @@ TEST(CheckPasswd, Statuses) {
 TEST(CheckPasswd, EmptyTextHashesTheSaltAndZeroHashFallsBackLittleEndian) {
     BookHeader header = bookHeaderTemplate();
     uint32_t entered = 0;
-    OwnedText empty("");
-    TextRecord record{};
-    record.text = empty.text;
+    OwnedText record;
+    platform::replaceByteString(record.text, "");
     header.openPasswordHash = be("Qmvr");
     EXPECT_EQ(CheckPasswd(&record, &header, entered), 1);
 
-    OwnedText salt("Qmvr");  // hashes to 0, replaced by its first bytes read little-endian
-    record.text = salt.text;
+    platform::replaceByteString(record.text,
+                                "Qmvr");  // hashes to 0, replaced by its first bytes read little-endian
     header.openPasswordHash = 0x72766D51;
     EXPECT_EQ(CheckPasswd(&record, &header, entered), 1);
     header.openPasswordHash = be("Qmvr");

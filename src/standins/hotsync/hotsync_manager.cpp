@@ -1,7 +1,6 @@
 #include "hotsync_manager.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 
 #include "foundation/hotsync_users.h"
@@ -73,7 +72,7 @@ void assignCounters(std::vector<Incoming>& incoming, const Handheld& handheld) {
     std::map<std::string, uint32_t> highest;  // book (lower case) -> counter
     auto bookKey = [](const Incoming& in) {
         std::string book(bookOf(databaseNameOf(in.bytes).value_or("")));
-        for (char& c : book) c = char(std::tolower(uint8_t(c)));
+        for (char& c : book) c = platform::lowerAscii(c);
         return book;
     };
     for (const Incoming& in : incoming) {

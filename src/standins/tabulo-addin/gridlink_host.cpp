@@ -3,6 +3,8 @@
 #include <map>
 #include <set>
 
+#include "workbook/owned_records.h"
+
 namespace tabulo {
 
 bool Gridlink::load(const std::string& path, std::string& error) {
@@ -58,30 +60,14 @@ void Gridlink::release(BSTR& text) {
 
 namespace {
 
-// A cell record whose strings are freed when it goes away.
-struct OwnedCell {
-    Gridlink& lib;
-    CellRecord record{};
-    explicit OwnedCell(Gridlink& l) : lib(l) {}
-    ~OwnedCell() {
-        lib.release(record.text);
-        lib.release(record.currencyText);
-    }
-    OwnedCell(const OwnedCell&) = delete;
-    OwnedCell& operator=(const OwnedCell&) = delete;
+// Records whose strings go back through the library's SysFreeString when
+// they go away.
+struct LibraryRelease {
+    Gridlink* lib;
+    void operator()(BSTR& text) const { lib->release(text); }
 };
-
-struct OwnedSheet {
-    Gridlink& lib;
-    SheetRecord record{};
-    explicit OwnedSheet(Gridlink& l) : lib(l) {}
-    ~OwnedSheet() {
-        lib.release(record.sheetName);
-        lib.release(record.currencyText);
-    }
-    OwnedSheet(const OwnedSheet&) = delete;
-    OwnedSheet& operator=(const OwnedSheet&) = delete;
-};
+using OwnedCell = workbook::Owned<CellRecord, LibraryRelease>;
+using OwnedSheet = workbook::Owned<SheetRecord, LibraryRelease>;
 
 TransferResult failure(TransferResult r, int16_t status, std::string call, std::string detail) {
     r.status = status;
@@ -96,18 +82,18 @@ std::string place(int32_t row, int32_t column) {
 
 // Sends one piece of sheet data; the strings are the caller's and freed here.
 int16_t sendCell(Gridlink& lib, CellRecord& record, std::string_view text, const std::string& currency) {
-    OwnedCell cell(lib);
-    cell.record = record;
-    cell.record.text = text.empty() ? nullptr : lib.alloc(text);
-    cell.record.currencyText = currency.empty() ? nullptr : lib.alloc(currencyForExport(currency));
-    return lib.setCellInfo(&cell.record);
+    OwnedCell cell(LibraryRelease{&lib});
+    static_cast<CellRecord&>(cell) = record;
+    cell.text = text.empty() ? nullptr : lib.alloc(text);
+    cell.currencyText = currency.empty() ? nullptr : lib.alloc(currencyForExport(currency));
+    return lib.setCellInfo(&cell);
 }
 
 int16_t exportSheet(Gridlink& lib, const SheetData& sheet, int sheetNumber, TransferResult& result) {
     const std::string where = "sheet \"" + sheet.name + "\"";
     {
-        OwnedSheet rec(lib);
-        SheetRecord& r = rec.record;
+        OwnedSheet rec(LibraryRelease{&lib});
+        SheetRecord& r = rec;
         r.sheetNumber = int16_t(sheetNumber);
         r.formatFlags = int32_t(sheet.formatFlags);
         r.defaultSize8 = sheet.defaultColumnWidth;
@@ -235,13 +221,13 @@ TransferResult exportWorkbook(Gridlink& lib, const std::string& workbookPath, co
                               const Progress& progress) {
     TransferResult result;
     try {
-        OwnedSheet rec(lib);
-        rec.record.sheetName = lib.alloc(workbookPath);
-        int16_t user = lib.verifyExport(&rec.record);
+        OwnedSheet rec(LibraryRelease{&lib});
+        rec.sheetName = lib.alloc(workbookPath);
+        int16_t user = lib.verifyExport(&rec);
         if (user < 0) return failure(result, user, "VerifyExport", workbookPath);
         result.user = user;
         // The target path carries its NUL inside the byte string.
-        std::string target = lib.bytes(rec.record.sheetName);
+        std::string target = lib.bytes(rec.sheetName);
         result.target = target.substr(0, target.find('\0'));
     } catch (const std::bad_alloc&) {
         return failure(result, BF_ERR_MEMORY, "SysAllocStringByteLen", "");
@@ -290,8 +276,8 @@ void splitStrings(const std::string& bytes, std::vector<std::string>& out) {
 
 int16_t importSheet(Gridlink& lib, TextRecord& list, int number, const ImportOptions& options,
                     SheetData& sheet, TransferResult& result) {
-    OwnedSheet rec(lib);
-    SheetRecord& r = rec.record;
+    OwnedSheet rec(LibraryRelease{&lib});
+    SheetRecord& r = rec;
     r.sheetNumber = int16_t(number);
     r.defaultSize12 = kImportDefaultColumnWidth;
     r.defaultFontSize = int16_t(options.defaultFontSize);
@@ -321,8 +307,8 @@ int16_t importSheet(Gridlink& lib, TextRecord& list, int number, const ImportOpt
     std::vector<std::pair<int32_t, ChartData>> definitions;  // in file order
     std::map<int32_t, std::string> items;                    // by item number
     std::set<int32_t> rowsSeen;
-    OwnedCell cell(lib);
-    CellRecord& c = cell.record;
+    OwnedCell cell(LibraryRelease{&lib});
+    CellRecord& c = cell;
     c.walkState = 0;
     for (;;) {
         // Fields a piece does not set must not carry the previous piece's.
@@ -419,8 +405,8 @@ TransferResult importWorkbook(Gridlink& lib, const std::string& workbookPath, Bo
     const std::string listText = lib.bytes(list.text);
     const std::string folder = listText.substr(0, listText.find('\0'));
     // When no sheet database of the book was found, VerifyImport leaves the
-    // record as it set it up (number 1, the folder and book alone): there is
-    // no sheet to ask for.
+    // number 0 and the text as it set it up (the folder and book alone):
+    // there is no sheet to ask for.
     std::vector<std::string> strings;
     splitStrings(listText, strings);
     const bool listed = strings.size() > 1 && !strings[1].empty();

@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "foundation/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -111,19 +112,11 @@ std::string csvPathForSheet(std::string_view outputPath, std::string_view sheetN
     return stem + "-" + std::string(sheetName) + ".csv";
 }
 
-bool isSafeSheetFileName(std::string_view name) {
-    if (name == "." || name == "..") return false;
-    for (char c : name) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\' || u < 0x20 || u == 0x7F) return false;
-    }
-    return true;
-}
-
 bool writeCsvBook(const std::string& outputPath, const Book& book, std::string& error,
                   std::vector<std::string>* written) {
     for (const SheetData& sheet : book.sheets) {
-        if (!isSafeSheetFileName(sheet.name)) {
+        // A sheet without a name is the book's own file (csvPathForSheet).
+        if (!sheet.name.empty() && !foundation::isSafeFileNamePart(sheet.name)) {
             error = "sheet name \"" + sheet.name + "\" cannot be part of a file name";
             return false;
         }

@@ -33,10 +33,6 @@ bool readCsvSheet(std::string_view text, SheetData& sheet);
 // gives the path itself without a hyphen (Budget.csv).
 std::string csvPathForSheet(std::string_view outputPath, std::string_view sheetName);
 
-// True when a sheet name can be part of a file name: no '/', '\\' or
-// control character, not "." or "..".
-bool isSafeSheetFileName(std::string_view name);
-
 // Writes every sheet of the book beside outputPath; false with a message.
 bool writeCsvBook(const std::string& outputPath, const Book& book, std::string& error,
                   std::vector<std::string>* written = nullptr);
