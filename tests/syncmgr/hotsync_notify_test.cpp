@@ -219,9 +219,9 @@ TEST_F(HotSyncNotify, TheCommitKeepsLinksTheDesktopSavedDuringTheHotSync) {
     const int carl = box.addUser("Carl", "103");
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 5});
     testsupport::writeFile(workbook, std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, 4, workbook)) +
-          section("Bo", linkLine("Budget", 0, 0, workbook)) +
-          section("Carl", linkLine("Budget", 0, 0, workbook)));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 4, workbook)) +
+                   linkSection("Bo", linkLine("Budget", 0, 0, workbook)) +
+                   linkSection("Carl", linkLine("Budget", 0, 0, workbook)));
     attach();
     ASSERT_EQ(notify(syncmgr::kHotSyncStarted, 101), 1);
     // Meanwhile the Sync Manager, in another process: Bo links Travel, Carl

@@ -9,9 +9,9 @@
 #include "sync_manager_fixture.h"
 #include "syncmgr/link_editing.h"
 
-using hotsynctest::linkLine;
-using hotsynctest::section;
 using hotsynctest::textOf;
+using testsupport::linkLine;
+using testsupport::linkSection;
 using testsupport::SheetDbSpec;
 namespace fs = std::filesystem;
 
@@ -45,7 +45,6 @@ protected:
         EXPECT_EQ(played.log.find("FAIL"), std::string::npos) << played.log << run.err;
         return played;
     }
-    void links(const std::string& text) { testsupport::writeFile(box.registryFile(), "0\r\n" + text); }
     foundation::LinkRegistry committed() {
         foundation::LinkRegistry fresh{foundation::Product{"Tabulo"}, "TBRegistry.dat"};
         EXPECT_GE(fresh.RefreshLinkRegistry(foundation::kLockModeDesktop, foundation::SaveFirst::No), 0);
@@ -99,7 +98,7 @@ TEST_F(SyncManagerScript, ACsvFileLinksItsBookAndABookAgainstTheNamingRuleCannot
 
 TEST_F(SyncManagerScript, AnotherUsersLinkRefusesAndTheSameUsersLinkMoves) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3});
-    links(section("Bo", linkLine("Budget", 0, 0, pc + "/Other.xls")));
+    box.writeLinks(linkSection("Bo", linkLine("Budget", 0, 0, pc + "/Other.xls")));
     box.dir.makeDir("pc/moved");
     Played played = manager(
         "dialog 130\n"
@@ -137,7 +136,7 @@ TEST_F(SyncManagerScript, AMissingWorkbookComesFromTheTemplateAndTheFirstImportL
 TEST_F(SyncManagerScript, ARuleButtonReRegistersAtOnceAndEnableWaitsForDone) {
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3});
     testsupport::writeFile(pc + "/Budget.xls", std::string("workbook"));
-    links(section("Ann", linkLine("Budget", 0, 0, pc + "/Budget.xls")));
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, 0, pc + "/Budget.xls")));
     // Cancelled: the rule is stored, the Disable click is not.
     Played played = manager(
         "dialog 130\n"

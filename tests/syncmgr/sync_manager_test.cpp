@@ -13,8 +13,8 @@
 
 namespace ui = platform::ui;
 using namespace syncmgr;
-using hotsynctest::linkLine;
-using hotsynctest::section;
+using testsupport::linkLine;
+using testsupport::linkSection;
 using testsupport::SheetDbSpec;
 using Items = std::vector<std::pair<std::string, int>>;
 
@@ -45,9 +45,9 @@ protected:
         testsupport::writeFile(pc + "/Budget.xls", std::string("workbook"));
         testsupport::writeFile(box.registryFile(),
                                "0\r\n" +
-                                   section("Ann", linkLine("Budget", 2, 5, pc + "/Budget.xls") +
-                                                      linkLine("Plan", 0, 0, pc + "/Plan.xls")) +
-                                   section("Bo", "", false));
+                                   linkSection("Ann", linkLine("Budget", 2, 5, pc + "/Budget.xls") +
+                                                          linkLine("Plan", 0, 0, pc + "/Plan.xls")) +
+                                   linkSection("Bo", "", false));
         auto recorder = std::make_unique<smtest::Recorder>(&log, &answers);
         backend = recorder.get();
         ui::setBackend(std::move(recorder));
