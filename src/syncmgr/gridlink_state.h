@@ -23,6 +23,12 @@ constexpr const char* kProductName = "Tabulo";
 constexpr const char* kRegistryFileName = "TBRegistry.dat";
 constexpr const char* kNotInstalledMessage = "Tabulo is not installed properly";
 
+// The Change Size check boxes, remembered while the library is loaded.
+struct SizeChoices {
+    bool fontSize = true;
+    bool cellSize = false;
+};
+
 struct GridlinkState {
     GridlinkState();
     GridlinkState(const GridlinkState&) = delete;
@@ -50,6 +56,7 @@ struct GridlinkState {
     // The links as the last HS_SYNC_STARTED loaded them (its commit applies
     // only what changed since).
     HotSyncBaseline hotSyncBaseline;
+    SizeChoices sizeChoices;
 
     workbook::TransferContext context() { return {registry, options}; }
 };
