@@ -28,9 +28,11 @@ extern "C" {
  *   8   4     default size                           GetSize: first column (1 = A)
  *  12   4     default size                           GetSize: number of rows
  *  16   4     sheet setting  <-> header 24           GetSize: number of columns
- *  20   4     sheet setting  <-> header 22           GetSize: int16 percentage at 20,
- *                                                             int16 font flag at 22
- *  24   4     sheet setting  <-> header 30           GetSize: int16 cell flag at 24
+ *  20   4     sheet setting  <-> header 22           GetSize: out, sizeAnswer: int16
+ *                                                    percentage at 20, int16 Font Size
+ *                                                    box at 22 (1 checked, 0 not)
+ *  24   4     sheet setting  <-> header 30           GetSize: out, int16 cellSizeFlag
+ *                                                    (Cell Size box) at 24; 26-27 kept
  *  28   4     sheet setting  <-> header 32
  *  32   4     sheet setting  <-> header 26
  *  36   4     sheet setting  <-> header 28
@@ -48,6 +50,12 @@ extern "C" {
  *  78   2     sheet font size, points
  *  80   2     Excel default font size, points
  *  82   2     reserved                                                      */
+/* What GetSize writes at SheetRecord offset 20 (over setting20). */
+typedef struct SheetSizeAnswer {
+    int16_t percentage; /* 10 to 500 */
+    int16_t fontSize;   /* Font Size box: 1 checked, 0 not */
+} SheetSizeAnswer;
+
 typedef struct SheetRecord {
     int16_t reserved0;
     int16_t sheetNumber;
@@ -55,8 +63,14 @@ typedef struct SheetRecord {
     int32_t defaultSize8;
     int32_t defaultSize12;
     int32_t setting16;
-    int32_t setting20;
-    int32_t setting24;
+    union {
+        int32_t setting20;
+        SheetSizeAnswer sizeAnswer; /* GetSize */
+    };
+    union {
+        int32_t setting24;
+        int16_t cellSizeFlag; /* GetSize: Cell Size box, 1 checked, 0 not */
+    };
     int32_t setting28;
     int32_t setting32;
     int32_t setting36;
@@ -131,6 +145,9 @@ BF_STATIC_ASSERT(offsetof(SheetRecord, defaultSize12) == 12, "SheetRecord 12");
 BF_STATIC_ASSERT(offsetof(SheetRecord, setting16) == 16, "SheetRecord 16");
 BF_STATIC_ASSERT(offsetof(SheetRecord, setting20) == 20, "SheetRecord 20");
 BF_STATIC_ASSERT(offsetof(SheetRecord, setting24) == 24, "SheetRecord 24");
+BF_STATIC_ASSERT(sizeof(SheetSizeAnswer) == 4, "SheetSizeAnswer is 4 bytes");
+BF_STATIC_ASSERT(offsetof(SheetRecord, sizeAnswer) == 20, "SheetRecord 20 (GetSize)");
+BF_STATIC_ASSERT(offsetof(SheetRecord, cellSizeFlag) == 24, "SheetRecord 24 (GetSize)");
 BF_STATIC_ASSERT(offsetof(SheetRecord, setting28) == 28, "SheetRecord 28");
 BF_STATIC_ASSERT(offsetof(SheetRecord, setting32) == 32, "SheetRecord 32");
 BF_STATIC_ASSERT(offsetof(SheetRecord, setting36) == 36, "SheetRecord 36");

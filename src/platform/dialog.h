@@ -57,6 +57,7 @@ enum Style : uint32_t {
     kNotify = 1u << 8,      // list box: reports selection changes and double clicks
     kBorder = 1u << 9,
     kWantReturn = 1u << 10,  // multi-line edit: Enter is a line break, not the default button
+    kCenter = 1u << 11,      // label, edit: the text is centred
 };
 
 // A 16 x 16 (or icon-sized) picture: rows top to bottom, 0xAARRGGBB pixels.

@@ -11,6 +11,7 @@
 #include "syncmgr/hotsync_notify.h"
 #include "syncmgr/import_checks.h"
 #include "syncmgr/sync_manager_dialog.h"
+#include "syncmgr/transfer_dialogs.h"
 
 #define GRIDLINK_EXPORT extern "C" PLATFORM_EXPORT
 
@@ -108,11 +109,23 @@ GRIDLINK_EXPORT int16_t WINAPI ShowTBManDialog(void) {
     });
 }
 
-// The other dialogs come with their own work; until then they answer "Program error.".
-GRIDLINK_EXPORT int16_t WINAPI ExportWorkbook(SheetRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI ImportWorkbook(TextRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI GetPassword(TextRecord*) { return BF_ERR_PROGRAM; }
-GRIDLINK_EXPORT int16_t WINAPI GetSize(SheetRecord*) { return BF_ERR_PROGRAM; }
+// The one-off transfers' dialogs, modal, owned by the focus window
+// (syncmgr/transfer_dialogs.h).
+GRIDLINK_EXPORT int16_t WINAPI ExportWorkbook(SheetRecord* record) {
+    return withState([&](GridlinkState& s) { return syncmgr::ExportWorkbook(s, record); });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI ImportWorkbook(TextRecord* record) {
+    return withState([&](GridlinkState& s) { return syncmgr::ImportWorkbook(s, record); });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI GetPassword(TextRecord* record) {
+    return withState([&](GridlinkState& s) { return syncmgr::GetPassword(s, record); });
+}
+
+GRIDLINK_EXPORT int16_t WINAPI GetSize(SheetRecord* record) {
+    return withState([&](GridlinkState& s) { return syncmgr::GetSize(s, record); });
+}
 
 // Called by the HotSync Manager; 1 in every case. Does nothing when the
 // attach step could not load the link registry.

@@ -23,6 +23,12 @@ constexpr const char* kProductName = "Tabulo";
 constexpr const char* kRegistryFileName = "TBRegistry.dat";
 constexpr const char* kNotInstalledMessage = "Tabulo is not installed properly";
 
+// The Change Size check boxes, remembered while the library is loaded.
+struct SizeChoices {
+    bool fontSize = true;
+    bool cellSize = false;
+};
+
 // The state owns the registry and the sheet export and import, and is their
 // owner in the other sense too: unloading the registry releases the sheet
 // buffers, the end of an imported book and a written sheet save the registry.
@@ -55,6 +61,7 @@ struct GridlinkState final : private foundation::ModuleStateOwner,
     // The links as the last HS_SYNC_STARTED loaded them (its commit applies
     // only what changed since).
     HotSyncBaseline hotSyncBaseline;
+    SizeChoices sizeChoices;
 
     workbook::TransferContext context() { return {registry, options}; }
 

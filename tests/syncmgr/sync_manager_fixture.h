@@ -1,6 +1,6 @@
-// Helpers of the Sync Manager tests: PiTBPref.PDB images, a ui backend that
-// records message boxes and file choosers and answers from a list, and a
-// sandbox with two users and their books.
+// Helpers of the Sync Manager and transfer dialog tests: PiTBPref.PDB
+// images, a ui backend that records message boxes and file choosers and
+// answers from a list, and `tabulo-addin` run under a ui script.
 #pragma once
 
 #include <deque>
@@ -13,6 +13,7 @@
 #include "foundation/pdb.h"
 #include "hotsync_sandbox.h"
 #include "platform/dialog.h"
+#include "support/process.h"
 #include "syncmgr/categories.h"
 
 namespace smtest {
@@ -69,5 +70,28 @@ public:
         return chosen;
     }
 };
+
+// What `tabulo-addin` left after playing a ui script.
+struct Played {
+    int exitCode = -1;
+    std::string out, err, log;
+};
+
+// Runs `tabulo-addin ARGS` in a child process with the scripted ui backend
+// playing script (kept in dir); the log must not report a failed line.
+inline Played playAddin(const testsupport::TempDir& dir, const std::vector<std::string>& args,
+                        const std::string& script) {
+    const std::string scriptPath = dir.file("ui.script"), logPath = dir.file("ui.log");
+    testsupport::writeFile(scriptPath, script);
+    std::remove(logPath.c_str());
+    auto run = testsupport::runProgram(testsupport::buildDir() + "/bin/tabulo-addin", args,
+                                       {{"BRIGHTFOLD_UI", "scripted"},
+                                        {"BRIGHTFOLD_UI_SCRIPT", scriptPath},
+                                        {"BRIGHTFOLD_UI_LOG", logPath},
+                                        {"TZ", "EST5"}});
+    Played played{run.exitCode, run.out, run.err, hotsynctest::textOf(logPath)};
+    EXPECT_EQ(played.log.find("FAIL"), std::string::npos) << played.log << run.err;
+    return played;
+}
 
 }  // namespace smtest

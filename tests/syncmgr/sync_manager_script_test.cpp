@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "platform/files.h"
-#include "support/process.h"
 #include "sync_manager_fixture.h"
 #include "syncmgr/link_editing.h"
 
@@ -24,26 +23,13 @@ protected:
     int bo = box.addUser("Bo", "102");
     std::string pc = box.dir.makeDir("pc");
 
-    struct Played {
-        int exitCode = -1;
-        std::string log;
-    };
+    using Played = smtest::Played;
     // Runs `tabulo-addin manager` with the script; "PC" in it stands for the
     // sandbox's folder of PC files.
     Played manager(std::string script) {
         for (size_t at = script.find("PC"); at != std::string::npos; at = script.find("PC", at + pc.size()))
             script.replace(at, 2, pc);
-        const std::string scriptPath = box.dir.file("ui.script"), logPath = box.dir.file("ui.log");
-        testsupport::writeFile(scriptPath, script);
-        fs::remove(logPath);
-        auto run = testsupport::runProgram(testsupport::buildDir() + "/bin/tabulo-addin", {"manager"},
-                                           {{"BRIGHTFOLD_UI", "scripted"},
-                                            {"BRIGHTFOLD_UI_SCRIPT", scriptPath},
-                                            {"BRIGHTFOLD_UI_LOG", logPath},
-                                            {"TZ", "EST5"}});
-        Played played{run.exitCode, textOf(logPath)};
-        EXPECT_EQ(played.log.find("FAIL"), std::string::npos) << played.log << run.err;
-        return played;
+        return smtest::playAddin(box.dir, {"manager"}, script);
     }
     foundation::LinkRegistry committed() {
         foundation::LinkRegistry fresh{foundation::Product{"Tabulo"}, "TBRegistry.dat"};

@@ -21,12 +21,17 @@ bool Gridlink::load(const std::string& path, std::string& error) {
     setSheetName = library.function<decltype(setSheetName)>("SetSheetName");
     setCellInfo = library.function<decltype(setCellInfo)>("SetCellInfo");
     showTBManDialog = library.function<decltype(showTBManDialog)>("ShowTBManDialog");
+    exportDialog = library.function<decltype(exportDialog)>("ExportWorkbook");
+    importDialog = library.function<decltype(importDialog)>("ImportWorkbook");
+    getPassword = library.function<decltype(getPassword)>("GetPassword");
+    getSize = library.function<decltype(getSize)>("GetSize");
     sysAllocStringByteLen = library.function<decltype(sysAllocStringByteLen)>("SysAllocStringByteLen");
     sysStringByteLen = library.function<decltype(sysStringByteLen)>("SysStringByteLen");
     sysFreeString = library.function<decltype(sysFreeString)>("SysFreeString");
     if (!getErrorText || !verifyImport || !getSheetName || !getCellInfo || !checkPasswd || !verifyExport ||
-        !verifyAllFileExport || !setSheetName || !setCellInfo || !showTBManDialog || !sysAllocStringByteLen ||
-        !sysStringByteLen || !sysFreeString) {
+        !verifyAllFileExport || !setSheetName || !setCellInfo || !showTBManDialog || !exportDialog ||
+        !importDialog || !getPassword || !getSize || !sysAllocStringByteLen || !sysStringByteLen ||
+        !sysFreeString) {
         error = path + " lacks the workbook library's exports";
         library.unload();
         return false;
@@ -415,6 +420,44 @@ TransferResult importWorkbook(Gridlink& lib, const std::string& workbookPath, Bo
                  std::to_string(listed ? list.number : 0) + " sheet databases in " + folder);
     if (listed) result = importListedSheets(lib, list, book, options, progress);
     result.user = user;
+    result.target = folder;
+    lib.release(list.text);
+    return result;
+}
+
+TransferResult exportThroughDialog(Gridlink& lib, const std::string& workbookPath, const Book& book,
+                                   bool& cancelled, const Progress& progress) {
+    TransferResult result;
+    cancelled = false;
+    try {
+        OwnedSheet rec(lib);
+        rec.record.sheetName = lib.alloc(workbookPath);
+        const int16_t rc = lib.exportDialog(&rec.record);
+        if (rc < 0) return failure(result, rc, "ExportWorkbook", workbookPath);
+        cancelled = rc == 0;
+    } catch (const std::bad_alloc&) {
+        return failure(result, BF_ERR_MEMORY, "SysAllocStringByteLen", "");
+    }
+    if (cancelled) return result;
+    if (progress) progress("ExportWorkbook: OK");
+    return exportSheets(lib, book, progress);
+}
+
+TransferResult importThroughDialog(Gridlink& lib, Book& book, const ImportOptions& options, bool& cancelled,
+                                   const Progress& progress) {
+    TransferResult result;
+    TextRecord list{};
+    const int16_t rc = lib.importDialog(&list);
+    cancelled = rc == 0 && !list.text;
+    if (rc < 0) {
+        lib.release(list.text);
+        return failure(result, rc, "ImportWorkbook", "");
+    }
+    const std::string listText = lib.bytes(list.text);
+    const std::string folder = listText.substr(0, listText.find('\0'));
+    if (progress && !cancelled)
+        progress("ImportWorkbook: " + std::to_string(rc) + " sheet databases of " + folder);
+    if (rc > 0) result = importListedSheets(lib, list, book, options, progress);
     result.target = folder;
     lib.release(list.text);
     return result;

@@ -16,6 +16,10 @@
 //           from walk state 0 until -6
 //   list    VerifyAllFileExport
 //   manager ShowTBManDialog (the Sync Manager, shown by the ui backend)
+//   dialogs ExportWorkbook (the workbook's path at SheetRecord offset 48),
+//           then the sheets as above; ImportWorkbook, then the listed
+//           sheets as above; GetPassword; GetSize (the range at offsets 4
+//           to 16, the answer at 20, 22 and 24)
 #pragma once
 
 #include <cstddef>
@@ -54,6 +58,10 @@ struct Gridlink {
     int16_t(WINAPI* setSheetName)(SheetRecord*) = nullptr;
     int16_t(WINAPI* setCellInfo)(CellRecord*) = nullptr;
     int16_t(WINAPI* showTBManDialog)(void) = nullptr;
+    int16_t(WINAPI* exportDialog)(SheetRecord*) = nullptr;  // ExportWorkbook
+    int16_t(WINAPI* importDialog)(TextRecord*) = nullptr;   // ImportWorkbook
+    int16_t(WINAPI* getPassword)(TextRecord*) = nullptr;
+    int16_t(WINAPI* getSize)(SheetRecord*) = nullptr;
     BSTR (*sysAllocStringByteLen)(const char*, unsigned int) = nullptr;
     unsigned int (*sysStringByteLen)(BSTR) = nullptr;
     void (*sysFreeString)(BSTR) = nullptr;
@@ -107,6 +115,16 @@ TransferResult importWorkbook(Gridlink& lib, const std::string& workbookPath, Bo
 // Every sheet of a book list (VerifyImport's or ImportWorkbook's record).
 TransferResult importListedSheets(Gridlink& lib, TextRecord& list, Book& book, const ImportOptions& options,
                                   const Progress& progress = {});
+
+// The Export dialog for the workbook (its path goes to the dialog), then
+// every sheet of the book to the user it chose. status 0 and no sheets when
+// the dialog was cancelled.
+TransferResult exportThroughDialog(Gridlink& lib, const std::string& workbookPath, const Book& book,
+                                   bool& cancelled, const Progress& progress = {});
+// The Import dialog, then every sheet of the book chosen there. cancelled
+// tells a closed dialog from a book without sheet databases.
+TransferResult importThroughDialog(Gridlink& lib, Book& book, const ImportOptions& options, bool& cancelled,
+                                   const Progress& progress = {});
 
 // VerifyAllFileExport: the paths of the export list.
 int16_t exportList(Gridlink& lib, std::vector<std::string>& paths);

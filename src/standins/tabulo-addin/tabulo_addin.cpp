@@ -3,7 +3,8 @@
 // through its exported functions only, the way the add-in does. `link` and
 // `unlink` stand in for the Sync Manager's Register and Unregister and use
 // the project's link registry code directly; `manager` opens the library's
-// own Sync Manager through ShowTBManDialog.
+// own Sync Manager through ShowTBManDialog; `export-dialog`, `import-dialog`,
+// `password` and `size` open the one-off transfers' dialogs.
 //
 // Exit status: 0 success, 1 a library status, a refused link or an I/O
 // error (with its message), 2 a usage error.
@@ -41,6 +42,10 @@ int runImport(const Arguments&);
 int runList(const Arguments&);
 int runManager(const Arguments&);
 int runShow(const Arguments&);
+int runExportDialog(const Arguments&);
+int runImportDialog(const Arguments&);
+int runPassword(const Arguments&);
+int runSize(const Arguments&);
 int runConvert(const Arguments&);
 
 std::vector<standin::CommandRow> commands() {
@@ -97,6 +102,43 @@ std::vector<standin::CommandRow> commands() {
          {},
          {},
          runManager},
+        {"export-dialog",
+         "WORKBOOK [--from SOURCE]",
+         "export WORKBOOK (or SOURCE's sheets under WORKBOOK's name) to the user, category, passwords and "
+         "font mapping chosen in the Export dialog (ExportWorkbook), then SetSheetName and SetCellInfo; "
+         "no link is needed. Fails when the dialog is cancelled",
+         1,
+         1,
+         {},
+         {"from"},
+         runExportDialog},
+        {"import-dialog",
+         "OUTPUT [--password TEXT] [--default-font-size N]",
+         "import the handheld book chosen in the Import dialog (ImportWorkbook) through GetSheetName, "
+         "CheckPasswd and GetCellInfo into OUTPUT (as `import` writes it). Fails when the dialog is "
+         "cancelled",
+         1,
+         1,
+         {},
+         {"password", "default-font-size"},
+         runImportDialog},
+        {"password",
+         "",
+         "ask for a password in the Password dialog (GetPassword) and print it. Fails when it is cancelled",
+         0,
+         0,
+         {},
+         {},
+         runPassword},
+        {"size",
+         "FIRST-ROW FIRST-COLUMN ROWS COLUMNS",
+         "open the Change Size dialog (GetSize) for the range and print its answer: the percentage and the "
+         "Font Size and Cell Size boxes (1 or 0). Fails when it is cancelled",
+         4,
+         4,
+         {},
+         {},
+         runSize},
         {"show", "FILE", "print a workbook file (.json, .xls or .csv) as a table", 1, 1, {}, {}, runShow},
         {"convert",
          "SOURCE OUTPUT",
@@ -313,6 +355,98 @@ int runManager(const Arguments& args) {
     if (result != 1)
         return failure("the Sync Manager was closed without Done (result " + std::to_string(result) + ")");
     progress("the Sync Manager was closed with Done");
+    return kExitOk;
+}
+
+int dialogFailed(tabulo::Gridlink& lib, int16_t status, const char* call) {
+    tabulo::TransferResult r;
+    r.status = status;
+    r.call = call;
+    return transferFailed(lib, r);
+}
+
+int runExportDialog(const Arguments& args) {
+    const std::string workbook = tabulo::absolutePath(args.positional[0]);
+    const std::string* from = args.option("from");
+    const std::string source = from ? *from : workbook;
+    tabulo::Book book;
+    std::string error;
+    bool emptyContent = false;
+    if (!tabulo::readWorkbookFile(source, book, error, &emptyContent)) return failure(error);
+    if (emptyContent) progress(source + " holds no JSON workbook: it is taken as an empty workbook");
+
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    bool cancelled = false;
+    tabulo::TransferResult r = tabulo::exportThroughDialog(lib, workbook, book, cancelled, progress);
+    if (!r.ok()) return transferFailed(lib, r);
+    if (cancelled) return failure("the Export dialog was cancelled");
+    progress("exported " + std::to_string(r.sheets) + " sheets (" + std::to_string(r.calls) +
+             " SetCellInfo calls) of " + workbook);
+    return kExitOk;
+}
+
+int runImportDialog(const Arguments& args) {
+    const std::string& output = args.positional[0];
+    if (tabulo::outputFormatOf(output) == tabulo::WorkbookFormat::Unknown)
+        return usageError("OUTPUT must end in .json, .xls or .csv");
+    tabulo::ImportOptions options;
+    if (const std::string* size = args.option("default-font-size")) {
+        long long v = 0;
+        if (!parseNumber(*size, 1, 409, v))
+            return usageError("--default-font-size takes points from 1 to 409");
+        options.defaultFontSize = int32_t(v);
+    }
+    if (const std::string* password = args.option("password")) options.password = *password;
+    options.prompt = promptPassword;
+
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    tabulo::Book book;
+    bool cancelled = false;
+    tabulo::TransferResult r = tabulo::importThroughDialog(lib, book, options, cancelled, progress);
+    if (!r.ok()) return transferFailed(lib, r);
+    if (cancelled) return failure("the Import dialog was cancelled");
+    if (r.sheets == 0) return failure("ImportWorkbook listed no sheet database of the book in " + r.target);
+    std::string error;
+    std::vector<std::string> written;
+    if (!tabulo::writeWorkbookFile(output, book, error, &written)) return failure(error);
+    for (const std::string& file : written) progress("wrote " + file);
+    progress("imported " + std::to_string(r.sheets) + " sheets (" + std::to_string(r.calls) +
+             " GetCellInfo pieces) from " + r.target);
+    return kExitOk;
+}
+
+int runPassword(const Arguments& args) {
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    TextRecord record{};
+    const int16_t rc = lib.getPassword(&record);
+    std::string password = lib.bytes(record.text);
+    lib.release(record.text);
+    if (rc < 0) return dialogFailed(lib, rc, "GetPassword");
+    if (rc != 1) return failure("the Password dialog was cancelled");
+    std::printf("%s\n", password.c_str());
+    return kExitOk;
+}
+
+int runSize(const Arguments& args) {
+    long long range[4] = {};
+    for (size_t i = 0; i < 4; ++i)
+        if (!parseNumber(args.positional[i], 1, i == 1 || i == 3 ? 256 : 9999, range[i]))
+            return usageError("rows take 1 to 9999, columns 1 to 256");
+    tabulo::Gridlink lib;
+    if (!loadGridlink(args, lib)) return kExitFailure;
+    SheetRecord record{};
+    record.formatFlags = int32_t(range[0]);
+    record.defaultSize8 = int32_t(range[1]);
+    record.defaultSize12 = int32_t(range[2]);
+    record.setting16 = int32_t(range[3]);
+    const int16_t rc = lib.getSize(&record);
+    if (rc < 0) return dialogFailed(lib, rc, "GetSize");
+    if (rc != 1) return failure("the Change Size dialog was cancelled");
+    std::printf("percentage %d, font size %d, cell size %d\n", int(record.sizeAnswer.percentage),
+                int(record.sizeAnswer.fontSize), int(record.cellSizeFlag));
     return kExitOk;
 }
 
