@@ -9,9 +9,9 @@
 #include "sync_manager_fixture.h"
 #include "syncmgr/transfer_dialogs.h"
 
-using hotsynctest::linkLine;
-using hotsynctest::section;
 using smtest::Played;
+using testsupport::linkLine;
+using testsupport::linkSection;
 using testsupport::SheetDbSpec;
 
 namespace {
@@ -85,8 +85,7 @@ TEST_F(TransferDialogs, ImportListsBooksInBackupByCategoryAndNotDesktopOnlyLinks
     prefs(ann);
     box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3, 0x12});  // category 1, Business
     box.putInBackup(ann, SheetDbSpec{"Trip-Rome", 71, 3});
-    testsupport::writeFile(box.registryFile(),
-                           "0\r\n" + section("Ann", linkLine("Travel", 0, 0, box.dir.file("Travel.xls"))));
+    box.writeLinks(linkSection("Ann", linkLine("Travel", 0, 0, box.dir.file("Travel.xls"))));
     Played played = addin({"import-dialog", box.dir.file("out.json")},
                           "dialog 133\n"
                           "expect 1006 items All|Business|Unfiled\n"

@@ -430,9 +430,9 @@ TransferResult exportThroughDialog(Gridlink& lib, const std::string& workbookPat
     TransferResult result;
     cancelled = false;
     try {
-        OwnedSheet rec(lib);
-        rec.record.sheetName = lib.alloc(workbookPath);
-        const int16_t rc = lib.exportDialog(&rec.record);
+        OwnedSheet rec(LibraryRelease{&lib});
+        rec.sheetName = lib.alloc(workbookPath);
+        const int16_t rc = lib.exportDialog(&rec);
         if (rc < 0) return failure(result, rc, "ExportWorkbook", workbookPath);
         cancelled = rc == 0;
     } catch (const std::bad_alloc&) {
