@@ -29,6 +29,7 @@ using standin::Arguments;
 using standin::failure;
 using standin::kExitFailure;
 using standin::kExitOk;
+using standin::kExitUsage;
 using standin::parseNumber;
 using standin::progress;
 using standin::usageError;
@@ -296,20 +297,48 @@ std::optional<std::string> promptPassword(const std::string& sheet) {
     return line;
 }
 
+// A library call that answered a negative status.
+int callFailed(tabulo::Gridlink& lib, int16_t status, const char* call) {
+    tabulo::TransferResult r;
+    r.status = status;
+    r.call = call;
+    return transferFailed(lib, r);
+}
+
+// The import options of the command line; false after a usage error.
+bool importOptionsFrom(const Arguments& args, tabulo::ImportOptions& options) {
+    if (const std::string* size = args.option("default-font-size")) {
+        long long v = 0;
+        if (!parseNumber(*size, 1, 409, v)) {
+            usageError("--default-font-size takes points from 1 to 409");
+            return false;
+        }
+        options.defaultFontSize = int32_t(v);
+    }
+    if (const std::string* password = args.option("password")) options.password = *password;
+    options.prompt = promptPassword;
+    return true;
+}
+
+// Writes an imported book to OUTPUT and says what was written.
+int writeImported(const std::string& output, const tabulo::Book& book, const tabulo::TransferResult& r,
+                  const std::string& from) {
+    std::string error;
+    std::vector<std::string> written;
+    if (!tabulo::writeWorkbookFile(output, book, error, &written)) return failure(error);
+    for (const std::string& file : written) progress("wrote " + file);
+    progress("imported " + std::to_string(r.sheets) + " sheets (" + std::to_string(r.calls) +
+             " GetCellInfo pieces) " + from);
+    return kExitOk;
+}
+
 int runImport(const Arguments& args) {
     const std::string workbook = tabulo::absolutePath(args.positional[0]);
     const std::string& output = args.positional[1];
     if (tabulo::outputFormatOf(output) == tabulo::WorkbookFormat::Unknown)
         return usageError("OUTPUT must end in .json, .xls or .csv");
     tabulo::ImportOptions options;
-    if (const std::string* size = args.option("default-font-size")) {
-        long long v = 0;
-        if (!parseNumber(*size, 1, 409, v))
-            return usageError("--default-font-size takes points from 1 to 409");
-        options.defaultFontSize = int32_t(v);
-    }
-    if (const std::string* password = args.option("password")) options.password = *password;
-    options.prompt = promptPassword;
+    if (!importOptionsFrom(args, options)) return kExitUsage;
 
     tabulo::Gridlink lib;
     if (!loadGridlink(args, lib)) return kExitFailure;
@@ -317,13 +346,7 @@ int runImport(const Arguments& args) {
     tabulo::TransferResult r = tabulo::importWorkbook(lib, workbook, book, options, progress);
     if (!r.ok()) return transferFailed(lib, r);
     if (r.sheets == 0) return failure("VerifyImport listed no sheet database of the book in " + r.target);
-    std::string error;
-    std::vector<std::string> written;
-    if (!tabulo::writeWorkbookFile(output, book, error, &written)) return failure(error);
-    for (const std::string& file : written) progress("wrote " + file);
-    progress("imported " + std::to_string(r.sheets) + " sheets (" + std::to_string(r.calls) +
-             " GetCellInfo pieces) for " + workbook);
-    return kExitOk;
+    return writeImported(output, book, r, "for " + workbook);
 }
 
 int runList(const Arguments& args) {
@@ -331,12 +354,7 @@ int runList(const Arguments& args) {
     if (!loadGridlink(args, lib)) return kExitFailure;
     std::vector<std::string> paths;
     int16_t rc = tabulo::exportList(lib, paths);
-    if (rc < 0) {
-        tabulo::TransferResult r;
-        r.status = rc;
-        r.call = "VerifyAllFileExport";
-        return transferFailed(lib, r);
-    }
+    if (rc < 0) return callFailed(lib, rc, "VerifyAllFileExport");
     for (const std::string& path : paths) std::printf("%s\n", path.c_str());
     progress(std::to_string(paths.size()) + " workbooks in the export list");
     return kExitOk;
@@ -346,23 +364,11 @@ int runManager(const Arguments& args) {
     tabulo::Gridlink lib;
     if (!loadGridlink(args, lib)) return kExitFailure;
     const int16_t result = lib.showTBManDialog();
-    if (result < 0) {
-        tabulo::TransferResult r;
-        r.status = result;
-        r.call = "ShowTBManDialog";
-        return transferFailed(lib, r);
-    }
+    if (result < 0) return callFailed(lib, result, "ShowTBManDialog");
     if (result != 1)
         return failure("the Sync Manager was closed without Done (result " + std::to_string(result) + ")");
     progress("the Sync Manager was closed with Done");
     return kExitOk;
-}
-
-int dialogFailed(tabulo::Gridlink& lib, int16_t status, const char* call) {
-    tabulo::TransferResult r;
-    r.status = status;
-    r.call = call;
-    return transferFailed(lib, r);
 }
 
 int runExportDialog(const Arguments& args) {
@@ -391,14 +397,7 @@ int runImportDialog(const Arguments& args) {
     if (tabulo::outputFormatOf(output) == tabulo::WorkbookFormat::Unknown)
         return usageError("OUTPUT must end in .json, .xls or .csv");
     tabulo::ImportOptions options;
-    if (const std::string* size = args.option("default-font-size")) {
-        long long v = 0;
-        if (!parseNumber(*size, 1, 409, v))
-            return usageError("--default-font-size takes points from 1 to 409");
-        options.defaultFontSize = int32_t(v);
-    }
-    if (const std::string* password = args.option("password")) options.password = *password;
-    options.prompt = promptPassword;
+    if (!importOptionsFrom(args, options)) return kExitUsage;
 
     tabulo::Gridlink lib;
     if (!loadGridlink(args, lib)) return kExitFailure;
@@ -408,13 +407,7 @@ int runImportDialog(const Arguments& args) {
     if (!r.ok()) return transferFailed(lib, r);
     if (cancelled) return failure("the Import dialog was cancelled");
     if (r.sheets == 0) return failure("ImportWorkbook listed no sheet database of the book in " + r.target);
-    std::string error;
-    std::vector<std::string> written;
-    if (!tabulo::writeWorkbookFile(output, book, error, &written)) return failure(error);
-    for (const std::string& file : written) progress("wrote " + file);
-    progress("imported " + std::to_string(r.sheets) + " sheets (" + std::to_string(r.calls) +
-             " GetCellInfo pieces) from " + r.target);
-    return kExitOk;
+    return writeImported(output, book, r, "from " + r.target);
 }
 
 int runPassword(const Arguments& args) {
@@ -424,7 +417,7 @@ int runPassword(const Arguments& args) {
     const int16_t rc = lib.getPassword(&record);
     std::string password = lib.bytes(record.text);
     lib.release(record.text);
-    if (rc < 0) return dialogFailed(lib, rc, "GetPassword");
+    if (rc < 0) return callFailed(lib, rc, "GetPassword");
     if (rc != 1) return failure("the Password dialog was cancelled");
     std::printf("%s\n", password.c_str());
     return kExitOk;
@@ -443,7 +436,7 @@ int runSize(const Arguments& args) {
     record.defaultSize12 = int32_t(range[2]);
     record.setting16 = int32_t(range[3]);
     const int16_t rc = lib.getSize(&record);
-    if (rc < 0) return dialogFailed(lib, rc, "GetSize");
+    if (rc < 0) return callFailed(lib, rc, "GetSize");
     if (rc != 1) return failure("the Change Size dialog was cancelled");
     std::printf("percentage %d, font size %d, cell size %d\n", int(record.sizeAnswer.percentage),
                 int(record.sizeAnswer.fontSize), int(record.cellSizeFlag));
