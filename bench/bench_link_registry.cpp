@@ -5,40 +5,23 @@
 
 #include <memory>
 
+#include "link_scale.h"
+
 #include "foundation/link_registry.h"
-#include "support/sandbox.h"
 #include "syncmgr/discovery.h"
 #include "syncmgr/gridlink_state.h"
 
 namespace {
 
-constexpr int kUsers = 20;
-constexpr int kLinksPerUser = 1000;
-constexpr int kBooksInBackup = 1000;
+using benchscale::kBooksInBackup;
+using benchscale::kLinksPerUser;
+using benchscale::kUsers;
 constexpr int kSheetsPerBook = 5;
-
-std::string bookName(int i) { return "Book" + std::to_string(100000 + i * 7919 % 100000); }
-
-struct Scale {
-    testsupport::Sandbox box;
-    Scale() {
-        for (int u = 0; u < kUsers; ++u) box.addUser("User " + std::to_string(u), std::to_string(1000 + u));
-        std::string text = "0\r\n";
-        for (int u = 0; u < kUsers; ++u) {
-            text += "[User " + std::to_string(u) + "]\r\nenabled=10\r\n";
-            for (int i = 0; i < kLinksPerUser; ++i)
-                text += bookName(i) + "=0,1,-1,0,0,-1?/data/sheets/" + bookName(i) + ".xls\r\n";
-        }
-        testsupport::writeFile(box.registryFile(), text);
-        const char* sheets[kSheetsPerBook] = {"Jan", "Feb", "Mar", "Apr", "May"};
-        for (int i = 0; i < kBooksInBackup; ++i)
-            for (const char* sheet : sheets)
-                box.putInBackup(0, testsupport::SheetDbSpec(bookName(i) + "-" + sheet, 71, uint32_t(i)));
-    }
-};
+using Scale = benchscale::LinkScale;
 
 Scale& scale() {
-    static auto s = std::make_unique<Scale>();
+    static auto s =
+        std::make_unique<Scale>(std::initializer_list<const char*>{"Jan", "Feb", "Mar", "Apr", "May"});
     return *s;
 }
 

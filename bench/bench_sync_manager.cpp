@@ -7,38 +7,22 @@
 
 #include <memory>
 
+#include "link_scale.h"
+
 #include "platform/dialog.h"
 #include "platform/ui_script.h"
-#include "support/sandbox.h"
 #include "syncmgr/gridlink_state.h"
 #include "syncmgr/sync_manager_dialog.h"
 
 namespace {
 
-constexpr int kUsers = 20;
-constexpr int kLinksPerUser = 1000;
-constexpr int kBooksInBackup = 1000;
-
-std::string bookName(int i) { return "Book" + std::to_string(100000 + i * 7919 % 100000); }
-
-struct Scale {
-    testsupport::Sandbox box;
-    Scale() {
-        for (int u = 0; u < kUsers; ++u) box.addUser("User " + std::to_string(u), std::to_string(1000 + u));
-        std::string text = "0\r\n";
-        for (int u = 0; u < kUsers; ++u) {
-            text += "[User " + std::to_string(u) + "]\r\nenabled=10\r\n";
-            for (int i = 0; i < kLinksPerUser; ++i)
-                text += bookName(i) + "=0,1,-1,0,0,-1?/data/sheets/" + bookName(i) + ".xls\r\n";
-        }
-        testsupport::writeFile(box.registryFile(), text);
-        for (int i = 0; i < kBooksInBackup; ++i)
-            box.putInBackup(0, testsupport::SheetDbSpec(bookName(i) + "-Jan", 71, uint32_t(i)));
-    }
-};
+using benchscale::kBooksInBackup;
+using benchscale::kLinksPerUser;
+using benchscale::kUsers;
+using Scale = benchscale::LinkScale;
 
 Scale& scale() {
-    static auto s = std::make_unique<Scale>();
+    static auto s = std::make_unique<Scale>(std::initializer_list<const char*>{"Jan"});
     return *s;
 }
 

@@ -266,15 +266,24 @@ int runUnlink(const Arguments& args) {
     return kExitOk;
 }
 
-int runExport(const Arguments& args) {
-    const std::string workbook = tabulo::absolutePath(args.positional[0]);
+// The sheets to export: from WORKBOOK itself, or from --from SOURCE.
+bool readExportSource(const Arguments& args, const std::string& workbook, tabulo::Book& book) {
     const std::string* from = args.option("from");
     const std::string source = from ? *from : workbook;
-    tabulo::Book book;
     std::string error;
     bool emptyContent = false;
-    if (!tabulo::readWorkbookFile(source, book, error, &emptyContent)) return failure(error);
+    if (!tabulo::readWorkbookFile(source, book, error, &emptyContent)) {
+        failure(error);
+        return false;
+    }
     if (emptyContent) progress(source + " holds no JSON workbook: it is taken as an empty workbook");
+    return true;
+}
+
+int runExport(const Arguments& args) {
+    const std::string workbook = tabulo::absolutePath(args.positional[0]);
+    tabulo::Book book;
+    if (!readExportSource(args, workbook, book)) return kExitFailure;
 
     tabulo::Gridlink lib;
     if (!loadGridlink(args, lib)) return kExitFailure;
@@ -373,13 +382,8 @@ int runManager(const Arguments& args) {
 
 int runExportDialog(const Arguments& args) {
     const std::string workbook = tabulo::absolutePath(args.positional[0]);
-    const std::string* from = args.option("from");
-    const std::string source = from ? *from : workbook;
     tabulo::Book book;
-    std::string error;
-    bool emptyContent = false;
-    if (!tabulo::readWorkbookFile(source, book, error, &emptyContent)) return failure(error);
-    if (emptyContent) progress(source + " holds no JSON workbook: it is taken as an empty workbook");
+    if (!readExportSource(args, workbook, book)) return kExitFailure;
 
     tabulo::Gridlink lib;
     if (!loadGridlink(args, lib)) return kExitFailure;
