@@ -42,8 +42,10 @@ constexpr const char* kCss = R"css(
 .brightfold-dialog checkbutton, .brightfold-dialog radiobutton { min-height: 0; padding: 0; }
 .brightfold-dialog check, .brightfold-dialog radio { min-width: 11px; min-height: 11px; margin: 0 3px 0 0; }
 .brightfold-dialog scrollbar { -GtkScrollbar-has-backward-stepper: true; -GtkScrollbar-has-forward-stepper: true; }
-.brightfold-dialog scrollbar slider { min-width: 8px; min-height: 8px; }
-.brightfold-dialog scrollbar button { min-width: 8px; min-height: 8px; padding: 0; }
+.brightfold-dialog scrollbar, .brightfold-dialog scrollbar contents, .brightfold-dialog scrollbar trough {
+  padding: 0; margin: 0; border-width: 0; }
+.brightfold-dialog scrollbar slider { min-width: 6px; min-height: 4px; margin: 0; border-width: 1px; }
+.brightfold-dialog scrollbar button { min-width: 6px; min-height: 6px; padding: 0; margin: 0; border-width: 0; }
 .brightfold-dialog textview.read-only, .brightfold-dialog textview.read-only text {
   background-color: @theme_bg_color; }
 .brightfold-dialog row { min-height: 0; padding: 0 2px; }
@@ -590,7 +592,7 @@ private:
                         gtk_style_context_add_class(gtk_widget_get_style_context(c.widget), "read-only");
                     }
                     g_signal_connect(gtk_text_view_get_buffer(t), "changed", G_CALLBACK(onChanged), &c);
-                    c.outer = scrolled(c.widget, s.styles & kVScroll);
+                    c.outer = scrolled(c.widget, s.styles & kVScroll, true);
                 } else {
                     c.widget = gtk_entry_new();
                     GtkEntry* e = GTK_ENTRY(c.widget);
@@ -706,11 +708,15 @@ private:
 
     // A scrolled window whose vertical bar is always there when asked for
     // (never an overlay bar that shows only under the pointer).
-    static GtkWidget* scrolled(GtkWidget* child, bool permanentBar) {
+    static GtkWidget* scrolled(GtkWidget* child, bool permanentBar, bool wraps = false) {
         GtkWidget* sw = gtk_scrolled_window_new(nullptr, nullptr);
         gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(sw), GTK_SHADOW_IN);
-        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(sw), GTK_POLICY_AUTOMATIC,
-                                       permanentBar ? GTK_POLICY_ALWAYS : GTK_POLICY_AUTOMATIC);
+        // A wrapping edit without a bar scrolls only with the caret.
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(sw),
+                                       wraps ? GTK_POLICY_NEVER : GTK_POLICY_AUTOMATIC,
+                                       permanentBar ? GTK_POLICY_ALWAYS
+                                       : wraps      ? GTK_POLICY_EXTERNAL
+                                                    : GTK_POLICY_AUTOMATIC);
         gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(sw), FALSE);
         gtk_container_add(GTK_CONTAINER(sw), child);
         return sw;
