@@ -71,6 +71,16 @@ std::vector<Laid> parseReport(const std::string& text) {
     return out;
 }
 
+// The kinds of control no dialog of the libraries has (yet), once each.
+constexpr ui::ControlSpec kOtherKinds[] = {
+    {10, ui::ControlKind::GroupBox, "Group", 4, 2, 120, 60},
+    {11, ui::ControlKind::CheckList, "", 8, 12, 110, 44, ui::kVScroll},
+    {12, ui::ControlKind::Edit, "Lines", 130, 4, 80, 40, ui::kMultiline | ui::kVScroll | ui::kReadOnly},
+    {13, ui::ControlKind::Label, "A label long enough to wrap onto its second line", 4, 66, 120, 16},
+    {1, ui::ControlKind::DefaultButton, "OK", 130, 82, 50, 14},
+};
+const ui::DialogSpec kOtherKindsSpec{900, "Other kinds", 214, 100, "MS Sans Serif", 8, kOtherKinds, {}};
+
 struct Shown {
     const char* name;
     const ui::DialogSpec& spec;
@@ -82,10 +92,15 @@ class GtkLayout : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dialogs_ = new std::vector<Shown>{
-            {"Sync Manager", syncmgr::syncManagerSpec()},  {"gridlink Export", syncmgr::exportSpec()},
-            {"gridlink Import", syncmgr::importSpec()},    {"Password", syncmgr::passwordSpec()},
-            {"Change Size", syncmgr::sizeSpec()},          {"textlink Export", text::exportDialogSpec()},
-            {"textlink Import", text::importDialogSpec()}, {"About", text::aboutDialogSpec()},
+            {"Sync Manager", syncmgr::syncManagerSpec()},
+            {"gridlink Export", syncmgr::exportSpec()},
+            {"gridlink Import", syncmgr::importSpec()},
+            {"Password", syncmgr::passwordSpec()},
+            {"Change Size", syncmgr::sizeSpec()},
+            {"textlink Export", text::exportDialogSpec()},
+            {"textlink Import", text::importDialogSpec()},
+            {"About", text::aboutDialogSpec()},
+            {"other kinds", kOtherKindsSpec},
         };
         testsupport::TempDir dir;
         std::string script;

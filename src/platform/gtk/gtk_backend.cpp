@@ -44,8 +44,9 @@ constexpr const char* kCss = R"css(
 .brightfold-dialog scrollbar { -GtkScrollbar-has-backward-stepper: true; -GtkScrollbar-has-forward-stepper: true; }
 .brightfold-dialog scrollbar, .brightfold-dialog scrollbar contents, .brightfold-dialog scrollbar trough {
   padding: 0; margin: 0; border-width: 0; }
-.brightfold-dialog scrollbar slider { min-width: 6px; min-height: 4px; margin: 0; border-width: 1px; }
-.brightfold-dialog scrollbar button { min-width: 6px; min-height: 6px; padding: 0; margin: 0; border-width: 0; }
+.brightfold-dialog scrollbar slider { min-width: 6px; min-height: 2px; margin: 0; border-width: 1px; }
+.brightfold-dialog scrollbar button { min-width: 11px; min-height: 11px; padding: 0; margin: 0; border-width: 0;
+  -gtk-icon-transform: scale(0.75); }
 .brightfold-dialog textview.read-only, .brightfold-dialog textview.read-only text {
   background-color: @theme_bg_color; }
 .brightfold-dialog row { min-height: 0; padding: 0 2px; }
@@ -180,6 +181,8 @@ public:
         gtk_widget_show(fixed_);
         g_signal_connect(window_, "key-press-event", G_CALLBACK(onKey), this);
         g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+        gtk_widget_add_events(window_, GDK_BUTTON_PRESS_MASK);
+        g_signal_connect(window_, "button-press-event", G_CALLBACK(onButton), this);
     }
 
     ~GtkDialogView() override {
@@ -201,10 +204,10 @@ public:
         controller_.init(*this);
         --quiet_;
         gtk_widget_show(window_);
+        pump();
         // GTK selects an entry's text when the window maps; focus() selects nothing.
         for (Control& c : controls_)
             if (GTK_IS_ENTRY(c.widget)) gtk_editable_select_region(GTK_EDITABLE(c.widget), 0, 0);
-        pump();
     }
 
     // Runs the dialog until end() (a nested loop on the default context,
@@ -428,8 +431,8 @@ public:
         if (GTK_IS_ENTRY(c->widget)) gtk_editable_select_region(GTK_EDITABLE(c->widget), 0, 0);
     }
     void addSystemMenuItem(int command, std::string_view text) override {
-        // GTK windows have no window menu for a program to extend: the
-        // command stays reachable from a script.
+        // The window manager's window menu is out of reach: the items make
+        // a menu of the dialog's own, opened by Alt+Space or a right click.
         menu_.push_back({command, std::string(text)});
     }
     Window window() const override { return window_; }
@@ -926,9 +929,37 @@ private:
         if (height > cap) gtk_window_resize(GTK_WINDOW(top), width, cap);
     }
     static gboolean onKey(GtkWidget*, GdkEventKey* key, GtkDialogView* v) {
+        if (key->keyval == GDK_KEY_space && (key->state & GDK_MOD1_MASK)) return v->popupMenu(nullptr);
         if (key->keyval != GDK_KEY_Escape) return FALSE;
         v->close();
         return TRUE;
+    }
+    static gboolean onButton(GtkWidget*, GdkEventButton* button, GtkDialogView* v) {
+        if (button->type != GDK_BUTTON_PRESS || button->button != GDK_BUTTON_SECONDARY) return FALSE;
+        return v->popupMenu(reinterpret_cast<GdkEvent*>(button));
+    }
+    // The window-menu items (addSystemMenuItem); FALSE when there are none.
+    gboolean popupMenu(GdkEvent* event) {
+        if (menu_.empty() || ended_) return FALSE;
+        GtkWidget* menu = gtk_menu_new();
+        for (const auto& [command, text] : menu_) {
+            GtkWidget* item = gtk_menu_item_new_with_mnemonic(mnemonic(text).c_str());
+            g_object_set_data(G_OBJECT(item), "brightfold-command", GINT_TO_POINTER(command));
+            g_signal_connect(item, "activate", G_CALLBACK(onMenuItem), this);
+            gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+        }
+        gtk_widget_show_all(menu);
+        gtk_menu_attach_to_widget(GTK_MENU(menu), window_, nullptr);
+        if (event)
+            gtk_menu_popup_at_pointer(GTK_MENU(menu), event);
+        else
+            gtk_menu_popup_at_widget(GTK_MENU(menu), window_, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST,
+                                     nullptr);
+        return TRUE;
+    }
+    static void onMenuItem(GtkMenuItem* item, GtkDialogView* v) {
+        v->notify(
+            {GPOINTER_TO_INT(g_object_get_data(G_OBJECT(item), "brightfold-command")), Notify::MenuCommand});
     }
     static gboolean onDelete(GtkWidget*, GdkEvent*, GtkDialogView* v) {
         v->close();
