@@ -23,8 +23,16 @@ if [ -z "${DISPLAY:-}" ] || [ "${SCREENSHOTS_OWN_DISPLAY:-}" != 1 ]; then
   SCREENSHOTS_OWN_DISPLAY=1 exec scripts/with-xvfb.sh "$0" "$out"
 fi
 
-S=$(mktemp -d "${TMPDIR:-/tmp}/brightfold-shots.XXXXXX")
+# A fixed, short sandbox path: the pictures show it, and stay the same from
+# one run to the next.
+S=/tmp/dialogs
+rm -rf "$S"
 trap 'rm -rf "$S"' EXIT
+# GTK's own settings, not the user's: the stock theme, no blinking caret.
+mkdir -p "$S/config/gtk-3.0"
+printf '[Settings]\ngtk-theme-name=Adwaita\ngtk-cursor-blink=false\ngtk-enable-animations=false\n' \
+  >"$S/config/gtk-3.0/settings.ini"
+export XDG_CONFIG_HOME=$S/config
 export BRIGHTFOLD_HIVE=$S/registry.reg BRIGHTFOLD_HANDHELD=$S/Handheld BRIGHTFOLD_UI=gtk TZ=EST5
 unset BRIGHTFOLD_GRIDLINK BRIGHTFOLD_TEXTLINK BRIGHTFOLD_NOTIFIER_DIR BRIGHTFOLD_FAULTS
 mkdir -p "$S/Tabulo" "$S/Quillo" "$S/Palm/Ann/Backup" "$S/Palm/Bo/Backup" "$S/Documents"
@@ -54,6 +62,7 @@ printf 'A short letter.\n' >"$D/letter.txt"
 "$build/bin/tabulo-addin" link "$D/Travel-Trip.csv" --user 0 --rule handheld --font-map large >/dev/null
 "$build/bin/quillo-addin" write "$D/letter.txt" --user 0 --to "$S/Palm/Ann/Backup/letter.txt" >/dev/null
 "$build/bin/hotsync" sync --user Ann >/dev/null  # the linked books reach the handheld and its backup
+touch -d "2026-01-05 14:30 UTC" "$S"/Palm/*/Backup/*  # a fixed "Hotsynced" time
 
 # shot NAME SCRIPT PROGRAM ARGS...: plays SCRIPT (SNAP stands for the picture's path)
 shot() {

@@ -113,6 +113,16 @@ void pump() {
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
+// Lets a few frames pass: style changes (a control enabled a moment ago) are
+// applied only when the frame clock ticks.
+void pumpFrames() {
+    const gint64 until = g_get_monotonic_time() + 100 * 1000;
+    while (g_get_monotonic_time() < until) {
+        pump();
+        g_usleep(2000);
+    }
+}
+
 bool isList(ControlKind kind) {
     return kind == ControlKind::DropDownList || kind == ControlKind::ListBox ||
            kind == ControlKind::ListView || kind == ControlKind::CheckList;
@@ -525,7 +535,7 @@ public:
     int result() const override { return result_; }
     std::optional<std::string> snapshot(const std::string& path) override {
         if (ended_) return std::string(describe(ActionResult::Closed));
-        pump();
+        pumpFrames();
         cairo_surface_t* surface =
             cairo_image_surface_create(CAIRO_FORMAT_ARGB32, client_.width, client_.height);
         cairo_t* cr = cairo_create(surface);
