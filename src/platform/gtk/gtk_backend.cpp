@@ -55,17 +55,19 @@ constexpr const char* kCss = R"css(
 // "MS Sans Serif" has no outline version Pango can draw. Liberation Sans has
 // its widths; 7.5 pt is the largest size at which no text of the dialogs at
 // 8 pt gets wider than in the original, and other sizes scale alike.
-std::string fontCss(const DialogSpec& spec) {
-    std::string family(spec.fontName);
-    double points = spec.fontPoints > 0 ? spec.fontPoints : 8;
+// The rule giving the windows of class `name` the dialog's font.
+std::string fontCss(const DialogSpec& spec, const std::string& name) {
+    std::string family;
+    for (char c : spec.fontName)
+        if (c != '"' && c != '\\' && c != ';' && c != '{' && c != '}') family += c;
+    double points = spec.fontPoints > 0 && spec.fontPoints <= 72 ? spec.fontPoints : 8;
     if (family == "MS Sans Serif" || family == "MS Shell Dlg") {
         family = "Liberation Sans";
         points = points * 15 / 16;
     }
     char size[32];
     std::snprintf(size, sizeof size, "%.2fpt", points);
-    return ".brightfold-dialog, .brightfold-dialog * { font-family: \"" + family + "\"; font-size: " + size +
-           "; }\n";
+    return "." + name + ", ." + name + " * { font-family: \"" + family + "\"; font-size: " + size + "; }\n";
 }
 
 // Win32 control texts mark their access key with '&' ("&&" is an ampersand);
@@ -172,8 +174,12 @@ public:
         openWindows().insert(window_);
         GtkStyleContext* style = gtk_widget_get_style_context(window_);
         gtk_style_context_add_class(style, "brightfold-dialog");
+        // Each dialog its own font rule: a dialog it opens may use another font.
+        static int dialogs = 0;
+        fontClass_ = "brightfold-font-" + std::to_string(++dialogs);
+        gtk_style_context_add_class(style, fontClass_.c_str());
         fontCss_ = gtk_css_provider_new();
-        gtk_css_provider_load_from_data(fontCss_, fontCss(spec).c_str(), -1, nullptr);
+        gtk_css_provider_load_from_data(fontCss_, fontCss(spec, fontClass_).c_str(), -1, nullptr);
         gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(fontCss_),
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
         gtk_window_set_title(GTK_WINDOW(window_), caption_.c_str());
@@ -933,6 +939,9 @@ private:
         GtkWidget* popup = gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible));
         GtkWidget* top = popup ? gtk_widget_get_toplevel(popup) : nullptr;
         if (!top || !GTK_IS_WINDOW(top)) return;
+        GtkStyleContext* style = gtk_widget_get_style_context(top);  // the dialog's font
+        gtk_style_context_add_class(style, "brightfold-dialog");
+        gtk_style_context_add_class(style, c->owner->fontClass_.c_str());
         int cap = dialogUnitsToPixels(0, 0, 0, c->spec->cy, c->owner->baseX_, c->owner->baseY_).height;
         int width = 0, height = 0;
         gtk_window_get_size(GTK_WINDOW(top), &width, &height);
@@ -982,6 +991,7 @@ private:
     GtkWidget* window_ = nullptr;
     GtkWidget* fixed_ = nullptr;
     GtkCssProvider* fontCss_ = nullptr;
+    std::string fontClass_;
     int baseX_ = 6, baseY_ = 13;
     PixelRect client_;
     std::vector<Control> controls_;
