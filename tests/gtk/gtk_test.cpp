@@ -241,4 +241,17 @@ TEST(GtkChoice, AHostGetsGtkWithADisplayAndHeadlessWithout) {
     }
 }
 
+// A GTK application calling the library inside its own main loop: the
+// dialog runs modally on that loop, and closing its window cancels it.
+TEST(GtkChoice, AGtkHostRunsTheDialogInsideItsOwnLoop) {
+    testsupport::Sandbox box("Quillo");
+    box.addUser("Ann", "101");
+    auto run = testsupport::runProgram(testsupport::buildDir() + "/tests/gtk_host",
+                                       {testsupport::buildDir() + "/lib/libtextlink.so"},
+                                       {{"BRIGHTFOLD_UI", ""}, {"BRIGHTFOLD_UI_SCRIPT", ""}});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "2 1\n");  // IdCancel, called at main loop level 1
+    EXPECT_EQ(run.err, "");       // not the headless "dialog 134: no display"
+}
+
 }  // namespace
