@@ -1,6 +1,6 @@
 // Message boxes, and the choice of backend: the headless one (standard
-// error, safe answers) here, the scripted one in ui_script.cpp. They need no
-// window system; their few OS calls are in ui_native.h.
+// error, safe answers) here, the scripted one in ui_script.cpp, the GTK one
+// loaded from its module (ui_module.h). Their few OS calls are in ui_native.h.
 #include "platform/ui.h"
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/ui_module.h"
 #include "platform/ui_native.h"
 #include "platform/ui_script.h"
 
@@ -29,6 +30,22 @@ public:
     }
 };
 
+// BRIGHTFOLD_UI: "scripted", "headless", "gtk" (forced: when it cannot
+// start, one line on standard error says why), or unset: GTK when a display
+// is there and GTK starts, else headless. Anything else is headless.
+std::unique_ptr<Backend> chooseBackend() {
+    const char* variable = std::getenv("BRIGHTFOLD_UI");
+    std::string kind = variable ? variable : "";
+    if (kind == "scripted") return makeScriptedBackendFromEnvironment();
+    if (kind == "gtk" || (kind.empty() && native::displayPresent())) {
+        std::string why;
+        if (std::unique_ptr<Backend> gtk = openGtkBackend(why)) return gtk;
+        if (kind == "gtk")
+            native::writeStandardError("BRIGHTFOLD_UI=gtk: " + why + "; no windows will show\n");
+    }
+    return std::make_unique<HeadlessBackend>();
+}
+
 std::unique_ptr<Backend> g_chosen;    // from BRIGHTFOLD_UI, made on first use
 std::unique_ptr<Backend> g_replaced;  // set by setBackend
 
@@ -36,14 +53,21 @@ std::unique_ptr<Backend> g_replaced;  // set by setBackend
 
 Backend& currentBackend() {
     if (g_replaced) return *g_replaced;
-    if (!g_chosen) {
-        const char* kind = std::getenv("BRIGHTFOLD_UI");
-        if (kind && std::string(kind) == "scripted")
-            g_chosen = makeScriptedBackendFromEnvironment();
-        else
-            g_chosen = std::make_unique<HeadlessBackend>();  // no GUI backend yet
-    }
+    if (!g_chosen) g_chosen = chooseBackend();
     return *g_chosen;
+}
+
+std::unique_ptr<Backend> openGtkBackend(std::string& why) {
+    if (!native::displayPresent()) {
+        why = "no display";
+        return nullptr;
+    }
+    auto open = reinterpret_cast<UiModuleOpen>(native::loadModuleEntry(kGtkModuleFile, kUiModuleEntry, why));
+    if (!open) return nullptr;
+    char reason[256] = "";
+    std::unique_ptr<Backend> backend(open(kUiModuleAbi, reason, sizeof reason));
+    if (!backend) why = reason[0] ? reason : "GTK did not start";
+    return backend;
 }
 
 Answer safeAnswer(Buttons buttons) {

@@ -18,4 +18,12 @@ void appendToFile(const std::string& path, std::string_view bytes);
 // bytes were read; false when it cannot be opened.
 bool readFile(const char* path, size_t limit, std::string& text);
 
+// True when $DISPLAY or $WAYLAND_DISPLAY names a display.
+bool displayPresent();
+// Loads the module `fileName` (BRIGHTFOLD_GTK_MODULE overrides its path; else
+// it is looked for beside the library or program holding this code, then in
+// ../lib from there) and returns its function `entry`; nullptr with `why`
+// set when it cannot. The module stays loaded.
+void* loadModuleEntry(const char* fileName, const char* entry, std::string& why);
+
 }  // namespace platform::ui::native

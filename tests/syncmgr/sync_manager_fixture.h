@@ -3,7 +3,9 @@
 // answers from a list, and `tabulo-addin` run under a ui script.
 #pragma once
 
+#include <chrono>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +15,7 @@
 #include "foundation/pdb.h"
 #include "hotsync_sandbox.h"
 #include "platform/dialog.h"
+#include "platform/files.h"
 #include "support/process.h"
 #include "syncmgr/categories.h"
 
@@ -78,14 +81,15 @@ struct Played {
 };
 
 // Runs `tabulo-addin ARGS` in a child process with the scripted ui backend
-// playing script (kept in dir); the log must not report a failed line.
+// (or the one `ui` names) playing script (kept in dir); the log must not
+// report a failed line.
 inline Played playAddin(const testsupport::TempDir& dir, const std::vector<std::string>& args,
-                        const std::string& script) {
+                        const std::string& script, const std::string& ui = "scripted") {
     const std::string scriptPath = dir.file("ui.script"), logPath = dir.file("ui.log");
     testsupport::writeFile(scriptPath, script);
     std::remove(logPath.c_str());
     auto run = testsupport::runProgram(testsupport::buildDir() + "/bin/tabulo-addin", args,
-                                       {{"BRIGHTFOLD_UI", "scripted"},
+                                       {{"BRIGHTFOLD_UI", ui},
                                         {"BRIGHTFOLD_UI_SCRIPT", scriptPath},
                                         {"BRIGHTFOLD_UI_LOG", logPath},
                                         {"TZ", "EST5"}});
@@ -93,5 +97,37 @@ inline Played playAddin(const testsupport::TempDir& dir, const std::vector<std::
     EXPECT_EQ(played.log.find("FAIL"), std::string::npos) << played.log << run.err;
     return played;
 }
+
+// User `user`'s backup holds Budget-Jan (its sheet last changed 2004-01-05
+// 19:30 UTC) and Travel, and the categories Unfiled and Business.
+inline void putBudgetAndTravel(testsupport::Sandbox& box, int user) {
+    const std::string budget = box.putInBackup(user, testsupport::SheetDbSpec{"Budget-Jan", 71, 3, 0x12});
+    const platform::FileTime now = *platform::lastWriteTime(budget), then = 127178046000000000ull;
+    std::filesystem::last_write_time(budget,
+                                     std::filesystem::last_write_time(budget) +
+                                         std::chrono::nanoseconds((int64_t(then) - int64_t(now)) * 100));
+    box.putInBackup(user, testsupport::SheetDbSpec{"Travel", 71, 3});
+    testsupport::writeFile(box.backup(user) + "/PiTBPref.PDB", prefsDatabase({"Unfiled", "Business"}));
+}
+
+// On putBudgetAndTravel's books ("PC" stands for a folder of PC files):
+// registers Budget to a CSV file, then fails to register Travel to a name
+// against the naming rule, and closes with Done.
+constexpr const char* kRegisterBudgetScript =
+    "dialog 130\n"
+    "expect 0 caption Tabulo Sync Manager 7.1\n"
+    "expect 1006 items All|Business|Unfiled\n"
+    "expect 1002 items Budget|Travel\n"
+    "expect 1002 image 0:1\n"
+    "expect 1002 image 1:3\n"
+    "expect 1018 text Jan 05, 2004 14:30\n"
+    "type 1001 PC/Budget-Jan.csv\n"
+    "click 1012\n"
+    "expect 1002 image 0:0\n"
+    "select 1002 1\n"
+    "type 1001 PC/Travel.xls\n"
+    "click 1012\n"
+    "ok\n"
+    "click 1\n";
 
 }  // namespace smtest

@@ -43,36 +43,11 @@ protected:
     }
 };
 
-// Sets a file's modification time to a FILETIME value.
-void setWriteTime(const std::string& path, platform::FileTime time) {
-    const platform::FileTime now = *platform::lastWriteTime(path);
-    fs::last_write_time(
-        path, fs::last_write_time(path) + std::chrono::nanoseconds((int64_t(time) - int64_t(now)) * 100));
-}
-
 }  // namespace
 
 TEST_F(SyncManagerScript, ACsvFileLinksItsBookAndABookAgainstTheNamingRuleCannotBeLinked) {
-    setWriteTime(box.putInBackup(ann, SheetDbSpec{"Budget-Jan", 71, 3, 0x12}),
-                 127178046000000000ull);  // 2004-01-05 19:30 UTC
-    box.putInBackup(ann, SheetDbSpec{"Travel", 71, 3});
-    testsupport::writeFile(box.backup(ann) + "/PiTBPref.PDB", smtest::prefsDatabase({"Unfiled", "Business"}));
-    Played played = manager(
-        "dialog 130\n"
-        "expect 0 caption Tabulo Sync Manager 7.1\n"
-        "expect 1006 items All|Business|Unfiled\n"
-        "expect 1002 items Budget|Travel\n"
-        "expect 1002 image 0:1\n"
-        "expect 1002 image 1:3\n"
-        "expect 1018 text Jan 05, 2004 14:30\n"
-        "type 1001 PC/Budget-Jan.csv\n"
-        "click 1012\n"
-        "expect 1002 image 0:0\n"
-        "select 1002 1\n"
-        "type 1001 PC/Travel.xls\n"
-        "click 1012\n"
-        "ok\n"
-        "click 1\n");
+    smtest::putBudgetAndTravel(box, ann);
+    Played played = manager(smtest::kRegisterBudgetScript);
     EXPECT_EQ(played.exitCode, 0);
     EXPECT_EQ(linkedPath(ann, "Budget"), pc + "/Budget-Jan.csv");
     EXPECT_NE(played.log.find(std::string("Error: ") + syncmgr::kNamingRuleMessage + " => ok"),

@@ -1,11 +1,16 @@
 // The OS side of the message box backends on POSIX: standard error, the
-// scripted backend's script and log, and the focus window.
+// scripted backend's script and log, the focus window, and loading the GUI
+// backend's module.
 #include "platform/ui_native.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/ui.h"
 
@@ -52,6 +57,45 @@ bool readFile(const char* path, size_t limit, std::string& text) {
     }
     ::close(fd);
     return true;
+}
+
+bool displayPresent() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = std::getenv(name); value && *value) return true;
+    return false;
+}
+
+void* loadModuleEntry(const char* fileName, const char* entry, std::string& why) {
+    // Where to look: the override, then beside the object holding this code
+    // (libgridlink.so, libtextlink.so or a program) and in ../lib from there.
+    std::vector<std::string> candidates;
+    if (const char* path = std::getenv("BRIGHTFOLD_GTK_MODULE"); path && *path) {
+        candidates.push_back(path);
+    } else {
+        Dl_info info{};
+        if (::dladdr(reinterpret_cast<void*>(&displayPresent), &info) && info.dli_fname) {
+            std::string self = info.dli_fname;
+            size_t slash = self.rfind('/');
+            std::string dir = slash == std::string::npos ? "." : self.substr(0, slash);
+            candidates.push_back(dir + "/" + fileName);
+            candidates.push_back(dir + "/../lib/" + fileName);
+        }
+    }
+    why = std::string(fileName) + " not found";
+    for (const std::string& path : candidates) {
+        if (::access(path.c_str(), F_OK) != 0) continue;
+        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            const char* error = ::dlerror();
+            why = error ? error : path + " cannot be loaded";
+            return nullptr;
+        }
+        // Never closed: the backend it makes lives until the process ends.
+        if (void* symbol = ::dlsym(module, entry)) return symbol;
+        why = path + " has no " + entry;
+        return nullptr;
+    }
+    return nullptr;
 }
 
 }  // namespace native
