@@ -105,7 +105,13 @@ def import_text(lib):
 
 def fill_document(doc, text):
     """The text into a Writer document, one paragraph a line."""
+    from com.sun.star.text.ControlCharacter import PARAGRAPH_BREAK
     lines = text.replace("\r\n", "\n").replace("\r", "\n").split("\n")
     if lines and lines[-1] == "":
         lines.pop()
-    doc.Text.setString("\n".join(lines))
+    body = doc.Text
+    cursor = body.createTextCursor()
+    for n, line in enumerate(lines):
+        if n:
+            body.insertControlCharacter(cursor, PARAGRAPH_BREAK, False)
+        body.insertString(cursor, line, False)
