@@ -141,6 +141,30 @@ class CalcAddin(unittest.TestCase):
         shown = self.box.hotsync("show", "--user", "Bo", "--database", "Budget-Jan")
         self.assertIn("(5,1)\tSaved", shown)
 
+    def test_4_opening_a_linked_workbook_loads_the_newer_handheld_book(self):
+        self.box.hotsync("sync", "--user", "Bo")
+        self.box.hotsync("set-cell", "--user", "Bo", "--database", "Budget-Jan", "--row", "6", "--column", "1",
+                         "--text", "Taxi")
+        self.box.hotsync("sync", "--user", "Bo")
+        doc = self.office.open(self.workbook)  # hidden: the event leaves it alone
+        cell = doc.Sheets.getByIndex(0).getCellByPosition
+        self.assertEqual(cell(0, 5).getString(), "")
+        self.assertEqual(self.office.call("tabulo_on_load", doc.getURL(), "yes"), "loaded 1 sheets from the handheld")
+        self.assertEqual([cell(0, r).getString() for r in (2, 4, 5)], ["Food", "Saved", "Taxi"])
+        self.assertEqual(self.office.call("tabulo_on_load", doc.getURL(), "yes"), "nothing to import")
+        doc.close(True)
+
+    def test_5_the_sync_manager_exports_the_waiting_workbooks(self):
+        doc = self.office.open(self.workbook)
+        url = doc.getURL()
+        self.assertEqual(self.office.call("tabulo_size", url), "Change Size cancelled")
+        # Opening and closing the Sync Manager lists Bo's linked workbook for export.
+        self.assertFalse(os.path.exists(self.box.install("Bo", "Budget-Jan.pdb")))
+        self.assertEqual(self.office.call("tabulo_manager", url), "Sync Manager closed; 1 waiting workbooks exported")
+        self.assertTrue(os.path.exists(self.box.install("Bo", "Budget-Jan.pdb")))
+        doc.close(True)  # still open: the export used it
+        self.assertIn("dialog 153", self.office.log())
+
 
 if __name__ == "__main__":
     lo.main(CalcAddin)

@@ -18,17 +18,22 @@ def _desktop():
     return ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", ctx)
 
 
+def _open_document(desktop, url):
+    components = desktop.Components.createEnumeration()
+    while components.hasMoreElements():
+        doc = components.nextElement()
+        if hasattr(doc, "getURL") and doc.getURL() == url:
+            return doc
+    return None
+
+
 def _document(args):
     """The document named by the first argument's URL, else the macro's, else
     the desktop's current one."""
     url = args[0] if args and isinstance(args[0], str) else ""
     desktop = _desktop()
-    if url:
-        components = desktop.Components.createEnumeration()
-        while components.hasMoreElements():
-            doc = components.nextElement()
-            if hasattr(doc, "getURL") and doc.getURL() == url:
-                return doc
+    if url and _open_document(desktop, url) is not None:
+        return _open_document(desktop, url)
     if args and hasattr(args[0], "Source") and hasattr(args[0].Source, "getURL"):
         return args[0].Source  # a document event
     try:
@@ -148,7 +153,7 @@ def tabulo_size(doc):
     record.setting16 = address.EndColumn - address.StartColumn + 1
     lib = _gridlink()
     import ctypes
-    if lib.check("GetSize", lib.GetSize(ctypes.byref(record))) <= 0:
+    if lib.check("GetSize", lib.GetSize(ctypes.byref(record))) != 1:  # 2: Cancel
         return "Change Size cancelled"
     percentage = record.setting20 & 0xFFFF
     font_box = (record.setting20 >> 16) & 0xFFFF
@@ -196,9 +201,12 @@ def _export_waiting(doc):
         if not os.path.isfile(path) or not path.lower().endswith(".xls"):
             continue
         url = uno.systemPathToFileUrl(path)
-        hidden = uno.createUnoStruct("com.sun.star.beans.PropertyValue")
-        hidden.Name, hidden.Value = "Hidden", True
-        book = desktop.loadComponentFromURL(url, "_blank", 0, (hidden,))
+        book = _open_document(desktop, url)
+        opened = book is None
+        if opened:  # not open: loaded hidden for the export, closed after it
+            hidden = uno.createUnoStruct("com.sun.star.beans.PropertyValue")
+            hidden.Name, hidden.Value = "Hidden", True
+            book = desktop.loadComponentFromURL(url, "_blank", 0, (hidden,))
         try:
             if bf_calc.verify_export(lib, path) >= 0:
                 bf_calc.export_sheets(lib, bf_calc.read_book(book))
@@ -207,7 +215,8 @@ def _export_waiting(doc):
             if e.status != rec.BF_ERR_PARAMETER:
                 raise
         finally:
-            book.close(True)
+            if opened:
+                book.close(True)
     return "%d waiting workbooks exported" % done
 
 
@@ -220,6 +229,10 @@ def tabulo_on_load(doc, answer=None):
     path = _path(doc)
     if not path.lower().endswith(".xls"):
         return "not a workbook"
+    if answer is None and not _visible(doc):
+        # Loaded by a program (hidden), not opened by a person: nobody to ask,
+        # and VerifyImport would mark the handheld's book as seen.
+        return "hidden workbook left alone"
     lib = _gridlink()
     sheets = bf_calc.verify_import(lib, path)
     if sheets is None:

@@ -307,7 +307,7 @@ def password_dialog(lib, sheet_name):
     t = rec.TextRecord(0, 0, lib.alloc(sheet_name))
     try:
         status = lib.check("GetPassword", lib.GetPassword(ctypes.byref(t)))
-        return lib.text(t.text) if status > 0 else None
+        return lib.text(t.text) if status == 1 else None  # 2: Cancel
     finally:
         lib.release(t, "text")
 
