@@ -185,39 +185,57 @@ def _linked_export(lib, doc):
     return bf_calc.export_sheets(lib, bf_calc.read_book(doc))
 
 
-def _export_waiting(doc):
-    """VerifyAllFileExport: every listed workbook is exported as its save would."""
+def _waiting_paths(lib):
+    """VerifyAllFileExport: the linked workbooks that wait for an export."""
     import ctypes
-    lib = _gridlink()
     record = rec.TextRecord()
     try:
         lib.check("VerifyAllFileExport", lib.VerifyAllFileExport(ctypes.byref(record)))
-        paths = [rec.decode(p) for p in lib.bytes(record.text).split(b"\0")[:max(record.number, 0)]]
+        return [rec.decode(p) for p in lib.bytes(record.text).split(b"\0")[:max(record.number, 0)]]
     finally:
         lib.release(record, "text")
+
+
+def _export_in_place(lib, book, path):
+    try:
+        if bf_calc.verify_export(lib, path) >= 0:
+            bf_calc.export_sheets(lib, bf_calc.read_book(book))
+            return 1
+    except rec.LibraryError as e:
+        if e.status != rec.BF_ERR_PARAMETER:  # -1: not linked for export any more
+            raise
+    return 0
+
+
+def _export_waiting(doc):
+    """Every waiting workbook exported as its save would: an open one as it
+    is, any other loaded hidden and closed again."""
+    lib = _gridlink()
     done = 0
     desktop = _desktop()
-    for path in paths:
-        if not os.path.isfile(path) or not path.lower().endswith(".xls"):
-            continue
-        url = uno.systemPathToFileUrl(path)
-        book = _open_document(desktop, url)
-        opened = book is None
-        if opened:  # not open: loaded hidden for the export, closed after it
-            hidden = uno.createUnoStruct("com.sun.star.beans.PropertyValue")
-            hidden.Name, hidden.Value = "Hidden", True
-            book = desktop.loadComponentFromURL(url, "_blank", 0, (hidden,))
-        try:
-            if bf_calc.verify_export(lib, path) >= 0:
-                bf_calc.export_sheets(lib, bf_calc.read_book(book))
-                done += 1
-        except rec.LibraryError as e:
-            if e.status != rec.BF_ERR_PARAMETER:
-                raise
-        finally:
-            if opened:
-                book.close(True)
+    _exporting.append(True)
+    try:
+        for path in _waiting_paths(lib):
+            done += _export_waiting_one(lib, desktop, path)
+    finally:
+        _exporting.pop()
     return "%d waiting workbooks exported" % done
+
+
+def _export_waiting_one(lib, desktop, path):
+    if not os.path.isfile(path) or not path.lower().endswith(".xls"):
+        return 0
+    url = uno.systemPathToFileUrl(path)
+    book = _open_document(desktop, url)
+    if book is not None:
+        return _export_in_place(lib, book, path)
+    hidden = uno.createUnoStruct("com.sun.star.beans.PropertyValue")
+    hidden.Name, hidden.Value = "Hidden", True
+    book = desktop.loadComponentFromURL(url, "_blank", 0, (hidden,))
+    try:
+        return _export_in_place(lib, book, path)
+    finally:
+        book.close(True)
 
 
 @_guarded("Opening a linked workbook", event=True)
@@ -231,7 +249,8 @@ def tabulo_on_load(doc, answer=None):
         return "not a workbook"
     if answer is None and not _visible(doc):
         # Loaded by a program (hidden), not opened by a person: nobody to ask,
-        # and VerifyImport would mark the handheld's book as seen.
+        # and VerifyImport would mark the handheld's book as seen. (LibreOffice
+        # sends OnLoad only when a document's window shows.)
         return "hidden workbook left alone"
     lib = _gridlink()
     sheets = bf_calc.verify_import(lib, path)
@@ -266,11 +285,51 @@ def tabulo_on_save(doc):
     return "exported %d sheets" % sent
 
 
+_exporting = []  # set while the waiting workbooks are exported
+
+
+def _watch_closing(doc):
+    """A close listener on a .xls: whatever closes it (a window, a program),
+    tabulo_on_close runs while the document is still whole."""
+    import unohelper
+    from com.sun.star.util import XCloseListener
+
+    class Watcher(unohelper.Base, XCloseListener):
+        def queryClosing(self, event, owner):
+            if not _exporting:
+                tabulo_on_close(event)
+
+        def notifyClosing(self, event):
+            pass
+
+        def disposing(self, event):
+            pass
+
+    doc.addCloseListener(Watcher())
+
+
+@_guarded("Loading a workbook", event=True)
+def tabulo_on_loaded(doc):
+    """OnLoadFinished, sent for every loaded document, hidden ones too: a .xls
+    gets its close listener."""
+    if not _is_calc(doc) or not _path(doc).lower().endswith(".xls"):
+        return "not a workbook"
+    _watch_closing(doc)
+    return "closing watched"
+
+
 @_guarded("Closing a workbook", event=True)
 def tabulo_on_close(doc):
+    """A workbook that VerifyAllFileExport lists is exported as it closes.
+    Other listed workbooks wait for their own closing or the Sync Manager:
+    nothing is loaded while a document closes."""
     if not _is_calc(doc):
         return "not a spreadsheet"
-    return _export_waiting(doc)
+    path = _path(doc)
+    lib = _gridlink()
+    if not path or path.lower() not in [p.lower() for p in _waiting_paths(lib)]:
+        return "not waiting for an export"
+    return "exported on closing" if _export_in_place(lib, doc, path) else "not linked for export"
 
 
 # ---- Quillo ----------------------------------------------------------------------
@@ -297,5 +356,5 @@ def quillo_about(doc):
     return "About closed"
 
 
-g_exportedScripts = (tabulo_manager, tabulo_export, tabulo_import, tabulo_size, tabulo_on_load,
+g_exportedScripts = (tabulo_manager, tabulo_export, tabulo_import, tabulo_size, tabulo_on_load, tabulo_on_loaded,
                      tabulo_on_save, tabulo_on_close, quillo_export, quillo_import, quillo_about)
