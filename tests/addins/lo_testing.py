@@ -104,6 +104,9 @@ def properties(**values):
     return tuple(out)
 
 
+_started = []  # the LibreOffice processes of this program
+
+
 class Office:
     """A headless LibreOffice with a fresh profile holding the extension,
     its dialogs answered by the scripted ui backend playing script."""
@@ -142,6 +145,7 @@ class Office:
             ["soffice", "--headless", "--invisible", "--nologo", "--norestore",
              "-env:UserInstallation=" + self.profile, "--accept=pipe,name=%s;urp;" % pipe],
             env=self.env, stdout=subprocess.DEVNULL, stderr=open(self.box.path("soffice.err"), "a"))
+        _started.append(self.process)
         local = uno.getComponentContext()
         resolver = local.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", local)
         for _ in range(600):
@@ -201,4 +205,8 @@ def main(case):
         print("LibreOffice with python3-uno is not installed: skipped")
         sys.exit(SKIP)
     result = unittest.TextTestRunner(verbosity=2).run(unittest.defaultTestLoader.loadTestsFromTestCase(case))
+    for process in _started:  # one a failed set-up left running
+        if process.poll() is None:
+            process.kill()
+            process.wait()
     sys.exit(0 if result.wasSuccessful() else 1)

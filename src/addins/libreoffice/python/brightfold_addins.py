@@ -67,12 +67,13 @@ def _tell(doc, text, question=False):
     takes the safe answer, No."""
     if not _visible(doc):
         return False
+    from com.sun.star.awt.MessageBoxButtons import BUTTONS_OK, BUTTONS_YES_NO, DEFAULT_BUTTON_NO
+    from com.sun.star.awt.MessageBoxResults import YES
     from com.sun.star.awt.MessageBoxType import INFOBOX, QUERYBOX
     window = doc.getCurrentController().getFrame().getContainerWindow()
-    toolkit = window.getToolkit()
-    buttons = 2 | 3 << 16 if question else 1  # YES_NO, default NO / OK
-    box = toolkit.createMessageBox(window, QUERYBOX if question else INFOBOX, buttons, "Tabulo", text)
-    return box.execute() == 2  # YES
+    buttons = BUTTONS_YES_NO | DEFAULT_BUTTON_NO if question else BUTTONS_OK
+    box = window.getToolkit().createMessageBox(window, QUERYBOX if question else INFOBOX, buttons, "Tabulo", text)
+    return box.execute() == YES
 
 
 def _new_document(kind, doc):

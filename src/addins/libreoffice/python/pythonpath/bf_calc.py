@@ -24,6 +24,7 @@ BLACK, WHITE = 0x000000, 0xFFFFFF  # COLORREF
 WIDTH_UNIT = 2258 / 30.0
 HEIGHT_UNIT = 452 / 12.0
 CURRENCY_TYPE = 8  # com.sun.star.util.NumberFormat.CURRENCY
+MAX_FONT_SIZE = 409  # points, Calc's largest
 
 
 def colorref(rgb):
@@ -40,8 +41,7 @@ def to_units(hundredths, unit):
 
 
 def number_text(value):
-    text = "%.15g" % value
-    return text
+    return "%.15g" % value
 
 
 def _separators(formula, old, new):
@@ -99,7 +99,6 @@ def read_sheet(doc, sheet):
         row = sheet.Rows.getByIndex(r)
         if not row.OptimalHeight:
             data["rows"].append({"row": r + 1, "height": to_units(row.Height, HEIGHT_UNIT)})
-    empty = 0  # com.sun.star.table.CellContentType.EMPTY
     for r in range(last_row):
         for c in range(last_column):
             cell = sheet.getCellByPosition(c, r)
@@ -447,14 +446,23 @@ def _number_format(doc, currency):
 
 
 def write_sheet(doc, sheet, data):
-    sheet.Name = data["name"] or sheet.Name
+    """One imported sheet into a sheet of doc. What comes from the handheld
+    is untrusted: places are checked, and a name, a size or a currency Calc
+    refuses leaves the default."""
+    try:
+        if data["name"]:
+            sheet.Name = data["name"]
+    except Exception:  # a name Calc refuses, or one another sheet has
+        pass
     for col in data["columns"]:
         if 1 <= col["column"] <= MAX_COLUMN and 0 < col["width"] < 255:
             sheet.Columns.getByIndex(col["column"] - 1).Width = int(col["width"] * WIDTH_UNIT)
     for row in data["rows"]:
-        if 0 < row["height"] < 255:
+        if 1 <= row["row"] <= MAX_ROW and 0 < row["height"] < 255:
             sheet.Rows.getByIndex(row["row"] - 1).Height = int(row["height"] * HEIGHT_UNIT)
     for c in data["cells"]:
+        if not (1 <= c["row"] <= MAX_ROW and 1 <= c["column"] <= MAX_COLUMN):
+            continue
         cell = sheet.getCellByPosition(c["column"] - 1, c["row"] - 1)
         text = c["text"]
         if text.startswith("=") and len(text) > 1:
@@ -469,10 +477,13 @@ def write_sheet(doc, sheet, data):
             cell.CharColor = rgb_of(c["textColor"])
         if c["backgroundColor"] != WHITE:
             cell.CellBackColor = rgb_of(c["backgroundColor"])
-        if c["fontSize"] > 0:
+        if 0 < c["fontSize"] <= MAX_FONT_SIZE:
             cell.CharHeight = c["fontSize"]
         if c["currency"]:
-            cell.NumberFormat = _number_format(doc, c["currency"])
+            try:
+                cell.NumberFormat = _number_format(doc, c["currency"])
+            except Exception:  # a text Calc cannot read as a format
+                pass
     for n, chart in enumerate(data["charts"]):
         add_chart(sheet, chart, "Chart%d" % (n + 1))
 
@@ -489,7 +500,7 @@ def add_chart(sheet, chart, name):
                 boxes.append(box)
     if not boxes:
         return
-    first = [b for b in series_arguments(chart["series"][0])[:2]]
+    first = series_arguments(chart["series"][0])[:2]
     address = CellRangeAddress()
     address.Sheet = sheet.RangeAddress.Sheet
     address.StartColumn = min(b[1] for b in boxes)
