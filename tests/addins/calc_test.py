@@ -18,6 +18,11 @@ dialog 133
 select 1005 0
 expect 1002 items Budget
 click 1
+# Change Size: 200 %, fonts and cells
+dialog 153
+click 1034
+type 1020 200
+click 1
 """
 KR = "[$kr-41D]"
 RED, YELLOW = 0xFF0000, 0xFFFF00  # Calc's 0xRRGGBB
@@ -154,9 +159,14 @@ class CalcAddin(unittest.TestCase):
         self.assertEqual(self.office.call("tabulo_on_load", doc.getURL(), "yes"), "nothing to import")
         doc.close(True)
 
-    def test_5_the_sync_manager_and_closing_export_the_waiting_workbooks(self):
+    def test_5_change_size_then_the_sync_manager_and_closing_export_the_waiting_workbooks(self):
         doc = self.office.open(self.workbook)
         url = doc.getURL()
+        doc.getCurrentController().select(doc.Sheets.getByIndex(0).getCellRangeByName("A1:B2"))
+        width = doc.Sheets.getByIndex(0).Columns.getByIndex(0).Width
+        self.assertEqual(self.office.call("tabulo_size", url), "sizes changed to 200%")
+        self.assertEqual(doc.Sheets.getByIndex(0).getCellByPosition(1, 1).CharHeight, 20)
+        self.assertAlmostEqual(doc.Sheets.getByIndex(0).Columns.getByIndex(0).Width, 2 * width, delta=2)
         self.assertEqual(self.office.call("tabulo_size", url), "Change Size cancelled")
         # Opening and closing the Sync Manager lists Bo's linked workbook for export.
         self.assertFalse(os.path.exists(self.box.install("Bo", "Budget-Jan.pdb")))
