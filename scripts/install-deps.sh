@@ -4,7 +4,9 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev txt2pdbdoc g++-mingw-w64-i686 clang-format
-          libgtk-3-dev xvfb fonts-liberation)
+          libgtk-3-dev xvfb fonts-liberation
+          libreoffice-calc-nogui libreoffice-writer-nogui python3-uno
+          libreoffice-script-provider-python zip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
