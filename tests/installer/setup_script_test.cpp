@@ -190,12 +190,13 @@ protected:
     SetupState state;
 };
 
+// Any root but "HKEY_LOCAL_MACHINE" names the current user's hive.
 TEST_F(LoadScriptTest, ComponentsAreSelectableWhenEveryDestinationIsAvailable) {
     sandbox.setValue("HKEY_CURRENT_USER\\Software\\Ed", "Folder", "/opt/ed");
     sandbox.setValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Word", "x", "1");
     ASSERT_EQ(load(script("AppName0=Here\nAppName1=Named\nAppName2=Missing\nAppName3=Word\nAppName4=Old\n",
                           "[Here]\nFile0=a\nDestination0=\\word2003\nFile1=b\nDestination1=\\SYSTEM\n"
-                          "[Named]\nFile0=c\nRegKey0=HKEY_CURRENT_USER\\Software\\Ed\nRegValue0=Folder\n"
+                          "[Named]\nFile0=c\nRegKey0=HKEY_CLASSES_ROOT\\Software\\Ed\nRegValue0=Folder\n"
                           "File1=d\nRegKey1=HKEY_CURRENT_USER\\Software\\Ed\nRegValue1=-\n"
                           "[Missing]\nFile0=e\nFile1=f\nRegKey1=HKEY_CURRENT_USER\\Software\\Nobody\n"
                           "RegValue1=-\n"
