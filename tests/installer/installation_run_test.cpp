@@ -25,6 +25,7 @@ struct FolderCase {
     const char* hiveText;  // the RegKey value in the hive; nullptr: none
     const char* placed;    // where the file lands, relative to the sandbox; "" nowhere
     const char* error;     // with "%K" for the RegKey, nullptr: none
+    const char* reply = "yes";  // to "Do you want to create folder ...?"
 };
 
 // "%D" in hive texts stands for the sandbox folder.
@@ -39,6 +40,7 @@ TEST(InstallationRun, EachDestinationHasItsFolder) {
         {"dot", ".", nullptr, nullptr, "Brightfold/f.txt", nullptr},
         {"dot then folder: base itself", ".\\sub", nullptr, nullptr, "Brightfold/f.txt", nullptr},
         {"folder under the install folder", "\\sub", nullptr, nullptr, "Brightfold/sub/f.txt", nullptr},
+        {"folder declined", "\\sub", nullptr, nullptr, "", "Installation interrupted", "no"},
         {"system folder", "\\SYSTEM", nullptr, nullptr, "system/f.txt", nullptr},
         {"default value, program name cut", ".", "-\\prog.exe", "%D/app/PROG.EXE;more", "app/f.txt", nullptr},
         {"named value", ".", "Folder", "%D/app", "app/f.txt", nullptr},
@@ -60,26 +62,16 @@ TEST(InstallationRun, EachDestinationHasItsFolder) {
             std::string text = expand(c.hiveText, box.dir.path());
             foundation::RegistryValue(kVendorKey, c.regValue[0] == '-' ? "" : c.regValue, text);
         }
-        box.answer("yes\n");
+        box.answer(std::string(c.reply) + "\n");
         std::optional<std::string> error = box.install();
         EXPECT_EQ(error.value_or(""), c.error ? expand(c.error, "") : "");
         for (const char* place : {"Brightfold/f.txt", "Brightfold/sub/f.txt", "system/f.txt", "app/f.txt"})
             EXPECT_EQ(platform::fileExists(box.dir.file(place)), std::string(place) == c.placed) << place;
+        // A RegKey entry records the copied file's path; destination "." names the settings root.
+        if (c.regValue && *c.placed)
+            EXPECT_EQ(foundation::RegistryRead("HKEY_CURRENT_USER\\Software\\Brightfold", "Path"),
+                      box.dir.file(c.placed));
     }
-}
-
-TEST(InstallationRun, RegKeyEntryRecordsTheCopiedPath) {
-    RunSandbox box;
-    std::string app = box.dir.makeDir("app");
-    int entry = box.component("App", "f.txt", ".");
-    box.entry(entry).regKey = kVendorKey;
-    box.entry(entry).regValue = "Folder";
-    std::string text = app;
-    foundation::RegistryValue(kVendorKey, "Folder", text);
-    box.dir.makeDir("Brightfold");
-    ASSERT_EQ(box.install(), std::nullopt);
-    // Destination "." names the settings root itself.
-    EXPECT_EQ(foundation::RegistryRead("HKEY_CURRENT_USER\\Software\\Brightfold", "Path"), app + "/f.txt");
 }
 
 // The file is never copied onto itself: not when the texts match, and not
@@ -157,75 +149,12 @@ TEST(InstallationRun, PalmComponentsGoToTheUserAndTheNotifierList) {
                                "Installation Finished: Hotsync your Palm to complete installation => ok"});
 }
 
-TEST(InstallationRun, PalmPrerequisitesEndTheRun) {
-    struct Case {
-        const char* label;
-        bool palmPath;
-        const char* hotSyncPath;
-        std::string error;
-    } cases[] = {
-        {"no Palm Desktop", false, nullptr,
-         std::string(installer::kPalmCoreKey) +
-             "\\Path key not found in Registry, unable to continue. Is Palm software installed?"},
-        {"no libraries", true, "/nonexistent/hotsync",
-         "CondMgr.dll not found! You must upgrade Hotsync Manager to V3.0.4 at " +
-             std::string(installer::kHotSyncUpgradeAddress)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        RunSandbox box;
-        std::string text = box.dir.path();
-        if (c.palmPath) foundation::RegistryValue(installer::kPalmCoreKey, "Path", text);
-        if (c.hotSyncPath) {
-            text = c.hotSyncPath;
-            foundation::RegistryValue(installer::kPalmCoreKey, "HotSyncPath", text);
-        }
-        box.component("Library", "lib.dll");
-        EXPECT_EQ(box.install(), c.error);
-        EXPECT_FALSE(platform::fileExists(box.target));
-    }
-}
-
-TEST(InstallationRun, DesktopShortcutOnlyWhenAccepted) {
-    for (const char* reply : {"yes", "no"}) {
-        SCOPED_TRACE(reply);
-        RunSandbox box;
-        box.dir.makeDir("Brightfold");
-        box.entry(box.component("App", "a.txt")).desktopIcon = 1;
-        box.answer(std::string(reply) + "\n");
-        ASSERT_EQ(box.install(), std::nullopt);
-        EXPECT_EQ(box.boxes().front(),
-                  "Create Shortcut: Create desktop shortcut for App? => " + std::string(reply));
-        EXPECT_EQ(platform::isRegularFile(box.desktop + "/App.desktop"), reply == std::string("yes"));
-    }
-}
-
-TEST(InstallationRun, EnsureFolderAsksBeforeCreating) {
-    struct Case {
-        bool ask, outside;
-        const char* reply;
-        int result;
-        const char* question;  // "" when none is asked
-    } cases[] = {
-        {true, false, "yes", 0, "Folder does not exist: Do you want to create folder %P? => yes"},
-        {true, true, "no", 1,
-         "Folder does not exist: Probably some required software is missing.\\nDo you want to create folder "
-         "%P? "
-         "=> no"},
-        {false, true, "", 0, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.question);
-        RunSandbox box;
-        std::string path = box.dir.file("a/b/c");
-        box.answer(std::string(c.reply) + "\n");
-        EXPECT_EQ(installer::EnsureFolder(path, c.ask, c.outside), c.result);
-        EXPECT_EQ(platform::isDirectory(path), c.result == 0);
-        std::string question = c.question;
-        if (size_t at = question.find("%P"); at != std::string::npos) question.replace(at, 2, path);
-        EXPECT_EQ(box.boxes(),
-                  question.empty() ? std::vector<std::string>{} : std::vector<std::string>{question});
-    }
+TEST(InstallationRun, LibraryWithoutPalmDesktopEndsTheRun) {
+    RunSandbox box;
+    box.component("Library", "lib.dll");
+    EXPECT_EQ(box.install(), std::string(installer::kPalmCoreKey) +
+                                 "\\Path key not found in Registry, unable to continue. Is Palm software installed?");
+    EXPECT_FALSE(platform::fileExists(box.target));
 }
 
 }  // namespace
