@@ -62,11 +62,13 @@ bool isRootedPath(std::string_view path) { return !path.empty() && platform::isA
 
 // Step 2: the Palm Desktop, its libraries and (installing) the Palm user.
 // Sets stop when the run ends silently.
-std::optional<std::string> checkPrerequisites(SetupState& state, bool needsPalmUser, bool removing, bool& stop) {
+std::optional<std::string> checkPrerequisites(SetupState& state, bool needsPalmUser, bool removing,
+                                              bool& stop) {
     state.palmDesktopPath = lookupText(kPalmCoreKey, "Path");
     if (state.palmDesktopPath.empty())
-        return std::string(kPalmCoreKey) + "\\Path key not found in Registry, unable to continue. "
-                                           "Is Palm software installed?";
+        return std::string(kPalmCoreKey) +
+               "\\Path key not found in Registry, unable to continue. "
+               "Is Palm software installed?";
     if (state.palm.load() != kPalmLoaded)
         return "CondMgr.dll not found! You must upgrade Hotsync Manager to V3.0.4 at " +
                std::string(kHotSyncUpgradeAddress);
@@ -77,7 +79,8 @@ std::optional<std::string> checkPrerequisites(SetupState& state, bool needsPalmU
             return std::nullopt;
         }
         if (state.user.id == 0)
-            return "Problems with reading " + state.palmDesktopPath + "\\users.dat. Is Palm software installed?";
+            return "Problems with reading " + state.palmDesktopPath +
+                   "\\users.dat. Is Palm software installed?";
     }
     return std::nullopt;
 }
@@ -158,7 +161,8 @@ std::optional<std::string> workOutFolder(SetupState& state, FileEntry& entry, co
     }
     entry.targetFolder += kSep;
     if (!ctx.removing && recordPath) {
-        std::string key = std::string(kProductRoot) + entry.destination.substr(std::min<size_t>(1, entry.destination.size()));
+        std::string key = std::string(kProductRoot) +
+                          entry.destination.substr(std::min<size_t>(1, entry.destination.size()));
         std::string path = entry.targetFolder + entry.fileName;
         foundation::RegistryValue(key, "Path", path);
     }
@@ -169,14 +173,16 @@ std::optional<std::string> workOutFolder(SetupState& state, FileEntry& entry, co
 // run on the same script refreshes the two entries instead of adding more.
 void appendUninstallerEntries(SetupState& state, std::string_view installFolder) {
     std::vector<FileEntry>& entries = state.script().entries;
-    if (entries.size() >= kRunEntries && entries.back().isSetupProgram) entries.resize(entries.size() - kRunEntries);
+    if (entries.size() >= kRunEntries && entries.back().isSetupProgram)
+        entries.resize(entries.size() - kRunEntries);
     for (int i = 0; i < int(kRunEntries); ++i) {
         FileEntry entry;
         entry.component = int32_t(entries.size());
         entry.selected = true;
         entry.targetFolder = std::string(installFolder) + kSep;
         entry.isSetupProgram = i == 1;
-        entry.fileName = i == 0 ? std::string("setup.inf") : std::string(platform::fileNamePart(state.programPath));
+        entry.fileName =
+            i == 0 ? std::string("setup.inf") : std::string(platform::fileNamePart(state.programPath));
         entries.push_back(std::move(entry));
     }
 }
@@ -268,7 +274,8 @@ struct PalmUnloader {
 }  // namespace
 
 bool isBareName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string_view::npos;
 }
 
 std::optional<std::string> shortcutPath(std::string_view desktopFolder, std::string_view name) {
@@ -341,7 +348,8 @@ std::optional<std::string> RunInstallation(SetupState& state, std::string_view s
 
     // Step 10.
     confirmHotSyncRestart(state);
-    ui::messageBox(ui::focusWindow(), c.needsPalmUser ? "Hotsync your Palm to complete installation" : "Done!",
+    ui::messageBox(ui::focusWindow(),
+                   c.needsPalmUser ? "Hotsync your Palm to complete installation" : "Done!",
                    "Installation Finished");
     return std::nullopt;
 }
