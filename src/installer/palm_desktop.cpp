@@ -182,7 +182,7 @@ int32_t PalmDesktop::chooseUser(PalmUser& user) {
     if (names.size() > 1) {
         PilotUsersDialog dialog(names);
         int16_t result = int16_t(ui::runDialog(ui::focusWindow(), dialog));
-        if (result < 0 || size_t(result) >= names.size()) return -1;
+        if (!dialog.shown() || result < 0 || size_t(result) >= names.size()) return -1;
         chosen = size_t(result);
     }
     const std::string& name = names[chosen];

@@ -133,6 +133,15 @@ TEST_F(PalmDesktopTest, ChooseUserAsksOnlyAmongSeveral) {
     }
 }
 
+TEST_F(PalmDesktopTest, ChooseUserWithoutADisplayChoosesNobody) {
+    for (const char* name : {"Ann", "Bob", "Cy"}) box.addUser(name, "1001");
+    loadLibraries();
+    ScopedUi ui;
+    ui.record().showDialogs = false;  // the backend answers IdCancel (2), which is also Cy's index
+    PalmUser user;
+    EXPECT_EQ(palm.chooseUser(user), -1);
+}
+
 TEST_F(PalmDesktopTest, ChooseUserRefusesAFolderTooLongForTheRecord) {
     std::string folder = box.dir.path();
     while (folder.size() <= 259) folder += "/" + std::string(40, 'f');

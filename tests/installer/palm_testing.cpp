@@ -48,6 +48,7 @@ public:
     }
     int runDialog(ui::Window owner, ui::DialogController& controller) override {
         record_->dialogs.push_back(controller.spec().resourceId);
+        if (!record_->showDialogs) return ui::IdCancel;
         ui::DialogModel model(controller.spec(), controller, owner);
         model.open();
         if (record_->play) record_->play(model);

@@ -50,6 +50,7 @@ public:
         std::vector<platform::ui::Answer> answers;
         Play play;
         std::function<void()> afterBox;  // runs after each message box
+        bool showDialogs = true;         // false: IdCancel without running them, as without a display
         std::vector<std::string> boxes;  // "caption: text"
         std::vector<int> dialogs;
     };
