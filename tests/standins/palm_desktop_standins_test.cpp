@@ -83,7 +83,8 @@ TEST_F(PalmStandIns, DesktopCommandRecordsTheHotSyncProgram) {
 
 TEST_F(PalmStandIns, ManagerRunsUntilItIsAskedToShutDown) {
     ProcessResult result;
-    std::thread manager([&] { result = hotsync({"manager"}); });
+    // Started without a command, as the installer starts it again.
+    std::thread manager([&] { result = hotsync({}); });
     bool seen = false;
     for (int i = 0; i < 500 && !seen; ++i) {
         seen = platform::shell::windowExists("KittyHawk");

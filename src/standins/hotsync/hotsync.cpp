@@ -305,5 +305,12 @@ int runManager(const Arguments&) {
 int main(int argc, char** argv) {
     const standin::Program program{
         kProgram, "COMMAND ARGUMENTS [--handheld DIR]", commands(), {"handheld"}, optionsHelp()};
+    // Started without a command, as the installer starts the HotSync Manager
+    // again from "HotSyncPath", it runs as the manager.
+    if (argc == 1) {
+        char manager[] = "manager";
+        char* managerArgv[] = {argv[0], manager, nullptr};
+        return standin::run(program, 2, managerArgv);
+    }
     return standin::run(program, argc, argv);
 }
