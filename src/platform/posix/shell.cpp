@@ -29,16 +29,21 @@ namespace platform::shell {
 
 namespace {
 
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
 // An environment variable that names an absolute path, else empty.
 std::string absoluteEnv(const char* name) {
     std::optional<std::string> value = environment(name);
-    if (value && !value->empty() && (*value)[0] == '/') return *value;
+    if (value && !value->empty() && (*value)[0] == '/') return withoutTrailingSlashes(*value);
     return std::string();
 }
 
 std::string homeFolder() {
     std::optional<std::string> home = environment("HOME");
-    return home && !home->empty() ? *home : std::string();
+    return home && !home->empty() ? withoutTrailingSlashes(*home) : std::string();
 }
 
 // $XDG_CONFIG_HOME, else ~/.config; empty without a home.
@@ -95,8 +100,7 @@ std::string userDir(std::string_view key) {
         if (value.empty() || value[0] != '/') continue;
         found = value;  // the last assignment wins, as in the shell
     }
-    while (found.size() > 1 && found.back() == '/') found.pop_back();
-    return found;
+    return withoutTrailingSlashes(found);
 }
 
 // Splits a command line the way Windows programs split theirs: blanks
@@ -362,7 +366,6 @@ std::string systemFolder() {
         }
         folder = data + "/brightfold/lib";
     }
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     // The folder always exists on Windows; here it is made on first use.
     makeFolders(folder);
     return folder;
