@@ -256,8 +256,9 @@ bool classAddress(std::string_view className, sockaddr_un& address, socklen_t& l
     std::string folded(className);
     for (char& c : folded)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    std::string name =
-        "brightfold-window/" + std::to_string(getuid()) + "/" + hex64(fnv1a(registry::hivePath())) + "/";
+    std::string hive = registry::hivePath();
+    if (!hive.empty() && !isAbsolutePath(hive)) hive = joinPath(currentDirectory(), hive);
+    std::string name = "brightfold-window/" + std::to_string(getuid()) + "/" + hex64(fnv1a(hive)) + "/";
     constexpr size_t kMaxName = sizeof(address.sun_path) - 1;
     if (name.size() + folded.size() > kMaxName || folded.find('\0') != std::string::npos)
         name += "#" + hex64(fnv1a(folded));
