@@ -58,31 +58,18 @@ TEST(SetupScriptTest, ReadsTheProfileTextIntoTheTable) {
     EXPECT_EQ(s.application, "Tabulo Office Link for Desktop");  // 30 characters kept
     EXPECT_EQ(s.applicationKeys, std::vector<std::string>{s.application});
 
-    struct Row {
-        const char* name;
-        const char* description;
-        const char* fileName;
-        const char* destination;
-        int component;
-        int desktopIcon;
-    };
-    const Row rows[] = {
-        {"Sheets", "Spreadsheet add-in", "gridlink.so", ".", 0, 0},
-        {"Text", "ord processor", "textlink.so", ".", 1, 0},
-        {"Empty", "", "", "", 2, 0},  // no section: the component is still listed
-        {"Sheets", "", "TabuloAddin.xla", "\\XLStart", 0, 12},
-        {"Sheets", "", "Tabulo.prc", "Pilot", 0, 0},
-    };
-    ASSERT_EQ(s.entries.size(), std::size(rows));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(s.entries[i].name, rows[i].name);
-        EXPECT_EQ(s.entries[i].description, rows[i].description);
-        EXPECT_EQ(s.entries[i].fileName, rows[i].fileName);
-        EXPECT_EQ(s.entries[i].destination, rows[i].destination);
-        EXPECT_EQ(s.entries[i].component, rows[i].component);
-        EXPECT_EQ(s.entries[i].desktopIcon, rows[i].desktopIcon);
-    }
+    // name|description|fileName|destination|component|desktopIcon
+    std::vector<std::string> rows;
+    for (const FileEntry& e : s.entries)
+        rows.push_back(e.name + "|" + e.description + "|" + e.fileName + "|" + e.destination + "|" +
+                       std::to_string(e.component) + "|" + std::to_string(e.desktopIcon));
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "Sheets|Spreadsheet add-in|gridlink.so|.|0|0",
+                        "Text|ord processor|textlink.so|.|1|0",
+                        "Empty||||2|0",  // no section: the component is still listed
+                        "Sheets||TabuloAddin.xla|\\XLStart|0|12",
+                        "Sheets||Tabulo.prc|Pilot|0|0",
+                    }));
     EXPECT_EQ(s.entries[3].regKey, "HKEY_CURRENT_USER\\Software\\Excel");
     EXPECT_EQ(s.entries[3].regValue, "-Path");
 
@@ -103,14 +90,10 @@ TEST(SetupScriptTest, ProductKeysComeFromTheNumberedSeries) {
 }
 
 TEST(SetupScriptTest, SelectionByIndexIgnoresIndicesOutsideTheTable) {
-    SetupScript s = parseScript(script("AppName0=A, a\nAppName1=B, b\n", "[A]\nFile0=a\nFile1=a1\n")).script;
-    s.setSelected(0, true);
-    s.setSelected(-1, true);
-    s.setSelected(3, true);
-    EXPECT_TRUE(s.selected(0));
-    EXPECT_FALSE(s.selected(1));
-    EXPECT_FALSE(s.selected(-1));
-    EXPECT_FALSE(s.selected(3));
+    SetupScript s = parseScript(script("AppName0=A\nAppName1=B\n", "[A]\nFile0=a\nFile1=b\n")).script;
+    for (int i : {-1, 0, 3}) s.setSelected(i, true);
+    EXPECT_EQ((std::vector<bool>{s.selected(-1), s.selected(0), s.selected(1), s.selected(3)}),
+              (std::vector<bool>{false, true, false, false}));
     EXPECT_TRUE(s.chosen(s.entries[2]));  // file 1 of component 0
 }
 
