@@ -15,6 +15,7 @@
 #include "platform/library.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "platform/ui.h"
 
 namespace installer {
@@ -79,15 +80,6 @@ bool lookUp(const platform::Library& library, const char* name, F& function) {
     return function != nullptr;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 struct PalmDesktop::Libraries {
@@ -132,10 +124,11 @@ PalmDesktop::~PalmDesktop() = default;
 
 int FindPalmLibrary(std::string& path, std::string_view libraryName) {
     std::string hotSyncPath;
-    if (foundation::RegistryValue(kPalmCoreKey, "HotSyncPath", hotSyncPath) != 0) return -1;
-    size_t start = platform::fileNameStart(hotSyncPath);
-    std::string folder = hotSyncPath.substr(0, start);
-    if (folder.empty()) folder = std::string(1, platform::kPathSeparator);
+    // An empty value names no program: as unknown as a missing one.
+    if (foundation::RegistryValue(kPalmCoreKey, "HotSyncPath", hotSyncPath) != 0 || hotSyncPath.empty())
+        return -1;
+    const size_t start = platform::fileNameStart(hotSyncPath);
+    std::string folder = start ? hotSyncPath.substr(0, start) : hotSyncPath + platform::kPathSeparator;
     if (!platform::setCurrentDirectory(folder)) return -1;
     path = folder + std::string(libraryName);
     return 0;
@@ -189,7 +182,7 @@ int32_t PalmDesktop::chooseUser(PalmUser& user) {
     if (names.size() > 1) {
         PilotUsersDialog dialog(names);
         int16_t result = int16_t(ui::runDialog(ui::focusWindow(), dialog));
-        if (result < 0 || size_t(result) >= names.size()) return -1;
+        if (!dialog.shown() || result < 0 || size_t(result) >= names.size()) return -1;
         chosen = size_t(result);
     }
     const std::string& name = names[chosen];
@@ -218,7 +211,7 @@ void PalmDesktop::registerNotifier(std::string_view fileName) {
     for (;; ++index) {
         std::optional<std::string> name = libs.notifier(index);
         if (!name) break;
-        if (equalsIgnoringCase(*name, fileName)) return;
+        if (platform::sameNoCase(*name, fileName)) return;
     }
     libs.setNotifierDll(index, std::string(fileName).c_str());
 }
@@ -229,7 +222,7 @@ void PalmDesktop::unregisterNotifier(std::string_view fileName) {
     for (int32_t index = 0;; ++index) {
         std::optional<std::string> name = libs.notifier(index);
         if (!name) return;
-        if (equalsIgnoringCase(*name, fileName)) {
+        if (platform::sameNoCase(*name, fileName)) {
             libs.setNotifierDll(index, nullptr);
             return;
         }

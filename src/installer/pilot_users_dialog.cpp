@@ -24,6 +24,7 @@ const ui::DialogSpec& pilotUsersDialogSpec() {
 }
 
 void PilotUsersDialog::init(ui::DialogView& view) {
+    shown_ = true;
     for (const std::string& name : names_) view.addItem(kPilotUsersList, name);
     view.select(kPilotUsersList, 0);
     view.focus(kPilotUsersList);

@@ -26,9 +26,13 @@ public:
     void init(platform::ui::DialogView& view) override;
     void handle(platform::ui::DialogView& view, const platform::ui::Event& event) override;
     void cancel(platform::ui::DialogView& view) override { view.end(-1); }
+    // Whether the dialog was shown: a backend that cannot show dialogs
+    // answers IdCancel (2) without running it, which is no user's index.
+    bool shown() const { return shown_; }
 
 private:
     std::vector<std::string> names_;
+    bool shown_ = false;
 };
 
 }  // namespace installer

@@ -29,16 +29,21 @@ namespace platform::shell {
 
 namespace {
 
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
 // An environment variable that names an absolute path, else empty.
 std::string absoluteEnv(const char* name) {
     std::optional<std::string> value = environment(name);
-    if (value && !value->empty() && (*value)[0] == '/') return *value;
+    if (value && !value->empty() && (*value)[0] == '/') return withoutTrailingSlashes(*value);
     return std::string();
 }
 
 std::string homeFolder() {
     std::optional<std::string> home = environment("HOME");
-    return home && !home->empty() ? *home : std::string();
+    return home && !home->empty() ? withoutTrailingSlashes(*home) : std::string();
 }
 
 // $XDG_CONFIG_HOME, else ~/.config; empty without a home.
@@ -95,8 +100,7 @@ std::string userDir(std::string_view key) {
         if (value.empty() || value[0] != '/') continue;
         found = value;  // the last assignment wins, as in the shell
     }
-    while (found.size() > 1 && found.back() == '/') found.pop_back();
-    return found;
+    return withoutTrailingSlashes(found);
 }
 
 // Splits a command line the way Windows programs split theirs: blanks
@@ -252,8 +256,9 @@ bool classAddress(std::string_view className, sockaddr_un& address, socklen_t& l
     std::string folded(className);
     for (char& c : folded)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    std::string name =
-        "brightfold-window/" + std::to_string(getuid()) + "/" + hex64(fnv1a(registry::hivePath())) + "/";
+    std::string hive = registry::hivePath();
+    if (!hive.empty() && !isAbsolutePath(hive)) hive = joinPath(currentDirectory(), hive);
+    std::string name = "brightfold-window/" + std::to_string(getuid()) + "/" + hex64(fnv1a(hive)) + "/";
     constexpr size_t kMaxName = sizeof(address.sun_path) - 1;
     if (name.size() + folded.size() > kMaxName || folded.find('\0') != std::string::npos)
         name += "#" + hex64(fnv1a(folded));
@@ -362,7 +367,6 @@ std::string systemFolder() {
         }
         folder = data + "/brightfold/lib";
     }
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     // The folder always exists on Windows; here it is made on first use.
     makeFolders(folder);
     return folder;
