@@ -68,9 +68,10 @@ TEST(InstallationRun, EachDestinationHasItsFolder) {
         for (const char* place : {"Brightfold/f.txt", "Brightfold/sub/f.txt", "system/f.txt", "app/f.txt"})
             EXPECT_EQ(platform::fileExists(box.dir.file(place)), std::string(place) == c.placed) << place;
         // A RegKey entry records the copied file's path; destination "." names the settings root.
-        if (c.regValue && *c.placed)
+        if (c.regValue && *c.placed) {
             EXPECT_EQ(foundation::RegistryRead("HKEY_CURRENT_USER\\Software\\Brightfold", "Path"),
                       box.dir.file(c.placed));
+        }
     }
 }
 

@@ -121,8 +121,9 @@ TEST(Uninstall, RestartQuestionOnlyWhenRestartIsAllowed) {
         EXPECT_EQ(state.hotSyncState, c.hotSyncState);
         std::vector<std::string> shown = box.boxes();
         ASSERT_EQ(shown.size(), c.boxes);
-        if (c.boxes == 2)
+        if (c.boxes == 2) {
             EXPECT_EQ(shown[0], "Restart Hotsync: Restart Hotsync Manager? => " + std::string(c.reply));
+        }
     }
 }
 
