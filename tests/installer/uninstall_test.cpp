@@ -30,7 +30,7 @@ TEST(Uninstall, UndoesTheInstallButForWhatStays) {
     RunSandbox box;
     box.palmDesktop();
     box.entry(box.component("App", "a.txt")).desktopIcon = 1;
-    box.component("Docs", "b.txt", "\\docs");
+    box.file(box.component("Docs", "b.txt", "\\docs"), "c.txt", "\\docs");
     box.component("Handheld", "app.prc", "Pilot");
     box.component("Notifier", "notify.so", "\\NOTIFIER");
     std::vector<std::string> filesBefore = box.files(), keysBefore = box.hiveKeys();
@@ -121,8 +121,9 @@ TEST(Uninstall, RestartQuestionOnlyWhenRestartIsAllowed) {
         EXPECT_EQ(state.hotSyncState, c.hotSyncState);
         std::vector<std::string> shown = box.boxes();
         ASSERT_EQ(shown.size(), c.boxes);
-        if (c.boxes == 2)
+        if (c.boxes == 2) {
             EXPECT_EQ(shown[0], "Restart Hotsync: Restart Hotsync Manager? => " + std::string(c.reply));
+        }
     }
 }
 
