@@ -21,10 +21,10 @@ const std::string kVendorKey = "HKEY_CURRENT_USER\\Software\\Vendor\\App";
 struct FolderCase {
     const char* label;
     const char* destination;
-    const char* regValue;  // nullptr: no RegKey
-    const char* hiveText;  // the RegKey value in the hive; nullptr: none
-    const char* placed;    // where the file lands, relative to the sandbox; "" nowhere
-    const char* error;     // with "%K" for the RegKey, nullptr: none
+    const char* regValue;       // nullptr: no RegKey
+    const char* hiveText;       // the RegKey value in the hive; nullptr: none
+    const char* placed;         // where the file lands, relative to the sandbox; "" nowhere
+    const char* error;          // with "%K" for the RegKey, nullptr: none
     const char* reply = "yes";  // to "Do you want to create folder ...?"
 };
 
@@ -133,14 +133,20 @@ TEST(InstallationRun, PlainFilesNeedNoPalmAndRecordTheUninstaller) {
     }
 }
 
-TEST(InstallationRun, PalmComponentsGoToTheUserAndTheNotifierList) {
+TEST(InstallationRun, PalmAndOfficeComponents) {
     RunSandbox box;
     std::string user = box.palmDesktop();
     box.component("Handheld", "app.prc", "Pilot");
     box.component("Notifier", "notify.so", "\\NOTIFIER");
+    box.component("Word add-in", "addin.dot", "\\Word2003");
+    std::string startup = box.dir.makeDir("startup");
+    foundation::RegistryValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Word\\Options",
+                              "STARTUP-PATH", startup);
     box.dir.makeDir("Brightfold");
     ASSERT_EQ(box.install(), std::nullopt);
     EXPECT_TRUE(platform::isRegularFile(user + "/Install/app.prc"));
+    EXPECT_EQ(foundation::RegistryRead("HKEY_CURRENT_USER\\Software\\Brightfold\\Word2003", "Path"),
+              box.dir.file("startup/addin.dot"));
     EXPECT_TRUE(platform::isRegularFile(box.system + "/notify.so"));
     EXPECT_EQ(foundation::readNotifiers(), std::vector<std::string>{"notify.so"});
     EXPECT_EQ(foundation::RegistryRead("HKEY_CURRENT_USER\\Software\\Brightfold\\Tabulo\\User0", "Name"),
@@ -152,8 +158,9 @@ TEST(InstallationRun, PalmComponentsGoToTheUserAndTheNotifierList) {
 TEST(InstallationRun, LibraryWithoutPalmDesktopEndsTheRun) {
     RunSandbox box;
     box.component("Library", "lib.dll");
-    EXPECT_EQ(box.install(), std::string(installer::kPalmCoreKey) +
-                                 "\\Path key not found in Registry, unable to continue. Is Palm software installed?");
+    EXPECT_EQ(box.install(),
+              std::string(installer::kPalmCoreKey) +
+                  "\\Path key not found in Registry, unable to continue. Is Palm software installed?");
     EXPECT_FALSE(platform::fileExists(box.target));
 }
 

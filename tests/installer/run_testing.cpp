@@ -52,7 +52,6 @@ installer::FileEntry& RunSandbox::file(int component, const std::string& fileNam
     if (present && !fileName.empty()) writeFile(dist + "/" + fileName, "contents of " + fileName);
     std::vector<installer::FileEntry>& entries = state.script().entries;
     entries.push_back(std::move(entry));
-    loaded_ = state.script();
     return entries.back();
 }
 

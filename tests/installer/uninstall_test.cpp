@@ -30,7 +30,7 @@ TEST(Uninstall, UndoesTheInstallButForWhatStays) {
     RunSandbox box;
     box.palmDesktop();
     box.entry(box.component("App", "a.txt")).desktopIcon = 1;
-    box.component("Docs", "b.txt", "\\docs");
+    box.file(box.component("Docs", "b.txt", "\\docs"), "c.txt", "\\docs");
     box.component("Handheld", "app.prc", "Pilot");
     box.component("Notifier", "notify.so", "\\NOTIFIER");
     std::vector<std::string> filesBefore = box.files(), keysBefore = box.hiveKeys();
