@@ -5,7 +5,7 @@
 file(REMOVE_RECURSE ${DIST_DIR})
 file(MAKE_DIRECTORY ${DIST_DIR})
 file(COPY ${PROGRAMS} ${FILES} DESTINATION ${DIST_DIR})
-file(COPY_FILE ${LICENSE} ${DIST_DIR}/license.txt)
+configure_file(${LICENSE} ${DIST_DIR}/license.txt COPYONLY)
 
 # quillo-addin writes the guide through libtextlink, which loads only with
 # its product recorded and a HotSync user to flush for: both live in a hive
@@ -21,7 +21,7 @@ file(WRITE ${box}/registry.reg
   "[HKEY_CURRENT_USER\\Software\\Brightfold\\Quillo\\User0]\n"
   "\"Name\"=\"Guide\"\n\"Path\"=\"${user}\"\n\"ID\"=\"1\"\n\n")
 get_filename_component(guideName ${GUIDE_DATABASE} NAME_WE)
-file(COPY_FILE ${GUIDE_TEXT} ${box}/${guideName}.txt)
+configure_file(${GUIDE_TEXT} ${box}/${guideName}.txt COPYONLY)
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env BRIGHTFOLD_HIVE=${box}/registry.reg BRIGHTFOLD_UI=headless
           BRIGHTFOLD_TEXTLINK=${TEXTLINK} BRIGHTFOLD_FAULTS=
@@ -30,5 +30,5 @@ execute_process(
 if(NOT status EQUAL 0 OR NOT EXISTS ${box}/${guideName}.pdb)
   message(FATAL_ERROR "quillo-addin could not write the user guide (${status}):\n${out}${err}")
 endif()
-file(COPY_FILE ${box}/${guideName}.pdb ${DIST_DIR}/${GUIDE_DATABASE})
+configure_file(${box}/${guideName}.pdb ${DIST_DIR}/${GUIDE_DATABASE} COPYONLY)
 file(REMOVE_RECURSE ${box})

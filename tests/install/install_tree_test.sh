@@ -5,6 +5,7 @@
 #   install_tree_test.sh BUILD_DIR C_COMPILER
 set -euo pipefail
 build=$1 cc=$2
+command -v pkg-config >/dev/null || { echo "no pkg-config"; exit 77; }
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix/usr" >/dev/null

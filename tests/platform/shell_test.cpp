@@ -129,14 +129,6 @@ TEST(ShellPendingDeletions, CarriedOutOnceByTheNextRun) {
     EXPECT_FALSE(platform::fileExists(empty));
     EXPECT_TRUE(platform::fileExists(full + "/keep"));
     EXPECT_TRUE(shell::carryOutPendingDeletions().empty());
-
-    ScopedHive otherHive(dir.file("other.reg"));  // a sandbox of its own sees no marks
-    testsupport::writeFile(file, "x");
-    ScopedHive back(dir.file("registry.reg"));
-    ASSERT_TRUE(shell::deleteAtRestart(file));
-    ScopedHive other(dir.file("other.reg"));
-    EXPECT_TRUE(shell::carryOutPendingDeletions().empty());
-    EXPECT_TRUE(platform::fileExists(file));
 }
 
 TEST(ShellWindows, FoundAndPostedToWhileTheyLive) {

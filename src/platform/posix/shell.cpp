@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -409,7 +410,7 @@ bool deleteAtRestart(std::string_view path) {
     std::string full(path);
     if (!isAbsolutePath(full)) full = joinPath(currentDirectory(), full);
     // One subkey per mark, named so that two processes never pick the same.
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter = 0;
     registry::KeyPath key = pendingKey();
     key.push_back(hex64(currentFileTime()) + "-" + std::to_string(getpid()) + "-" +
                   std::to_string(++counter));
