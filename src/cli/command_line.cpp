@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/text.h"
 
@@ -92,8 +93,16 @@ std::string libraryPath(const Arguments& args, const char* variable, const char*
     if (const std::string* given = args.option("library"); given && !given->empty()) return *given;
     if (auto fromEnvironment = platform::environment(variable)) return *fromEnvironment;
     size_t cut = args.argv0.find_last_of(platform::kPathSeparator);
-    if (cut == std::string::npos) return fileName;
-    return args.argv0.substr(0, cut + 1) + "../lib/" + fileName;
+    std::string beside =
+        cut == std::string::npos ? std::string() : args.argv0.substr(0, cut + 1) + "../lib/" + fileName;
+    if (!beside.empty() && platform::fileExists(beside)) return beside;
+    // An installed system keeps the libraries in the system folder, where a
+    // Windows program finds a DLL too.
+    if (std::string system = platform::shell::systemFolder(); !system.empty()) {
+        std::string installed = platform::joinPath(system, fileName);
+        if (platform::fileExists(installed)) return installed;
+    }
+    return beside.empty() ? std::string(fileName) : beside;
 }
 
 int run(const Program& program, int argc, char** argv) {

@@ -79,8 +79,10 @@ void progress(const std::string& line);
 bool parseNumber(std::string_view text, long long low, long long high, long long& value);
 
 // The library a host loads: --library PATH, else $variable, else
-// ../lib/<fileName> beside the program (<fileName> alone for a program
-// started without a folder, which the loader then searches for).
+// ../lib/<fileName> beside the program when it is there, else <fileName> in
+// the system folder (platform/shell.h) when it is there, else the path beside
+// the program (<fileName> alone for a program started without a folder,
+// which the loader then searches for).
 std::string libraryPath(const Arguments& args, const char* variable, const char* fileName);
 
 }  // namespace standin

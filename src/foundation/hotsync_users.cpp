@@ -142,6 +142,23 @@ bool removeNotifier(const std::string& given, std::string& message) {
     return true;
 }
 
+bool setNotifier(size_t index, const std::string& path, std::string& message) {
+    std::vector<std::string> list = readNotifiers();
+    if (index >= list.size()) return addNotifier(path, message);
+    for (const std::string& entry : list) {
+        if (platform::sameNoCase(entry, path)) {
+            message = path + " is registered already";
+            return true;
+        }
+    }
+    if (writeText(subkey({kNotifiersKeyName}), notifierValue(index), path) != reg::kSuccess) {
+        message = "cannot write the notifier list (" + reg::hivePath() + ")";
+        return false;
+    }
+    message = "registered " + path + " as notifier " + std::to_string(index);
+    return true;
+}
+
 std::optional<uint32_t> installFlag(const HotSyncUser& user) {
     reg::Value v;
     if (reg::queryValue(reg::Root::CurrentUser, managerKey(), "Install" + user.id, v) != reg::kSuccess ||

@@ -18,6 +18,7 @@
 //                                      ends at the first missing or empty one
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,6 +58,10 @@ std::vector<std::string> readNotifiers();
 bool addNotifier(const std::string& path, std::string& message);
 // Removes a notifier (compared without regard to case); the later ones move up.
 bool removeNotifier(const std::string& path, std::string& message);
+// Puts a notifier at a place of the list: replaces the one at index, or
+// appends (as addNotifier) when index is at or past the end. A path listed
+// at another place already changes nothing.
+bool setNotifier(size_t index, const std::string& path, std::string& message);
 
 // The user's install flag ("Install<ID>"), or nothing when it is not there.
 std::optional<uint32_t> installFlag(const HotSyncUser& user);

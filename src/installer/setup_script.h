@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace installer {
@@ -68,6 +69,33 @@ struct SetupScript {
     void setSelected(int index, bool on);
     bool selected(int index) const;
 };
+
+struct SetupState;
+
+// A script read from its text, before the load-time check. A script that
+// does not fit the tables (more than 8 product keys or 62 entries, a file
+// name that is too long or not a plain name, a component line that is too
+// long) is refused as a whole: `problems` names each fault and `script` has
+// no entries.
+struct ParsedScript {
+    SetupScript script;
+    std::string defaultFolder;
+    std::vector<std::string> problems;
+};
+ParsedScript parseScript(std::string_view text);
+
+// The caption and text of the box that refuses a script.
+constexpr std::string_view kRefusedCaption = "Setup";
+std::string refusalText(std::string_view path, const std::vector<std::string>& problems);
+
+// LoadScript: reads the file into the current script of the state, sets its
+// default folder, shows the refusal box for a refused script (refused is then
+// set), runs MarkSelectable and returns the number of entries. A missing
+// file reads as empty (0 entries).
+size_t LoadScript(SetupState& state, std::string_view path, bool* refused = nullptr);
+// The load-time check: which destinations are available, and so which
+// components can be chosen. Called by LoadScript.
+void MarkSelectable(SetupState& state);
 
 // One line of the component check list.
 struct ComponentItem {

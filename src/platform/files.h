@@ -103,6 +103,9 @@ bool listDirectory(const std::string& folder, std::vector<DirEntry>& entries);
 bool fileExists(const std::string& path);  // any kind of entry
 bool isRegularFile(const std::string& path);
 bool isDirectory(const std::string& path);
+// Whether two paths name one and the same file (same device and file number,
+// links followed); false when either cannot be examined.
+bool sameFile(const std::string& a, const std::string& b);
 std::optional<FileTime> lastWriteTime(const std::string& path);
 
 // Whole-file helpers.

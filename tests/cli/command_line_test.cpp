@@ -3,6 +3,7 @@
 // numbers and the library a host loads.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -152,19 +153,39 @@ TEST(StandinCommandLine, NumbersAreDecimalDigitsWithinTheirRange) {
     EXPECT_EQ(v, 5);  // untouched by a refusal
 }
 
-TEST(StandinCommandLine, TheLibraryComesFromTheOptionTheEnvironmentOrBesideTheProgram) {
-    standin::Arguments args;
-    args.argv0 = "/opt/tool/bin/tool";
-    {
-        testsupport::ScopedEnv unset("BF_TEST_LIBRARY", nullptr);
-        EXPECT_EQ(standin::libraryPath(args, "BF_TEST_LIBRARY", "libx.so"), "/opt/tool/bin/../lib/libx.so");
-        args.argv0 = "tool";
-        EXPECT_EQ(standin::libraryPath(args, "BF_TEST_LIBRARY", "libx.so"), "libx.so");
-        args.options["library"] = "";  // an empty --library is no choice
-        EXPECT_EQ(standin::libraryPath(args, "BF_TEST_LIBRARY", "libx.so"), "libx.so");
+TEST(StandinCommandLine, TheLibraryComesFromTheOptionTheEnvironmentBesideTheProgramOrTheSystemFolder) {
+    testsupport::TempDir dir;
+    std::string system = dir.makeDir("system"), lib = dir.makeDir("tool/lib");
+    dir.makeDir("tool/bin");
+    testsupport::ScopedEnv systemDir("BRIGHTFOLD_SYSTEM_DIR", system.c_str());
+    const std::string tool = dir.file("tool/bin/tool"), beside = dir.file("tool/bin/../lib/libx.so");
+    struct Case {
+        std::string argv0;
+        bool inLib, inSystem;
+        const char *environment, *option;
+        std::string expected;
+    } cases[] = {
+        {tool, false, false, nullptr, nullptr, beside},  // named, so that a failure says where
+        {tool, true, true, nullptr, nullptr, beside},
+        {tool, false, true, nullptr, nullptr, system + "/libx.so"},
+        {"tool", false, false, nullptr, nullptr, "libx.so"},  // the loader searches
+        {"tool", false, true, nullptr, nullptr, system + "/libx.so"},
+        {"tool", false, false, nullptr, "", "libx.so"},  // an empty --library is no choice
+        {tool, true, true, "/env/libx.so", nullptr, "/env/libx.so"},
+        {tool, true, true, "/env/libx.so", "/given/libx.so", "/given/libx.so"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        for (const auto& [folder, present] : {std::pair{lib, c.inLib}, std::pair{system, c.inSystem}}) {
+            if (present)
+                testsupport::writeFile(folder + "/libx.so", "");
+            else
+                std::remove((folder + "/libx.so").c_str());
+        }
+        testsupport::ScopedEnv variable("BF_TEST_LIBRARY", c.environment);
+        standin::Arguments args;
+        args.argv0 = c.argv0;
+        if (c.option) args.options["library"] = c.option;
+        EXPECT_EQ(standin::libraryPath(args, "BF_TEST_LIBRARY", "libx.so"), c.expected);
     }
-    testsupport::ScopedEnv set("BF_TEST_LIBRARY", "/env/libx.so");
-    EXPECT_EQ(standin::libraryPath(args, "BF_TEST_LIBRARY", "libx.so"), "/env/libx.so");
-    args.options["library"] = "/given/libx.so";
-    EXPECT_EQ(standin::libraryPath(args, "BF_TEST_LIBRARY", "libx.so"), "/given/libx.so");
 }

@@ -12,9 +12,11 @@
 
 #include "command_line.h"
 #include "foundation/file_names.h"
+#include "foundation/registry_access.h"
 #include "handheld.h"
 #include "hotsync_manager.h"
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "platform/system.h"
 
 namespace {
@@ -28,12 +30,18 @@ using standin::usageError;
 
 constexpr const char* kProgram = "hotsync";
 constexpr const char* kHandheldVariable = "BRIGHTFOLD_HANDHELD";
+// The Palm Desktop's place in the registry, and the HotSync Manager's window.
+constexpr const char* kPalmCoreKey = "HKEY_CURRENT_USER\\SOFTWARE\\U.S. Robotics\\Pilot Desktop\\Core";
+constexpr const char* kWindowClass = "KittyHawk";
+constexpr uint32_t kShutDownMessage = 0xBEC5;
 
 int runSync(const Arguments&);
 int runUsers(const Arguments&);
 int runNotifiers(const Arguments&);
 int runSetCell(const Arguments&);
 int runShow(const Arguments&);
+int runDesktop(const Arguments&);
+int runManager(const Arguments&);
 
 std::vector<standin::CommandRow> commands() {
     return {
@@ -82,6 +90,25 @@ std::vector<standin::CommandRow> commands() {
          {"user"},
          {"user", "database"},
          runShow},
+        {"desktop",
+         "[--path DIR]",
+         "record an installed Palm Desktop in the registry: \"Path\" (DIR, default this program's folder) "
+         "and "
+         "\"HotSyncPath\" (this program, beside which lie the Conduit Manager and install aide modules)",
+         0,
+         0,
+         {},
+         {"path"},
+         runDesktop},
+        {"manager",
+         "",
+         "run as the HotSync Manager's main window (class \"KittyHawk\") until it is asked to shut down "
+         "(message 0xBEC5, first parameter 1)",
+         0,
+         0,
+         {},
+         {},
+         runManager},
     };
 }
 
@@ -244,10 +271,46 @@ int runShow(const Arguments& args) {
     return kExitOk;
 }
 
+int runDesktop(const Arguments& args) {
+    const std::string program = platform::shell::programPath();
+    if (program.empty()) return failure("cannot tell where this program lies");
+    const std::string* given = args.option("path");
+    const size_t cut = platform::fileNameStart(program);
+    std::string folder = given ? absolute(*given) : program.substr(0, cut > 1 ? cut - 1 : cut);
+    std::string hotSyncPath = program;
+    if (foundation::RegistryValue(kPalmCoreKey, "Path", folder) != 0 ||
+        foundation::RegistryValue(kPalmCoreKey, "HotSyncPath", hotSyncPath) != 0)
+        return failure("cannot write the Palm Desktop's place into the registry");
+    progress("Palm Desktop at " + folder + ", HotSync Manager " + program);
+    return kExitOk;
+}
+
+int runManager(const Arguments&) {
+    auto window = platform::shell::WindowClass::create(kWindowClass);
+    if (!window)
+        return failure(std::string("cannot register the window class ") + kWindowClass +
+                       " (is a HotSync Manager running already?)");
+    progress("HotSync Manager running");
+    for (;;) {
+        std::optional<platform::shell::PostedMessage> message = window->wait(-1);
+        if (!message) return failure("the HotSync Manager window's messages cannot be read");
+        if (message->message == kShutDownMessage && message->wParam == 1) break;
+    }
+    progress("HotSync Manager shut down");
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const standin::Program program{
         kProgram, "COMMAND ARGUMENTS [--handheld DIR]", commands(), {"handheld"}, optionsHelp()};
+    // Started without a command, as the installer starts the HotSync Manager
+    // again from "HotSyncPath", it runs as the manager.
+    if (argc == 1) {
+        char manager[] = "manager";
+        char* managerArgv[] = {argv[0], manager, nullptr};
+        return standin::run(program, 2, managerArgv);
+    }
     return standin::run(program, argc, argv);
 }

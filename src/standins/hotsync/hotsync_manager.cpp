@@ -9,6 +9,7 @@
 #include "handheld.h"
 #include "platform/files.h"
 #include "platform/library.h"
+#include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/text.h"
 
@@ -163,8 +164,16 @@ bool backupStep(const SyncRun& run, const std::string& backup) {
 
 std::string resolveNotifier(const std::string& entry, const std::string& programFolder) {
     if (entry.find(platform::kPathSeparator) != std::string::npos) return entry;
+    std::vector<std::string> folders;
     if (auto folder = platform::environment(kNotifierDirVariable); folder && !folder->empty())
-        return platform::joinPath(*folder, entry);
+        folders.push_back(*folder);
+    // Where the installer puts notifiers, as Windows finds a library in its
+    // system folder.
+    if (std::string system = platform::shell::systemFolder(); !system.empty()) folders.push_back(system);
+    for (const std::string& folder : folders) {
+        std::string path = platform::joinPath(folder, entry);
+        if (platform::isRegularFile(path)) return path;
+    }
     return platform::joinPath(platform::joinPath(programFolder, "../lib"), entry);
 }
 

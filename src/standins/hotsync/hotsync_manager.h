@@ -5,8 +5,9 @@
 //
 // A notifier is a shared library exporting HS_Notify (cdecl, two 32-bit
 // arguments: event code, HotSync ID). A path without a folder part is looked
-// for in $BRIGHTFOLD_NOTIFIER_DIR, else in ../lib beside the program (where
-// the build puts libgridlink.so).
+// for in $BRIGHTFOLD_NOTIFIER_DIR, then in the system folder (where the
+// installer puts notifiers), else in ../lib beside the program (where the
+// build puts libgridlink.so).
 //
 // One HotSync of a user:
 //   1. load every notifier through platform::Library (attach step and all;

@@ -134,7 +134,8 @@ std::vector<standin::CommandRow> commands() {
 constexpr const char* kOptionsHelp =
     "\noptions:\n"
     "  --library PATH  libtextlink to load (default: $BRIGHTFOLD_TEXTLINK, else\n"
-    "                  ../lib/libtextlink.so beside this program)\n"
+    "                  ../lib/libtextlink.so beside this program,\n"
+    "                  else the system folder)\n"
     "  --help          show this text\n"
     "\nexit status: 0 success, 1 library error, 2 usage error\n";
 

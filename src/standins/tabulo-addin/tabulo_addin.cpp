@@ -155,7 +155,8 @@ std::vector<standin::CommandRow> commands() {
 constexpr const char* kOptionsHelp =
     "\noptions:\n"
     "  --library PATH  libgridlink to load (default: $BRIGHTFOLD_GRIDLINK, else\n"
-    "                  ../lib/libgridlink.so beside this program)\n"
+    "                  ../lib/libgridlink.so beside this program,\n"
+    "                  else the system folder)\n"
     "  --help          show this text (after a command: that command's)\n"
     "\nexit status: 0 success, 1 library status, refused link or I/O error, 2 usage error\n";
 
