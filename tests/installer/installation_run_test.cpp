@@ -21,10 +21,10 @@ const std::string kVendorKey = "HKEY_CURRENT_USER\\Software\\Vendor\\App";
 struct FolderCase {
     const char* label;
     const char* destination;
-    const char* regValue;  // nullptr: no RegKey
-    const char* hiveText;  // the RegKey value in the hive; nullptr: none
-    const char* placed;    // where the file lands, relative to the sandbox; "" nowhere
-    const char* error;     // with "%K" for the RegKey, nullptr: none
+    const char* regValue;       // nullptr: no RegKey
+    const char* hiveText;       // the RegKey value in the hive; nullptr: none
+    const char* placed;         // where the file lands, relative to the sandbox; "" nowhere
+    const char* error;          // with "%K" for the RegKey, nullptr: none
     const char* reply = "yes";  // to "Do you want to create folder ...?"
 };
 
@@ -152,8 +152,9 @@ TEST(InstallationRun, PalmComponentsGoToTheUserAndTheNotifierList) {
 TEST(InstallationRun, LibraryWithoutPalmDesktopEndsTheRun) {
     RunSandbox box;
     box.component("Library", "lib.dll");
-    EXPECT_EQ(box.install(), std::string(installer::kPalmCoreKey) +
-                                 "\\Path key not found in Registry, unable to continue. Is Palm software installed?");
+    EXPECT_EQ(box.install(),
+              std::string(installer::kPalmCoreKey) +
+                  "\\Path key not found in Registry, unable to continue. Is Palm software installed?");
     EXPECT_FALSE(platform::fileExists(box.target));
 }
 
