@@ -143,19 +143,13 @@ bool removeNotifier(const std::string& given, std::string& message) {
 }
 
 bool setNotifier(size_t index, const std::string& path, std::string& message) {
-    std::vector<std::string> list = readNotifiers();
-    if (index >= list.size()) return addNotifier(path, message);
-    for (const std::string& entry : list) {
-        if (platform::sameNoCase(entry, path)) {
-            message = path + " is registered already";
-            return true;
-        }
-    }
-    if (writeText(subkey({kNotifiersKeyName}), notifierValue(index), path) != reg::kSuccess) {
+    // The list stays dense: an index past the end appends.
+    const size_t at = std::min(index, readNotifiers().size());
+    if (writeText(subkey({kNotifiersKeyName}), notifierValue(at), path) != reg::kSuccess) {
         message = "cannot write the notifier list (" + reg::hivePath() + ")";
         return false;
     }
-    message = "registered " + path + " as notifier " + std::to_string(index);
+    message = "registered " + path + " as notifier " + std::to_string(at);
     return true;
 }
 

@@ -58,9 +58,9 @@ std::vector<std::string> readNotifiers();
 bool addNotifier(const std::string& path, std::string& message);
 // Removes a notifier (compared without regard to case); the later ones move up.
 bool removeNotifier(const std::string& path, std::string& message);
-// Puts a notifier at a place of the list: replaces the one at index, or
-// appends (as addNotifier) when index is at or past the end. A path listed
-// at another place already changes nothing.
+// Puts a notifier at a place of the list, as given (no check for one listed
+// already): replaces the one at index, or appends when index is at or past
+// the end.
 bool setNotifier(size_t index, const std::string& path, std::string& message);
 
 // The user's install flag ("Install<ID>"), or nothing when it is not there.

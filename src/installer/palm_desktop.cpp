@@ -135,6 +135,7 @@ int FindPalmLibrary(std::string& path, std::string_view libraryName) {
 }
 
 int PalmDesktop::load() {
+    unload();
     Libraries& libs = *libs_;
     std::string remembered = platform::currentDirectory();
     std::string path;
@@ -170,10 +171,11 @@ int32_t PalmDesktop::chooseUser(PalmUser& user) {
     if (!libs.installAideUsable()) return -1;
     int count = libs.getUserCount();
     if (count <= 0) return -1;
+    if (count > int(kMaxUsers)) count = int(kMaxUsers);
     // Names too long for the user record are left out rather than cut: a cut
     // name would name another user, or none.
     std::vector<std::string> names;
-    for (int i = 0; i < count && names.size() < kMaxUsers; ++i) {
+    for (int i = 0; i < count; ++i) {
         std::optional<std::string> name = libs.user(uint32_t(i));
         if (name && !name->empty() && name->size() <= kUserNameChars) names.push_back(std::move(*name));
     }

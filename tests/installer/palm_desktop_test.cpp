@@ -38,6 +38,7 @@ protected:
 // the Conduit Manager and the install aide (empty: none).
 struct LoadCase {
     const char* name;
+    const char* hotSyncFolder;  // nullptr: the value is missing; "": the case's own folder
     const char* conduitManagerFrom;
     const char* installAideFrom;
     int expected;
@@ -45,13 +46,16 @@ struct LoadCase {
 
 TEST_F(PalmDesktopTest, LoadReportsWhichLibraryIsUnusable) {
     const LoadCase cases[] = {
-        {"no modules", "", "", installer::kPalmNoConduitManager},
-        {"no install aide", "libCondMgr.so", "", installer::kPalmNoInstallAide},
-        {"Conduit Manager without its entry points", "libInstaide.so", "libInstaide.so",
+        {"no HotSyncPath", nullptr, "libCondMgr.so", "libInstaide.so", installer::kPalmNoHotSync},
+        {"a folder that cannot be entered", "/nonexistent", "libCondMgr.so", "libInstaide.so",
+         installer::kPalmNoHotSync},
+        {"no modules", "", "", "", installer::kPalmNoConduitManager},
+        {"no install aide", "", "libCondMgr.so", "", installer::kPalmNoInstallAide},
+        {"Conduit Manager without its entry points", "", "libInstaide.so", "libInstaide.so",
          installer::kPalmNoConduitManager},
-        {"install aide without its entry points", "libCondMgr.so", "libCondMgr.so",
+        {"install aide without its entry points", "", "libCondMgr.so", "libCondMgr.so",
          installer::kPalmNoInstallAide},
-        {"both usable", "libCondMgr.so", "libInstaide.so", installer::kPalmLoaded},
+        {"both usable", "", "libCondMgr.so", "libInstaide.so", installer::kPalmLoaded},
     };
     for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -59,21 +63,18 @@ TEST_F(PalmDesktopTest, LoadReportsWhichLibraryIsUnusable) {
         if (*c.conduitManagerFrom)
             fs::copy_file(buildModule(c.conduitManagerFrom), folder + "/libCondMgr.so");
         if (*c.installAideFrom) fs::copy_file(buildModule(c.installAideFrom), folder + "/libInstaide.so");
-        box.setHotSyncPath(folder + "/hotsync");
+        foundation::RegistryDeleteKey(installer::kPalmCoreKey);
+        if (c.hotSyncFolder)
+            box.setHotSyncPath((*c.hotSyncFolder ? std::string(c.hotSyncFolder) : folder) + "/hotsync");
         const std::string before = platform::currentDirectory();
         PalmDesktop desktop;
         EXPECT_EQ(desktop.load(), c.expected);
         EXPECT_EQ(desktop.loaded(), c.expected == installer::kPalmLoaded);
-        if (c.expected == installer::kPalmLoaded) EXPECT_EQ(platform::currentDirectory(), before);
+        if (c.expected == installer::kPalmLoaded) {
+            EXPECT_EQ(platform::currentDirectory(), before);
+        }
         platform::setCurrentDirectory(before);
     }
-}
-
-TEST_F(PalmDesktopTest, LoadWithoutAnEnterableHotSyncFolderIsMinusOne) {
-    box.setHotSyncPath(box.dir.file("missing/hotsync"));
-    EXPECT_EQ(palm.load(), installer::kPalmNoHotSync);
-    foundation::RegistryDeleteKey(installer::kPalmCoreKey);
-    EXPECT_EQ(palm.load(), installer::kPalmNoHotSync);
 }
 
 struct ChooseCase {

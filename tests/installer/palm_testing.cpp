@@ -12,10 +12,7 @@ namespace ui = platform::ui;
 
 std::string hotsyncProgram() { return testsupport::buildDir() + "/bin/hotsync"; }
 
-PalmSandbox::PalmSandbox()
-    : hive_(dir.file("registry.reg")), systemDir_("BRIGHTFOLD_SYSTEM_DIR", dir.makeDir("system").c_str()) {
-    setHotSyncPath(hotsyncProgram());
-}
+PalmSandbox::PalmSandbox() : hive_(dir.file("registry.reg")) { setHotSyncPath(hotsyncProgram()); }
 
 std::string PalmSandbox::addUser(const std::string& name, const std::string& id) {
     const std::string folder = dir.file("users/" + name);

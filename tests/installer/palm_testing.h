@@ -27,11 +27,9 @@ public:
     std::string addUser(const std::string& name, const std::string& id);
     // "HotSyncPath" under the Palm Desktop's Core key.
     void setHotSyncPath(const std::string& path);
-    std::string systemFolder() const { return dir.file("system"); }
 
 private:
     testsupport::ScopedHive hive_;
-    testsupport::ScopedEnv systemDir_;
 };
 
 // Answers message boxes from a list (then with Cancel) and records their

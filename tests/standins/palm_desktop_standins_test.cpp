@@ -1,22 +1,18 @@
-// The Palm Desktop stand-ins: the Conduit Manager and install aide modules
-// on the hotsync stand-in's users and notifiers (the installer's own tests
-// drive their everyday answers), and the hotsync program's Palm Desktop
-// commands: recording the desktop, running as the HotSync Manager's window,
-// and finding a notifier named without a folder in the system folder.
+// The Palm Desktop stand-ins: the Conduit Manager and install aide modules'
+// answers off the everyday path (the installer's tests drive that one, and
+// its end-to-end test the hotsync program's desktop, manager and notifier
+// search), and the manager's handling of other messages.
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "addin_testing.h"
 #include "foundation/hotsync_users.h"
-#include "foundation/registry_access.h"
 #include "palm-desktop/palm_modules.h"
 #include "platform/library.h"
 #include "platform/shell.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using testsupport::ProcessResult;
 
 std::string binPath(const char* name) { return testsupport::buildDir() + "/bin/" + name; }
@@ -25,8 +21,6 @@ class PalmStandIns : public ::testing::Test {
 protected:
     testsupport::TempDir dir;
     testsupport::ScopedHive hive{dir.file("registry.reg")};
-    std::string systemFolder = dir.makeDir("system");
-    testsupport::ScopedEnv systemDir{"BRIGHTFOLD_SYSTEM_DIR", systemFolder.c_str()};
 
     ProcessResult hotsync(const std::vector<std::string>& args) {
         return testsupport::runProgram(
@@ -71,16 +65,6 @@ TEST_F(PalmStandIns, ModulesReportShortBuffersAndUnknownNames) {
     EXPECT_EQ(cm->function<decltype(&CmRemoveConduitByName)>("CmRemoveConduitByName")("any"), kPalmNotFound);
 }
 
-TEST_F(PalmStandIns, DesktopCommandRecordsTheHotSyncProgram) {
-    ProcessResult r = hotsync({"desktop"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const char* core = "HKEY_CURRENT_USER\\SOFTWARE\\U.S. Robotics\\Pilot Desktop\\Core";
-    EXPECT_EQ(fs::canonical(foundation::RegistryRead(core, "HotSyncPath")),
-              fs::canonical(binPath("hotsync")));
-    EXPECT_EQ(fs::canonical(foundation::RegistryRead(core, "Path")),
-              fs::canonical(testsupport::buildDir() + "/bin"));
-}
-
 TEST_F(PalmStandIns, ManagerRunsUntilItIsAskedToShutDown) {
     ProcessResult result;
     // Started without a command, as the installer starts it again.
@@ -100,16 +84,6 @@ TEST_F(PalmStandIns, ManagerRunsUntilItIsAskedToShutDown) {
     manager.join();
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_FALSE(platform::shell::windowExists("KittyHawk"));
-}
-
-TEST_F(PalmStandIns, SyncFindsABareNotifierInTheSystemFolder) {
-    addUser("Ann", "1001");
-    fs::copy_file(addintest::gridlinkPath(), systemFolder + "/libgridlink.so");
-    std::string message;
-    ASSERT_TRUE(foundation::addNotifier("libgridlink.so", message));
-    ProcessResult r = hotsync({"sync", "--user", "Ann"});
-    EXPECT_NE(r.out.find("notifier " + systemFolder + "/libgridlink.so "), std::string::npos)
-        << r.out << r.err;
 }
 
 }  // namespace

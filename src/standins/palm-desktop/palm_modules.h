@@ -30,8 +30,8 @@ enum {
 // The notifier at index, as listed; kPalmNotFound past the last one.
 int32_t WINAPI CmGetNotifierDll(int32_t index, char* name, int32_t* size);
 // A name: replaces the notifier at index, or (index at or past the end)
-// appends it unless listed already. No name (null or empty): removes the
-// notifier at index; the later ones move up.
+// appends it; the caller checks for one listed already. No name (null or
+// empty): removes the notifier at index; the later ones move up.
 int32_t WINAPI CmSetNotifierDll(int32_t index, const char* name);
 // The stand-in HotSync runs no conduits: kPalmNotFound for every name.
 int32_t WINAPI CmRemoveConduitByName(const char* name);
