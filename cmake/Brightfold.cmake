@@ -20,6 +20,8 @@ endfunction()
 # brightfold_shared_exports(TARGET MAP)
 # A shared library that exports exactly the names its functions mark with
 # PLATFORM_EXPORT and the version script MAP lists; everything else hidden.
+# On Windows the .def file beside MAP (same name, .def) gives the exported
+# names and ordinals instead, and the DLL is named without the "lib" prefix.
 function(brightfold_shared_exports target map)
   set_target_properties(${target} PROPERTIES
     CXX_VISIBILITY_PRESET hidden
@@ -28,6 +30,10 @@ function(brightfold_shared_exports target map)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
     target_link_options(${target} PRIVATE
       "-Wl,--version-script=${map}" "-Wl,-Bsymbolic" "-Wl,--no-undefined")
+  elseif(WIN32)
+    string(REGEX REPLACE "\\.map$" ".def" def ${map})
+    target_sources(${target} PRIVATE ${def})
+    set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
   endif()
 endfunction()
 
