@@ -4,9 +4,10 @@
 # The posix thread model is the one whose C++ library has <thread> and <mutex>.
 # Programs built here run through scripts/wine-run.sh (tests, custom commands).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(BRIGHTFOLD_MINGW_PREFIX i686-w64-mingw32)
+if(NOT BRIGHTFOLD_MINGW_PREFIX)
+  set(BRIGHTFOLD_MINGW_PREFIX i686-w64-mingw32)
+endif()
+string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR ${BRIGHTFOLD_MINGW_PREFIX})
 set(CMAKE_C_COMPILER ${BRIGHTFOLD_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${BRIGHTFOLD_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${BRIGHTFOLD_MINGW_PREFIX}-windres)
