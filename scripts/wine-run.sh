@@ -21,9 +21,15 @@ if ! command -v wine >/dev/null 2>&1; then
   exit 77
 fi
 
-# A 32-bit program needs Wine's 32-bit loader, which needs a kernel that runs
-# 32-bit programs (some kernels are booted with ia32_emulation=off).
-if file -b "$1" 2>/dev/null | grep -q '^PE32 executable'; then
+# A 32-bit program (the deliverables) runs in a 32-bit prefix under `wine`,
+# which needs a kernel that runs 32-bit programs (some are booted with
+# ia32_emulation=off); a 64-bit one (toolchain-x86_64-w64-mingw32.cmake)
+# runs in a 64-bit prefix under wine64.
+loader=wine arch=win32
+if file -b "$1" 2>/dev/null | grep -q '^PE32+ executable'; then
+  loader=$(command -v wine64 || echo /usr/lib/wine/wine64) arch=win64
+  [ -x "$loader" ] || { echo "wine-run: no wine64 for a 64-bit program: skipped" >&2; exit 77; }
+else
   for server in /usr/lib/wine/wineserver32 /usr/lib/i386-linux-gnu/wine/wineserver32; do
     [ -x "$server" ] || continue
     "$server" --version >/dev/null 2>&1 || {
@@ -51,7 +57,7 @@ if [ ! -f "$WINEPREFIX/.brightfold-ready" ]; then
   flock 9
   if [ ! -f "$WINEPREFIX/.brightfold-ready" ]; then
     rm -rf "$WINEPREFIX"
-    WINEARCH=win32 wineboot -i >/dev/null 2>&1 || true
+    WINEARCH=$arch "$loader" wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
     fonts=$WINEPREFIX/drive_c/windows/Fonts
     mkdir -p "$fonts"
@@ -64,4 +70,4 @@ if [ ! -f "$WINEPREFIX/.brightfold-ready" ]; then
   exec 9>&-
 fi
 
-exec wine "$@"
+exec "$loader" "$@"
