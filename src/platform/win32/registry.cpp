@@ -4,12 +4,16 @@
 // BRIGHTFOLD_HIVE, which names a private hive file on Linux, names a private
 // tree here: both roots then live under
 // HKEY_CURRENT_USER\Software\Brightfold Hives\<the hive path, '\' as '|'>, so
-// that tests and sandboxes never touch the real keys.
+// that tests and sandboxes never touch the real keys. The file stands for the
+// tree's lifetime: while it is missing the tree is empty (a stale one left by
+// an earlier sandbox of the same name is removed), and the first change
+// creates it.
 #include "platform/registry.h"
 
 #include <windows.h>
 
 #include "platform/faults.h"
+#include "platform/files.h"
 #include "platform/system.h"
 
 namespace platform::registry {
@@ -29,15 +33,53 @@ bool validKeyPath(const KeyPath& path) {
     return true;
 }
 
+// Deletes a key with everything below it (RegDeleteKey takes leaves only).
+void deleteTree(HKEY parent, const std::string& name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) return;
+    for (;;) {
+        char child[256];
+        DWORD length = sizeof child;
+        if (::RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        deleteTree(key, std::string(child, length));
+    }
+    ::RegCloseKey(key);
+    ::RegDeleteKeyA(parent, name.c_str());
+}
+
+thread_local bool g_changing = false;  // set by the changing calls (ChangingCall)
+
+struct ChangingCall {
+    ChangingCall() { g_changing = true; }
+    ~ChangingCall() { g_changing = false; }
+};
+
+// The private tree of BRIGHTFOLD_HIVE, "" without one. While the hive file
+// is missing the tree is empty; a changing call creates the file.
+std::string privateTree() {
+    std::optional<std::string> hive = environment("BRIGHTFOLD_HIVE");
+    if (!hive || hive->empty()) return std::string();
+    std::string tree = *hive;
+    for (char& c : tree)
+        if (c == '\\') c = '|';
+    tree = kPrivateHives + tree;
+    if (!fileExists(*hive)) {
+        deleteTree(HKEY_CURRENT_USER, tree);
+        if (g_changing) {
+            static const char kHeader[] = "REGEDIT4\r\n";
+            writeFileAtomically(*hive, kHeader, sizeof kHeader - 1);
+        }
+    }
+    return tree;
+}
+
 // The real root key and the key path below it.
 HKEY rootKey(Root root, const KeyPath& path, std::string& subkey) {
     subkey.clear();
     HKEY base = root == Root::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    if (std::optional<std::string> hive = environment("BRIGHTFOLD_HIVE"); hive && !hive->empty()) {
-        for (char& c : *hive)
-            if (c == '\\') c = '|';
-        subkey = kPrivateHives + *hive +
-                 (root == Root::LocalMachine ? "\\HKEY_LOCAL_MACHINE" : "\\HKEY_CURRENT_USER");
+    if (std::string tree = privateTree(); !tree.empty()) {
+        subkey = tree + (root == Root::LocalMachine ? "\\HKEY_LOCAL_MACHINE" : "\\HKEY_CURRENT_USER");
         base = HKEY_CURRENT_USER;
     }
     for (const std::string& name : path) {
@@ -77,6 +119,7 @@ std::string valueName(std::string_view name) { return std::string(name); }
 std::string hivePath() { return std::string(); }
 
 long createKey(Root root, const KeyPath& path) {
+    ChangingCall changing;
     if (!validKeyPath(path)) return kInvalidParameter;
     if (faults::shouldFail(faults::Op::Registry)) return kCantWrite;
     Key key;
@@ -91,6 +134,7 @@ long openKey(Root root, const KeyPath& path) {
 }
 
 long setValue(Root root, const KeyPath& path, std::string_view name, const Value& value) {
+    ChangingCall changing;
     if (!validKeyPath(path)) return kFileNotFound;
     if (!validName(name)) return kInvalidParameter;
     if (faults::shouldFail(faults::Op::Registry)) return kCantWrite;
@@ -144,6 +188,7 @@ long queryValue(Root root, const KeyPath& path, std::string_view name, Value& ou
 }
 
 long deleteValue(Root root, const KeyPath& path, std::string_view name) {
+    ChangingCall changing;
     if (!validKeyPath(path)) return kFileNotFound;
     if (faults::shouldFail(faults::Op::Registry)) return kCantWrite;
     Key key;
@@ -152,6 +197,7 @@ long deleteValue(Root root, const KeyPath& path, std::string_view name) {
 }
 
 long deleteKey(Root root, const KeyPath& path) {
+    ChangingCall changing;
     if (path.empty()) return kInvalidParameter;
     if (!validKeyPath(path)) return kFileNotFound;
     if (faults::shouldFail(faults::Op::Registry)) return kCantWrite;
