@@ -5,7 +5,8 @@ namespace platform {
 
 std::string joinPath(std::string_view folder, std::string_view name) {
     std::string out(folder);
-    if (!out.empty() && out.back() != kPathSeparator) out += kPathSeparator;
+    // '/' ends a folder on Windows too, which accepts both separators.
+    if (!out.empty() && out.back() != kPathSeparator && out.back() != '/') out += kPathSeparator;
     out += name;
     return out;
 }

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "support/posix_compat.h"
+
 namespace testsupport {
 
 namespace fs = std::filesystem;

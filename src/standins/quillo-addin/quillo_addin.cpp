@@ -144,7 +144,9 @@ int statusError(Textlink& lib, const char* what, int16_t status) {
     TextRecord text{};
     text.number = status;
     lib.getErrorText(&text);
-    std::string message = text.text ? std::string(text.text, lib.sysStringByteLen(text.text)) : "no message";
+    std::string message =
+        text.text ? std::string(reinterpret_cast<const char*>(text.text), lib.sysStringByteLen(text.text))
+                  : "no message";
     if (text.text) lib.sysFreeString(text.text);
     return failure(std::string(what) + " failed: " + message + " (status " + std::to_string(status) + ")");
 }
@@ -180,7 +182,7 @@ int streamToDoc(Textlink& lib, const std::string& source, const std::string& tar
             return failure("cannot read " + source);
         }
         if (got == 0 && !first) break;
-        record.data = buffer.data();
+        record.data = reinterpret_cast<BSTR>(buffer.data());  // a BSTR is wchar_t* on Windows
         record.length = int32_t(got);
         status = lib.writeDoc(&record);
         record.data = nullptr;
@@ -258,8 +260,9 @@ int runRead(Textlink& lib, const Arguments& args) {
 void printResult(Textlink& lib, int16_t result, const DocTransferRecord* record) {
     std::printf("result %d\n", result);
     if (!record) return;
-    const std::string path =
-        record->path ? std::string(record->path, lib.sysStringByteLen(record->path)) : "";
+    const std::string path = record->path ? std::string(reinterpret_cast<const char*>(record->path),
+                                                        lib.sysStringByteLen(record->path))
+                                          : "";
     std::printf("status %d user %d path %s\n", record->status, record->user, path.c_str());
 }
 
@@ -273,7 +276,9 @@ int runExportDialog(Textlink& lib, const Arguments& args) {
     DocTransferRecord record{};
     int16_t result = lib.exportFromPCDialog(&record);
     printResult(lib, result, &record);
-    std::string folder = record.path ? std::string(record.path, lib.sysStringByteLen(record.path)) : "";
+    std::string folder = record.path ? std::string(reinterpret_cast<const char*>(record.path),
+                                                   lib.sysStringByteLen(record.path))
+                                     : "";
     if (record.path) lib.sysFreeString(record.path);
     if (result < 0) return statusError(lib, "ExportFromPCDialog", result);
     if (result != 1) return kExitOk;
@@ -294,7 +299,9 @@ int runImportDialog(Textlink& lib, const Arguments& args) {
     DocTransferRecord record{};
     int16_t result = lib.importToPCDialog(&record);
     printResult(lib, result, &record);
-    std::string database = record.path ? std::string(record.path, lib.sysStringByteLen(record.path)) : "";
+    std::string database = record.path ? std::string(reinterpret_cast<const char*>(record.path),
+                                                     lib.sysStringByteLen(record.path))
+                                       : "";
     if (record.path) lib.sysFreeString(record.path);
     if (result < 0) return statusError(lib, "ImportToPCDialog", result);
     if (result != 1) return kExitOk;

@@ -55,7 +55,7 @@ BSTR Gridlink::alloc(std::string_view data) {
 }
 
 std::string Gridlink::bytes(BSTR text) {
-    return text ? std::string(text, sysStringByteLen(text)) : std::string();
+    return text ? std::string(reinterpret_cast<const char*>(text), sysStringByteLen(text)) : std::string();
 }
 
 void Gridlink::release(BSTR& text) {
