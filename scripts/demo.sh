@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# The system's main job end to end, in a sandbox in a temporary folder:
+# The system's main job end to end, in a sandbox in a temporary folder, the
+# way a user gets there: a Palm Desktop with two HotSync users, the
+# distribution (build/dist) installed with its setupwiz, once per user; then
 # two HotSync users link a CSV book and a spreadsheet workbook, the workbook
 # is exported, HotSyncs run with gridlink as notifier, a sheet is edited on
 # the handheld, the change arrives in the CSV files and in the other user's
 # Install folder, the workbook is imported through VerifyImport, and a text
-# document goes to Quillo and back. Ends with one line, DEMO PASSED or DEMO
-# FAILED, and a matching exit status.
+# document goes to Quillo and back; last, setupwiz uninstalls the suite.
+# Ends with one line, DEMO PASSED or DEMO FAILED, and a matching exit status.
 #
-#   scripts/demo.sh            build/ is built first when a program is missing
+#   scripts/demo.sh            build/ is configured when missing, then the
+#                              programs and the distribution are built
 #   scripts/demo.sh --keep     keep the sandbox folder and print its path
 #
 # BRIGHTFOLD_BUILD_DIR names another build folder (CTest runs the demo
@@ -19,13 +22,13 @@ keep=0
 case "${1:-}" in
   "") ;;
   --keep) keep=1 ;;
-  -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) echo "unknown option: $1 (try --help)" >&2; exit 2 ;;
 esac
 
 build=${BRIGHTFOLD_BUILD_DIR:-$root/build}
 bin=$build/bin
-lib=$build/lib
+dist=$build/dist
 step="start"
 
 fail() {
@@ -38,24 +41,26 @@ say() { printf '\n== %s\n' "$*"; step=$*; }
 ok() { printf '   ok: %s\n' "$*"; }
 show() { sed 's/^/   | /'; }
 
-# ---- build when needed --------------------------------------------------------
-# A configured build folder is brought up to date (a no-op when nothing
-# changed); a missing one is configured and built first.
-programs=("$bin/hotsync" "$bin/tabulo-addin" "$bin/quillo-addin" "$lib/libgridlink.so" "$lib/libtextlink.so")
-if [ -z "${BRIGHTFOLD_BUILD_DIR:-}" ] || [ ! -f "$build/CMakeCache.txt" ]; then
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    say "building into $build"
-    scripts/install-deps.sh
-    gen=()
-    command -v ninja >/dev/null && gen=(-G Ninja)
-    cmake -S . -B "$build" "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  fi
-  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" \
-    --target hotsync tabulo-addin quillo-addin gridlink textlink >/dev/null
+# ---- build ---------------------------------------------------------------------
+# A missing build folder is configured first. The HotSync stand-in with the
+# Palm Desktop modules and the distribution are brought up to date (a no-op
+# apart from assembling build/dist afresh when nothing changed).
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  say "building into $build"
+  scripts/install-deps.sh
+  gen=()
+  command -v ninja >/dev/null && gen=(-G Ninja)
+  cmake -S . -B "$build" "${gen[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-for p in "${programs[@]}"; do [ -e "$p" ] || fail "$p was not built"; done
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target hotsync condmgr instaide dist >/dev/null
+for p in "$bin/hotsync" "$bin/libCondMgr.so" "$bin/libInstaide.so" "$dist/setupwiz" "$dist/setup.inf"; do
+  [ -e "$p" ] || fail "$p was not built"
+done
 
 # ---- the sandbox ----------------------------------------------------------------
+# The hive, the home folder (and with it the system folder the installer puts
+# the libraries into, ~/.local/share/brightfold/lib) and the handheld all lie
+# in the sandbox.
 S=$(mktemp -d "${TMPDIR:-/tmp}/brightfold-demo.XXXXXX")
 if [ $keep -eq 1 ]; then
   trap 'echo "(sandbox kept: $S)"' EXIT
@@ -65,38 +70,121 @@ fi
 export BRIGHTFOLD_HIVE=$S/registry.reg
 export BRIGHTFOLD_UI=headless
 export BRIGHTFOLD_HANDHELD=$S/Handheld
-unset BRIGHTFOLD_GRIDLINK BRIGHTFOLD_TEXTLINK BRIGHTFOLD_NOTIFIER_DIR BRIGHTFOLD_FAULTS BRIGHTFOLD_UI_SCRIPT
+export HOME=$S/home
+export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
+unset BRIGHTFOLD_GRIDLINK BRIGHTFOLD_TEXTLINK BRIGHTFOLD_NOTIFIER_DIR BRIGHTFOLD_SYSTEM_DIR BRIGHTFOLD_FAULTS \
+  BRIGHTFOLD_UI_SCRIPT BRIGHTFOLD_UI_LOG
+sys=$XDG_DATA_HOME/brightfold/lib   # the system folder
+inst=$S/Brightfold                  # the install folder typed into setupwiz
 
 hotsync() { "$bin/hotsync" "$@"; }
-addin() { "$bin/tabulo-addin" "$@"; }
-quillo() { "$bin/quillo-addin" "$@"; }
+# The add-ins run from the install folder and find their libraries in the
+# system folder, as on an installed system.
+addin() { "$inst/tabulo-addin" "$@"; }
+quillo() { "$inst/quillo-addin" "$@"; }
 # The HotSync Manager's install flag of a user ID ("-" when absent).
 flag() { hotsync users list | awk -F'\t' -v id="ID $1" '$2 == id { sub("install flag ", "", $4); print $4 }'; }
 has() { grep -qF -- "$2" "$1" || fail "$1 does not hold \"$2\" ($step)"; }
 exists() { [ -e "$1" ] || fail "$1 is missing ($step)"; }
 absent() { [ ! -e "$1" ] || fail "$1 should not be there ($step)"; }
+# The text of a value in the hive, empty when missing: regval KEY NAME. Key
+# and value names ignore letter case; the file's lines end in CR LF; only
+# "\\" is unescaped (no path here holds a quote).
+regval() {
+  K="[$1]" N="\"$2\"=" awk '
+    BEGIN { key = tolower(ENVIRON["K"]); name = tolower(ENVIRON["N"]) }
+    { sub(/\r$/, "") }
+    /^\[/ { inkey = tolower($0) == key; next }
+    inkey && index(tolower($0), name) == 1 {
+      v = substr($0, length(name) + 1)
+      if (v ~ /^".*"$/) { v = substr(v, 2, length(v) - 2); gsub(/\\\\/, "\\", v) }
+      print v; exit
+    }' "$BRIGHTFOLD_HIVE"
+}
+expect_val() {
+  local got
+  got=$(regval "$1" "$2")
+  [ "$got" = "$3" ] || fail "$1 \"$2\" is \"$got\", not \"$3\" ($step)"
+}
+products=(Tabulo Quillo)
+product_key() { printf 'HKEY_CURRENT_USER\\Software\\Brightfold\\%s' "$1"; }
+uninstall_key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Brightfold Suite'
 
-say "sandbox in $S: registry, product folders, two HotSync users"
-mkdir -p "$S/Tabulo" "$S/Quillo" "$S/Palm" "$S/Documents"
-printf '\0\0\0\0' >"$S/Tabulo/sync.dat"
-printf 'template workbook\n' >"$S/Tabulo/dummy.xls"
-{
-  printf 'REGEDIT4\n\n'
-  for product in Tabulo Quillo; do
-    printf '[HKEY_CURRENT_USER\\Software\\Brightfold\\%s]\n"Path"="%s"\n"Install"="Install"\n"Backup"="Backup"\n\n' \
-      "$product" "$S/$product"
-    n=0
-    for user in Ann:1001 Bo:1002; do
-      printf '[HKEY_CURRENT_USER\\Software\\Brightfold\\%s\\User%d]\n"Name"="%s"\n"Path"="%s"\n"ID"="%s"\n\n' \
-        "$product" $n "${user%%:*}" "$S/Palm/${user%%:*}" "${user##*:}"
-      n=$((n + 1))
-    done
-  done
-} >"$BRIGHTFOLD_HIVE"
+# setupwiz from the sandbox's copy of the distribution, scripted: accept the
+# licence, keep both components checked, type the install folder, choose the
+# user at INDEX in the Pilot Users dialog, create the folder when asked,
+# acknowledge the end. setup_for NAME INDEX
+setup_for() {
+  local script=$S/setup-$1.txt log=$S/setup-$1.log
+  {
+    printf 'dialog 129\nclick 1\n'
+    printf 'dialog 102\nexpect 1003 checked 0:yes\nexpect 1003 checked 1:yes\n'
+    # A second run starts from the folder the first recorded.
+    if [ -d "$inst" ]; then printf 'expect 1008 text %s\n' "$inst"; fi
+    printf 'type 1008 %s\nclick 1\n' "$inst"
+    printf 'dialog 131\nexpect 1003 items Ann|Bo\nselect 1003 %d\nclick 1\n' "$2"
+    # "Do you want to create folder ...?" comes only while the folder is missing.
+    if [ ! -d "$inst" ]; then printf 'yes\n'; fi
+    printf 'ok\n'
+  } >"$script"
+  local status=0
+  BRIGHTFOLD_UI=scripted BRIGHTFOLD_UI_SCRIPT=$script BRIGHTFOLD_UI_LOG=$log "$S/dist/setupwiz" || status=$?
+  show <"$log"
+  [ $status -eq 0 ] || fail "setupwiz ended with $status ($step)"
+  if grep -q FAIL "$log"; then fail "the setupwiz script did not play through ($step)"; fi
+  has "$log" "dialog 131 closed $2"
+  has "$log" "Installation Finished: Hotsync your Palm to complete installation"
+}
+
+say "sandbox in $S: a Palm Desktop with the HotSync users Ann and Bo"
+mkdir -p "$S/Palm" "$S/Documents" "$HOME"
+hotsync desktop | show
 hotsync users add Ann --id 1001 --folder "$S/Palm/Ann" | show
 hotsync users add Bo --id 1002 --folder "$S/Palm/Bo" | show
-hotsync notifiers add libgridlink.so | show
-ok "users Ann (1001) and Bo (1002); gridlink registered as HotSync notifier"
+[ -z "$(hotsync notifiers list)" ] || fail "the new sandbox has notifiers"
+ok "Palm Desktop recorded (HotSyncPath $bin/hotsync); no Brightfold product yet"
+
+say "setupwiz installs the distribution into $inst for Ann"
+cp -R "$dist" "$S/dist"
+setup_for Ann 0
+ok "installed for Ann"
+
+say "setupwiz again for Bo: a second install of the same product adds the second Palm user"
+setup_for Bo 1
+ok "installed for Bo; the install folder was remembered"
+
+say "what the install wrote, against what the demo used to write by hand"
+for product in "${products[@]}"; do
+  key=$(product_key "$product")
+  # One install folder for both products (by hand: one folder per product).
+  expect_val "$key" Path "$inst"
+  expect_val "$key" Install Install
+  expect_val "$key" Backup Backup
+  n=0
+  for user in Ann:1001 Bo:1002; do
+    expect_val "$key\\User$n" Name "${user%%:*}"
+    expect_val "$key\\User$n" Path "$S/Palm/${user%%:*}"
+    expect_val "$key\\User$n" ID "${user##*:}"
+    n=$((n + 1))
+  done
+  [ -z "$(regval "$key\\User2" Name)" ] || fail "$product has a third user"
+done
+echo "   installed: Tabulo and Quillo, \"Path\" $inst for both (by hand: a folder per product)," \
+  "\"Install\" Install, \"Backup\" Backup"
+echo "   installed: User0 Ann (1001), User1 Bo (1002) under both products, folders under $S/Palm"
+[ "$(hotsync notifiers list)" = $'0\tlibgridlink.so' ] || fail "libgridlink.so is not the one notifier"
+echo "   installed: notifier libgridlink.so (a bare name, found in the system folder)"
+for f in libgridlink.so libtextlink.so; do exists "$sys/$f"; done
+echo "   installed: libgridlink.so, libtextlink.so in the system folder $sys"
+for f in tabulo-addin quillo-addin dummy.xls sync.dat setup.inf setupwiz; do exists "$inst/$f"; done
+echo "   installed: tabulo-addin, quillo-addin, dummy.xls, sync.dat, setup.inf, setupwiz in $inst"
+exists "$S/Palm/Ann/Install/BrightfoldGuide.pdb"
+exists "$S/Palm/Bo/Install/BrightfoldGuide.pdb"
+[ "$(flag 1001)" = 1 ] && [ "$(flag 1002)" = 1 ] || fail "the install did not raise both install flags"
+echo "   installed: the user guide BrightfoldGuide.pdb in both Install folders, both install flags raised"
+expect_val "$uninstall_key" UninstallString "$inst/setupwiz /d"
+echo "   installed: the uninstall entry \"$inst/setupwiz /d\""
+ok "every key, folder and record the libraries need is there"
 
 say "a CSV book (Budget) and a workbook (Travel) on the desktop, linked for both users"
 D=$S/Documents
@@ -111,8 +199,8 @@ for u in 0 1; do
   addin link "$D/Budget-Jan.csv" --user $u --rule synchronize | show
   addin link "$D/Travel.xls" --user $u --rule synchronize | show
 done
-has "$S/Tabulo/TBRegistry.dat" "Budget="
-ok "links saved in TBRegistry.dat"
+has "$inst/TBRegistry.dat" "Budget="
+ok "links saved in TBRegistry.dat in the install folder"
 
 say "export of the workbook Travel (VerifyExport, SetSheetName, SetCellInfo)"
 addin export "$D/Travel.xls" | show
@@ -122,7 +210,12 @@ exists "$S/Palm/Bo/Install/Travel-Trip.pdb"
 ok "Travel-Trip waits in both users' Install folders; both install flags raised"
 
 say "HotSync of Ann: her CSV files go to the handheld, the book comes back and goes on to Bo"
-hotsync sync --user Ann | show
+hotsync sync --user Ann >"$S/sync.out"
+show <"$S/sync.out"
+has "$S/sync.out" "notifier $sys/libgridlink.so loaded"
+hotsync show --user Ann | show
+exists "$S/Handheld/Ann/BrightfoldGuide.pdb"
+absent "$S/Palm/Ann/Install/BrightfoldGuide.pdb"
 hotsync show --user Ann | show
 exists "$S/Handheld/Ann/Budget-Jan.pdb"
 exists "$S/Handheld/Ann/Budget-Feb.pdb"
@@ -133,7 +226,7 @@ exists "$S/Palm/Bo/Install/Budget-Jan.pdb"
 [ "$(flag 1001)" = 0 ] || fail "Ann's install flag was not cleared"
 hotsync show --user Ann --database Budget-Feb | show
 hotsync show --user Ann --database Budget-Feb | grep -q $'^(2,2)\t40$' || fail "Budget-Feb lost its second row"
-ok "installed, backed up, passed on to Bo"
+ok "gridlink loaded from the system folder; installed (the user guide too), backed up, passed on to Bo"
 
 say "HotSync of Bo: what waited in his Install folder reaches his handheld"
 hotsync sync --user Bo | show
@@ -183,6 +276,33 @@ printf 'Packing list \nPassport\nTickets \n' >"$D/Notes-expected.txt"
 cmp -s "$D/Notes-back.txt" "$D/Notes-expected.txt" || fail "the text came back different"
 ok "Notes.txt went to Ann's handheld and came back from Backup"
 
+say "the uninstall: the installed copy's setupwiz /d"
+{
+  printf 'dialog 102\nexpect 1 text Uninstall\nexpect 1003 enabled no\nexpect 1008 text %s\nclick 1\nok\n' "$inst"
+} >"$S/uninstall.txt"
+status=0
+BRIGHTFOLD_UI=scripted BRIGHTFOLD_UI_SCRIPT=$S/uninstall.txt BRIGHTFOLD_UI_LOG=$S/uninstall.log "$inst/setupwiz" /d || status=$?
+show <"$S/uninstall.log"
+[ $status -eq 0 ] || fail "setupwiz /d ended with $status"
+if grep -q FAIL "$S/uninstall.log"; then fail "the uninstall script did not play through"; fi
+has "$S/uninstall.log" "Uninstallation Finished: Program uninstalled from PC. Remove Palm components manually"
+[ -z "$(hotsync notifiers list)" ] || fail "the notifier list is not empty"
+[ -z "$(regval "$uninstall_key" UninstallString)" ] || fail "the uninstall entry is still there"
+for f in libgridlink.so libtextlink.so; do absent "$sys/$f"; done
+for product in "${products[@]}"; do
+  [ -z "$(regval "$(product_key "$product")\\User0" Name)" ] || fail "$product still has its users"
+done
+# Only the user's own files may stay in the install folder: nothing the
+# distribution brought.
+if [ -d "$inst" ]; then
+  for f in "$S"/dist/*; do absent "$inst/${f##*/}"; done
+  echo "   left in $inst: $(ls -A "$inst" | paste -sd " " -)"
+fi
+exists "$S/Handheld/Ann/BrightfoldGuide.pdb"
+[ "$(hotsync users list | wc -l)" = 2 ] || fail "the HotSync users changed"
+ok "notifier list empty, uninstall entry and product users gone, libraries and installed files removed;" \
+  "the link registry, the HotSync users and the guide on the handheld stay"
+
 trap - ERR
 echo
-echo "DEMO PASSED: CSV book and workbook linked for two users, exported, synchronized, edited on the handheld, passed on, imported; text to Quillo and back"
+echo "DEMO PASSED: installed with setupwiz for two users; CSV book and workbook linked, exported, synchronized, edited on the handheld, passed on, imported; text to Quillo and back; uninstalled"
