@@ -29,6 +29,8 @@
 namespace platform::ui {
 namespace {
 
+constexpr int kIconSize = 32;  // a desktop icon at 96 DPI, in pixels
+
 // The style of every dialog window (class "brightfold-dialog") and of the
 // popups of its drop-down lists: controls no larger than their rectangles,
 // a framed default button, read-only multi-line edits on the window colour.
@@ -424,6 +426,7 @@ public:
 
     // Where the widget really is once laid out; before that, where it was put.
     PixelRect clientRect(int id) const override {
+        if (id == kDialogClient) return client_;
         const Control* c = find(id);
         if (!c) return {};
         if (!gtk_widget_get_mapped(c->outer)) return c->rect;
@@ -583,6 +586,9 @@ private:
         c.spec = &s;
         if (s.kind != ControlKind::Icon) c.text = std::string(s.text);
         c.rect = dialogUnitsToPixels(s.x, s.y, s.cx, s.cy, baseX_, baseY_);
+        // An icon control takes the size of a desktop icon, whatever its
+        // rectangle, as Win32's icon statics do.
+        if (s.kind == ControlKind::Icon) c.rect.width = c.rect.height = kIconSize;
         std::string label = mnemonic(s.text);
         switch (s.kind) {
             case ControlKind::Label: {
@@ -699,6 +705,12 @@ private:
                 GdkPixbuf* pixbuf = s.image >= 0 && size_t(s.image) < spec_.images.size()
                                         ? pixbufOf(spec_.images[size_t(s.image)])
                                         : nullptr;
+                if (pixbuf && gdk_pixbuf_get_width(pixbuf) != kIconSize) {  // pixel art stays crisp
+                    GdkPixbuf* scaled =
+                        gdk_pixbuf_scale_simple(pixbuf, kIconSize, kIconSize, GDK_INTERP_NEAREST);
+                    g_object_unref(pixbuf);
+                    pixbuf = scaled;
+                }
                 c.widget = pixbuf ? gtk_image_new_from_pixbuf(pixbuf) : gtk_image_new();
                 gtk_widget_set_halign(c.widget, GTK_ALIGN_START);
                 gtk_widget_set_valign(c.widget, GTK_ALIGN_START);
