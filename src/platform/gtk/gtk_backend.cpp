@@ -221,11 +221,18 @@ public:
         ++quiet_;
         controller_.init(*this);
         --quiet_;
+        // Mapping is no user's doing: GTK selects an entry's text and the
+        // first row of a list box that takes the focus, which focus() does
+        // not. Both are undone, unheard by the controller.
+        ++quiet_;
         gtk_widget_show(window_);
         pump();
-        // GTK selects an entry's text when the window maps; focus() selects nothing.
-        for (Control& c : controls_)
+        for (Control& c : controls_) {
             if (GTK_IS_ENTRY(c.widget)) gtk_editable_select_region(GTK_EDITABLE(c.widget), 0, 0);
+            if (GTK_IS_LIST_BOX(c.widget) && c.selected < 0)
+                gtk_list_box_unselect_all(GTK_LIST_BOX(c.widget));
+        }
+        --quiet_;
     }
 
     // Runs the dialog until end() (a nested loop on the default context,
