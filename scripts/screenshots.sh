@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of every dialog for docs/dialogs.md: each dialog of gridlink and
-# textlink is opened by its stand-in program under Xvfb with the GTK
-# backend, in a sandbox with two HotSync users and some books, and a script
-# fills it with sample data and saves its client area as
-# docs/dialogs/<name>.png. Run it again whenever a dialog changes.
+# textlink is opened by its stand-in program, and setupwiz's by setupwiz from
+# a sample distribution, under Xvfb with the GTK backend, in a sandbox with
+# two HotSync users and some books; a script fills each dialog with sample
+# data and saves its client area as docs/dialogs/<name>.png. Run it again
+# whenever a dialog changes.
 #
 #   scripts/screenshots.sh [OUTPUT_DIR]     default: docs/dialogs
 #
@@ -16,7 +17,7 @@ build=${BRIGHTFOLD_BUILD_DIR:-$root/build}
 out=${1:-$root/docs/dialogs}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-for p in bin/tabulo-addin bin/quillo-addin lib/libbrightfold-gtk.so; do
+for p in bin/tabulo-addin bin/quillo-addin bin/setupwiz bin/hotsync lib/libbrightfold-gtk.so; do
   [ -e "$build/$p" ] || { echo "screenshots.sh: $build/$p is missing (build first)" >&2; exit 1; }
 done
 if [ -z "${DISPLAY:-}" ] || [ "${SCREENSHOTS_OWN_DISPLAY:-}" != 1 ]; then
@@ -89,3 +90,57 @@ shot gridlink-change-size $'dialog 153\nsnapshot SNAP\nend' "${tabulo[@]}" size 
 shot textlink-export $'dialog 132\ntype 1029 '"$D"$'/letter.txt\nsnapshot SNAP\nend' "${quillo[@]}" export-dialog
 shot textlink-import $'dialog 133\nselect 1002 0\nsnapshot SNAP\nend' "${quillo[@]}" import-dialog
 shot textlink-about $'dialog 134\nsnapshot SNAP\nend' "${quillo[@]}" about
+
+# setupwiz from a distribution of its own, the GTK module beside it as the
+# dist target ships it: the licence, the main dialog with two components
+# offered and one whose Office version is missing (unchecked, disabled), and
+# the Pilot Users dialog the install opens for the two Palm users.
+"$build/bin/hotsync" desktop >/dev/null
+W=$S/dist
+mkdir -p "$W"
+cp "$build/bin/setupwiz" "$build/lib/libbrightfold-gtk.so" "$build/bin/tabulo-addin" "$build/bin/quillo-addin" "$W/"
+printf 'A guide.\n' >"$W/guide.txt"
+cat >"$W/setup.inf" <<INF
+[Installation]
+DefDir=$S/Brightfold
+Application=Brightfold Suite
+Application0=Tabulo
+Application1=Quillo
+
+[Brightfold Suite]
+AppName0=Tabulo, Workbooks and CSV books for the handheld Tabulo
+AppName1=Quillo, Text documents for the handheld reader Quillo
+AppName2=Tabulo macros, Toolbar for the 97 spreadsheet
+
+[Tabulo]
+File0=tabulo-addin
+[Quillo]
+File0=quillo-addin
+File1=guide.txt
+Destination1=Pilot
+[Tabulo macros]
+File0=tabulo-addin
+Destination0=\Excel97
+INF
+{
+  printf 'BRIGHTFOLD SUITE LICENSE AGREEMENT\n\n'
+  printf 'Please read this agreement before installing the Brightfold Suite. By choosing '
+  printf 'Accept you agree to its terms; choose Decline to leave without installing.\n\n'
+  for n in 1 2 3 4 5 6; do
+    printf '%d. Sample clause %d: the software is provided as it is, without warranty of any kind, ' "$n" "$n"
+    printf 'and the authors are not liable for any claim arising from its use.\n\n'
+  done
+} >"$W/license.txt"
+printf '%s\n' "dialog 129" "snapshot $out/setupwiz-license.png" "click 1" \
+  "dialog 102" "snapshot $out/setupwiz-main.png" "click 1" \
+  "dialog 131" "snapshot $out/setupwiz-pilot-users.png" "end" >"$S/ui.script"
+rm -f "$S/ui.log"
+mkdir -p "$S/home"
+HOME=$S/home XDG_DATA_HOME=$S/home/data BRIGHTFOLD_SYSTEM_DIR=$S/system \
+  BRIGHTFOLD_UI_SCRIPT=$S/ui.script BRIGHTFOLD_UI_LOG=$S/ui.log "$W/setupwiz" >"$S/out.txt" 2>&1 || true
+if [ "$(grep -c "^snapshot .* ok$" "$S/ui.log" 2>/dev/null)" != 3 ]; then
+  echo "screenshots.sh: no pictures of setupwiz's dialogs:" >&2
+  cat "$S/ui.log" "$S/out.txt" >&2 2>/dev/null || true
+  exit 1
+fi
+printf '%s\n' "$out"/setupwiz-license.png "$out"/setupwiz-main.png "$out"/setupwiz-pilot-users.png

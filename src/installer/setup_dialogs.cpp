@@ -2,6 +2,7 @@
 // component check list, the install folder and the main button.
 #include "installer/setup_dialogs.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -112,11 +113,15 @@ void LicenseDialog::handle(ui::DialogView& view, const ui::Event& event) {
 // ---- Main dialog ----------------------------------------------------------------
 
 void SetupwizDialog::init(ui::DialogView& view) {
-    // The group box sits centred in the dialog (7 + 228 + 7 = 242 units), so
-    // the list, as wide as the box and centred, takes the box's extent; it
-    // runs from 5 pixels down to the box's height.
+    // The list runs from 5 pixels down to the bottom of the group box's
+    // client area, as wide as that area and centred in the dialog: the left
+    // edge is half the spare width, truncated, and the right edge mirrors it,
+    // so an odd spare pixel goes to the list (10, 5, 343 x 138 at 6 x 13
+    // base units, where the box itself is at 11).
+    const ui::PixelRect dialog = view.clientRect(ui::kDialogClient);
     const ui::PixelRect group = view.clientRect(kSwComponentsGroup);
-    view.place(kSwComponents, {group.x, 5, group.width, std::max(0, group.height - 5)});
+    const int left = std::max(0, (dialog.width - group.width) / 2);
+    view.place(kSwComponents, {left, 5, std::max(0, dialog.width - 2 * left), std::max(0, group.height - 5)});
 
     view.clearItems(kSwComponents);
     for (const ComponentItem& item : componentListing(state_.script())) {

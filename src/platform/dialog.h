@@ -116,6 +116,9 @@ struct PixelRect {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
+// The id that stands for the dialog itself (no control has it).
+constexpr int kDialogClient = 0;
+
 // The controls of one open dialog as a controller sees them. Setting a state
 // never fires a notification: a backend whose toolkit notifies on changes the
 // program makes (Win32 sends EN_CHANGE for SetWindowText, GTK emits
@@ -162,6 +165,7 @@ public:
 
     // A control's rectangle in the dialog's client pixels, and its placement
     // there (controls placed at run time, sized from another control).
+    // clientRect(kDialogClient) is the dialog's own client area, at 0, 0.
     virtual PixelRect clientRect(int id) const = 0;
     virtual void place(int id, const PixelRect& rect) = 0;
 

@@ -347,6 +347,7 @@ int DialogModel::scrollPos(int id) const {
 }
 
 PixelRect DialogModel::clientRect(int id) const {
+    if (id == kDialogClient) return dialogUnitsToPixels(0, 0, spec_.cx, spec_.cy, kBaseX, kBaseY);
     const Control* c = find(id);
     return c ? c->rect : PixelRect{};
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "installer/pilot_users_dialog.h"
+#include "installer/setup_dialogs.h"
 #include "platform/dialog.h"
 #include "platform/dialog_model.h"
 #include "platform/ui_module.h"
@@ -84,7 +86,12 @@ const ui::DialogSpec kOtherKindsSpec{900, "Other kinds", 214, 100, "MS Sans Seri
 struct Shown {
     const char* name;
     const ui::DialogSpec& spec;
+    ui::DialogController* controller = nullptr;  // none: the table alone
 };
+
+// setupwiz's main dialog places its check list in init.
+installer::SetupState g_setupState;
+installer::SetupwizDialog g_setupwizDialog(g_setupState);
 
 // Every dialog of both libraries, opened once each by a GTK backend that
 // plays "dialog ID / end" and reports the layouts.
@@ -101,6 +108,9 @@ protected:
             {"textlink Import", text::importDialogSpec()},
             {"About", text::aboutDialogSpec()},
             {"other kinds", kOtherKindsSpec},
+            {"setupwiz main", installer::mainDialogSpec(), &g_setupwizDialog},
+            {"License Agreement", installer::licenseDialogSpec()},
+            {"Pilot Users", installer::pilotUsersDialogSpec()},
         };
         testsupport::TempDir dir;
         std::string script;
@@ -112,14 +122,33 @@ protected:
         std::unique_ptr<ui::Backend> gtk = ui::openGtkBackend(why);
         ASSERT_TRUE(gtk) << why;
         for (const Shown& d : *dialogs_) {
-            TableOnly controller(d.spec);
-            gtk->runDialog(nullptr, controller);
+            TableOnly tableOnly(d.spec);
+            gtk->runDialog(nullptr, d.controller ? *d.controller : tableOnly);
         }
         laid_ = new std::vector<Laid>(parseReport(hotsynctest::textOf(dir.file("layout"))));
     }
     static void TearDownTestSuite() {
         delete dialogs_;
         delete laid_;
+    }
+    struct Golden {
+        size_t index;  // in the table
+        ui::PixelRect rect;
+    };
+    // The client size and control rectangles of dialog `n` of the list, as
+    // Windows' dialog manager gives them with MS Sans Serif 8 at 96 DPI.
+    static void expectWindowsPixels(size_t n, int width, int height, std::initializer_list<Golden> goldens) {
+        const Laid& laid = laid_->at(n);
+        EXPECT_EQ(laid.client.width, width);
+        EXPECT_EQ(laid.client.height, height);
+        for (const Golden& g : goldens) {
+            SCOPED_TRACE("control #" + std::to_string(g.index));
+            const ui::PixelRect& got = laid.controls.at(g.index).rect;
+            EXPECT_EQ(got.x, g.rect.x);
+            EXPECT_EQ(got.y, g.rect.y);
+            EXPECT_EQ(got.width, g.rect.width);
+            EXPECT_EQ(got.height, g.rect.height);
+        }
     }
     static std::vector<Shown>* dialogs_;
     static std::vector<Laid>* laid_;
@@ -143,10 +172,13 @@ TEST_F(GtkLayout, EveryControlSitsAtItsDialogUnitRectangleAndItsTextFits) {
         for (size_t i = 0; i < spec.controls.size(); ++i) {
             const ui::ControlSpec& c = spec.controls[i];
             if (c.styles & ui::kHidden) continue;  // never laid out
+            if (c.cx == 0 && c.cy == 0) continue;  // placed at run time by its controller
             SCOPED_TRACE("control " + std::to_string(c.id) + " \"" + std::string(c.text) + "\"");
             ui::PixelRect want = rule(c.x, c.y, c.cx, c.cy);
             // A closed drop-down is one line high; cy is its dropped height.
             if (c.kind == ui::ControlKind::DropDownList) want.height = laid.baseY + 8;
+            // An icon has a desktop icon's size.
+            if (c.kind == ui::ControlKind::Icon) want.width = want.height = 32;
             const Laid::Control& got = laid.controls[i];
             EXPECT_EQ(got.rect.x, want.x);
             EXPECT_EQ(got.rect.y, want.y);
@@ -160,25 +192,48 @@ TEST_F(GtkLayout, EveryControlSitsAtItsDialogUnitRectangleAndItsTextFits) {
 // Windows' dialog manager with MS Sans Serif 8 at 96 DPI gives these pixels
 // for textlink's Export dialog: the GTK backend must give the same.
 TEST_F(GtkLayout, TextlinksExportDialogHasWindowsPixels) {
-    const Laid& laid = (*laid_)[5];
-    EXPECT_EQ(laid.client.width, 255);
-    EXPECT_EQ(laid.client.height, 122);
-    struct Golden {
-        size_t index;  // in the table
-        ui::PixelRect rect;
-    };
-    const Golden goldens[] = {
-        {0, {11, 16, 29, 13}},  {1, {38, 11, 179, 23}}, {2, {218, 11, 27, 23}}, {3, {84, 42, 87, 13}},
-        {4, {68, 60, 120, 21}}, {7, {41, 88, 75, 23}},  {8, {140, 88, 75, 23}},
-    };
-    for (const Golden& g : goldens) {
-        SCOPED_TRACE("control #" + std::to_string(g.index));
-        const ui::PixelRect& got = laid.controls.at(g.index).rect;
-        EXPECT_EQ(got.x, g.rect.x);
-        EXPECT_EQ(got.y, g.rect.y);
-        EXPECT_EQ(got.width, g.rect.width);
-        EXPECT_EQ(got.height, g.rect.height);
+    expectWindowsPixels(5, 255, 122,
+                        {
+                            {0, {11, 16, 29, 13}},
+                            {1, {38, 11, 179, 23}},
+                            {2, {218, 11, 27, 23}},
+                            {3, {84, 42, 87, 13}},
+                            {4, {68, 60, 120, 21}},
+                            {7, {41, 88, 75, 23}},
+                            {8, {140, 88, 75, 23}},
+                        });
+}
+
+// The same for setupwiz's License Agreement and main dialog, the check list
+// the controller places included.
+TEST_F(GtkLayout, SetupwizDialogsHaveWindowsPixels) {
+    {
+        SCOPED_TRACE("License Agreement");
+        expectWindowsPixels(10, 411, 224,
+                            {{0, {11, 11, 390, 171}}, {1, {102, 190, 75, 23}}, {2, {231, 190, 75, 23}}});
     }
+    SCOPED_TRACE("main");
+    expectWindowsPixels(9, 363, 210,
+                        {
+                            {0, {11, 0, 342, 143}},
+                            {1, {10, 5, 343, 138}},
+                            {2, {11, 148, 32, 32}},
+                            {3, {74, 156, 92, 13}},
+                            {4, {74, 176, 179, 23}},
+                            {5, {255, 176, 24, 23}},
+                            {6, {287, 150, 66, 23}},
+                            {7, {287, 176, 66, 23}},
+                        });
+    // The check list's rule: from 5 px down to the group box's bottom, as wide
+    // as the box and centred in the dialog, the spare pixel to the right.
+    const Laid& laid = (*laid_)[9];
+    const ui::PixelRect& group = laid.controls[0].rect;
+    const ui::PixelRect& list = laid.controls[1].rect;
+    const int left = (laid.client.width - group.width) / 2;
+    EXPECT_EQ(list.x, left);
+    EXPECT_EQ(list.x + list.width, laid.client.width - left);
+    EXPECT_EQ(list.y, 5);
+    EXPECT_EQ(list.y + list.height, group.y + group.height);
 }
 
 // The same script registers the same book through the real widgets as
@@ -252,6 +307,53 @@ TEST(GtkChoice, AGtkHostRunsTheDialogInsideItsOwnLoop) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "2 1\n");  // IdCancel, called at main loop level 1
     EXPECT_EQ(run.err, "");       // not the headless "dialog 134: no display"
+}
+
+// setupwiz, one program file copied anywhere, loads the GTK module from
+// beside itself or from the system folder where it installs it; where there
+// is none, BRIGHTFOLD_UI=gtk says so in one line and the run goes on
+// headless: the licence is declined and the program ends as documented.
+// With the module, the check list opens with no row selected (GTK selects
+// the first row of a list box that takes the focus).
+TEST(GtkChoice, SetupwizFindsTheModuleBesideItOrInTheSystemFolderElseGoesHeadless) {
+    const std::string module = testsupport::buildDir() + "/lib/libbrightfold-gtk.so";
+    enum class Where { Nowhere, Beside, System };
+    struct Case {
+        const char* what;
+        Where where;
+    } cases[] = {{"nowhere", Where::Nowhere}, {"beside", Where::Beside}, {"system folder", Where::System}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir box;
+        const std::string dist = box.makeDir("dist"), system = box.makeDir("system");
+        fs::copy_file(testsupport::buildDir() + "/bin/setupwiz", dist + "/setupwiz");
+        testsupport::writeFile(dist + "/license.txt", "Terms.\n");
+        testsupport::writeFile(dist + "/setup.inf",
+                               "[Installation]\nApplication=Suite\n[Suite]\nAppName0=Tabulo, Workbooks\n"
+                               "[Tabulo]\nFile0=tabulo-addin\n");
+        if (c.where == Where::Beside) fs::copy_file(module, dist + "/libbrightfold-gtk.so");
+        if (c.where == Where::System) fs::copy_file(module, system + "/libbrightfold-gtk.so");
+        testsupport::writeFile(box.file("ui.script"),
+                               "dialog 129\nclick 1\ndialog 102\nexpect 1003 selected -1\nclick 2\n");
+        auto run = testsupport::runProgram(dist + "/setupwiz", {},
+                                           {{"BRIGHTFOLD_UI", "gtk"},
+                                            {"BRIGHTFOLD_GTK_MODULE", ""},
+                                            {"BRIGHTFOLD_SYSTEM_DIR", system},
+                                            {"BRIGHTFOLD_HIVE", box.file("hive.reg")},
+                                            {"HOME", box.makeDir("home")},
+                                            {"BRIGHTFOLD_UI_SCRIPT", box.file("ui.script")},
+                                            {"BRIGHTFOLD_UI_LOG", box.file("ui.log")}});
+        EXPECT_EQ(run.exitCode, 0);  // Decline, or Exit, ends the program normally
+        if (c.where == Where::Nowhere) {
+            EXPECT_EQ(run.err, "BRIGHTFOLD_UI=gtk: libbrightfold-gtk.so not found in " + dist + ", " + dist +
+                                   "/../lib, " + system + "; no windows will show\ndialog 129: no display\n");
+        } else {
+            EXPECT_EQ(run.err, "");
+            const std::string log = hotsynctest::textOf(box.file("ui.log"));
+            EXPECT_EQ(log.find("FAIL"), std::string::npos) << log;
+            EXPECT_NE(log.find("dialog 102 closed 2"), std::string::npos) << log;
+        }
+    }
 }
 
 }  // namespace

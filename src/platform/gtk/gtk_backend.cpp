@@ -29,6 +29,8 @@
 namespace platform::ui {
 namespace {
 
+constexpr int kIconSize = 32;  // a desktop icon at 96 DPI, in pixels
+
 // The style of every dialog window (class "brightfold-dialog") and of the
 // popups of its drop-down lists: controls no larger than their rectangles,
 // a framed default button, read-only multi-line edits on the window colour.
@@ -219,11 +221,18 @@ public:
         ++quiet_;
         controller_.init(*this);
         --quiet_;
+        // Mapping is no user's doing: GTK selects an entry's text and the
+        // first row of a list box that takes the focus, which focus() does
+        // not. Both are undone, unheard by the controller.
+        ++quiet_;
         gtk_widget_show(window_);
         pump();
-        // GTK selects an entry's text when the window maps; focus() selects nothing.
-        for (Control& c : controls_)
+        for (Control& c : controls_) {
             if (GTK_IS_ENTRY(c.widget)) gtk_editable_select_region(GTK_EDITABLE(c.widget), 0, 0);
+            if (GTK_IS_LIST_BOX(c.widget) && c.selected < 0)
+                gtk_list_box_unselect_all(GTK_LIST_BOX(c.widget));
+        }
+        --quiet_;
     }
 
     // Runs the dialog until end() (a nested loop on the default context,
@@ -424,6 +433,7 @@ public:
 
     // Where the widget really is once laid out; before that, where it was put.
     PixelRect clientRect(int id) const override {
+        if (id == kDialogClient) return client_;
         const Control* c = find(id);
         if (!c) return {};
         if (!gtk_widget_get_mapped(c->outer)) return c->rect;
@@ -583,6 +593,9 @@ private:
         c.spec = &s;
         if (s.kind != ControlKind::Icon) c.text = std::string(s.text);
         c.rect = dialogUnitsToPixels(s.x, s.y, s.cx, s.cy, baseX_, baseY_);
+        // An icon control takes the size of a desktop icon, whatever its
+        // rectangle, as Win32's icon statics do.
+        if (s.kind == ControlKind::Icon) c.rect.width = c.rect.height = kIconSize;
         std::string label = mnemonic(s.text);
         switch (s.kind) {
             case ControlKind::Label: {
@@ -699,6 +712,12 @@ private:
                 GdkPixbuf* pixbuf = s.image >= 0 && size_t(s.image) < spec_.images.size()
                                         ? pixbufOf(spec_.images[size_t(s.image)])
                                         : nullptr;
+                if (pixbuf && gdk_pixbuf_get_width(pixbuf) != kIconSize) {  // pixel art stays crisp
+                    GdkPixbuf* scaled =
+                        gdk_pixbuf_scale_simple(pixbuf, kIconSize, kIconSize, GDK_INTERP_NEAREST);
+                    g_object_unref(pixbuf);
+                    pixbuf = scaled;
+                }
                 c.widget = pixbuf ? gtk_image_new_from_pixbuf(pixbuf) : gtk_image_new();
                 gtk_widget_set_halign(c.widget, GTK_ALIGN_START);
                 gtk_widget_set_valign(c.widget, GTK_ALIGN_START);

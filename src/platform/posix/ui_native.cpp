@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/shell.h"
 #include "platform/ui.h"
 
 namespace platform::ui {
@@ -67,27 +68,36 @@ bool displayPresent() {
 
 void* loadModuleEntry(const char* fileName, const char* entry, std::string& why) {
     // Where to look: the override, then beside the object holding this code
-    // (libgridlink.so, libtextlink.so or a program) and in ../lib from there.
+    // (libgridlink.so, libtextlink.so or a program) and in ../lib from there,
+    // then in the system folder, where setupwiz installs the module (the copy
+    // of setupwiz in the install folder finds it there).
     std::vector<std::string> candidates;
     if (const char* path = std::getenv("BRIGHTFOLD_GTK_MODULE"); path && *path) {
         candidates.push_back(path);
+        why = std::string(path) + " not found";
     } else {
+        std::vector<std::string> folders;
         Dl_info info{};
         if (::dladdr(reinterpret_cast<void*>(&displayPresent), &info) && info.dli_fname) {
             std::string self = info.dli_fname;
             size_t slash = self.rfind('/');
             std::string dir = slash == std::string::npos ? "." : self.substr(0, slash);
-            candidates.push_back(dir + "/" + fileName);
-            candidates.push_back(dir + "/../lib/" + fileName);
+            folders.push_back(dir);
+            folders.push_back(dir + "/../lib");
+        }
+        if (std::string system = shell::systemFolder(); !system.empty()) folders.push_back(system);
+        why = std::string(fileName) + " not found";
+        for (size_t n = 0; n < folders.size(); ++n) {
+            why += (n == 0 ? " in " : ", ") + folders[n];
+            candidates.push_back(folders[n] + "/" + fileName);
         }
     }
-    why = std::string(fileName) + " not found";
     for (const std::string& path : candidates) {
         if (::access(path.c_str(), F_OK) != 0) continue;
         void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             const char* error = ::dlerror();
-            why = error ? error : path + " cannot be loaded";
+            why = path + " cannot be loaded" + (error ? std::string(": ") + error : std::string());
             return nullptr;
         }
         // Never closed: the backend it makes lives until the process ends.
