@@ -24,7 +24,7 @@ fi
 
 box=$build/win-dist-test
 rm -rf "$box"
-mkdir -p "$box/system" "$box/handheld" "$box/palm" "$box/target"
+mkdir -p "$box/system" "$box/handheld" "$box/palm"
 cp -r "$build/dist" "$box/dist"
 export BRIGHTFOLD_HIVE BRIGHTFOLD_SYSTEM_DIR BRIGHTFOLD_HANDHELD BRIGHTFOLD_UI=scripted
 BRIGHTFOLD_HIVE=$(win "$box/hive.reg")
@@ -49,7 +49,7 @@ expect() {  # expect TEXT: the last step's output holds TEXT
 step desktop hotsync desktop
 step user hotsync users add Ann --id 1001 --folder "$(win "$box/palm/Ann")"
 
-printf 'dialog 129\nclick 1\ndialog 102\ntype 1008 %s\nclick 1\nok\nok\n' "$target" >"$box/ui-script.txt"
+printf 'dialog 129\nclick 1\ndialog 102\ntype 1008 %s\nclick 1\nyes\nok\nok\n' "$target" >"$box/ui-script.txt"
 step install run "$box/dist/setupwiz.exe"
 for file in gridlink.dll textlink.dll; do
   [ -f "$box/system/$file" ] || { echo "not installed: $file"; status=1; }

@@ -114,6 +114,14 @@ private:
     std::string className_;
 };
 
+// The first window of a class: a top-level one, else a message-only one.
+HWND findWindow(std::string_view className) {
+    if (className.empty()) return nullptr;
+    std::string name(className);
+    if (HWND window = FindWindowA(name.c_str(), nullptr)) return window;
+    return FindWindowExA(HWND_MESSAGE, nullptr, name.c_str(), nullptr);
+}
+
 }  // namespace
 
 bool initializeOle() { return SUCCEEDED(OleInitialize(nullptr)); }
@@ -207,14 +215,10 @@ bool launchCommand(std::string_view commandLine) {
     return true;
 }
 
-bool windowExists(std::string_view className) {
-    if (className.empty()) return false;
-    return FindWindowA(std::string(className).c_str(), nullptr) != nullptr;
-}
+bool windowExists(std::string_view className) { return findWindow(className) != nullptr; }
 
 bool postMessage(std::string_view className, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    if (className.empty()) return false;
-    HWND window = FindWindowA(std::string(className).c_str(), nullptr);
+    HWND window = findWindow(className);
     return window && PostMessageA(window, message, WPARAM(wParam), LPARAM(lParam));
 }
 
@@ -222,17 +226,21 @@ std::unique_ptr<WindowClass> WindowClass::create(std::string_view className) {
     if (className.empty() || className.size() > 255) return nullptr;
     std::string name(className);
     // One holder of a class at a time, as FindWindowA would find either.
-    if (FindWindowA(name.c_str(), nullptr)) return nullptr;
+    if (findWindow(name)) return nullptr;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = windowProcedure;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = name.c_str();
     if (!RegisterClassA(&windowClass)) return nullptr;
-    // A top-level window, never shown: FindWindowA finds it, which it does not
-    // for a message-only window.
+    // A top-level window, never shown, as programs that play one have. Where
+    // there is no desktop (Wine without a display) a message-only window
+    // stands in; findWindow looks among those too.
     HWND window = CreateWindowExA(0, name.c_str(), name.c_str(), WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                                   instance, nullptr);
+    if (!window)
+        window = CreateWindowExA(0, name.c_str(), name.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 instance, nullptr);
     if (!window) {
         UnregisterClassA(name.c_str(), instance);
         return nullptr;
