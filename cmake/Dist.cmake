@@ -14,6 +14,18 @@ if(TARGET brightfold-gtk)
   set(BRIGHTFOLD_DIST_GTK_MODULE libbrightfold-gtk.so)
   set(DIST_MODULES ";$<TARGET_FILE:brightfold-gtk>")
 endif()
+# The file names setup.inf gives on this platform.
+if(WIN32)
+  set(BRIGHTFOLD_DIST_GRIDLINK gridlink.dll)
+  set(BRIGHTFOLD_DIST_TEXTLINK textlink.dll)
+  set(BRIGHTFOLD_DIST_TABULO_ADDIN tabulo-addin.exe)
+  set(BRIGHTFOLD_DIST_QUILLO_ADDIN quillo-addin.exe)
+else()
+  set(BRIGHTFOLD_DIST_GRIDLINK libgridlink.so)
+  set(BRIGHTFOLD_DIST_TEXTLINK libtextlink.so)
+  set(BRIGHTFOLD_DIST_TABULO_ADDIN tabulo-addin)
+  set(BRIGHTFOLD_DIST_QUILLO_ADDIN quillo-addin)
+endif()
 configure_file(dist/setup.inf.in ${CMAKE_BINARY_DIR}/dist-work/setup.inf @ONLY)
 
 set(DIST_PROGRAMS $<TARGET_FILE:tabulo-addin> $<TARGET_FILE:quillo-addin>)
@@ -26,6 +38,18 @@ if(TARGET setupwiz)
   list(APPEND DIST_DEPENDS setupwiz)
 endif()
 
+# The user guide is written by quillo-addin and libtextlink as built here; a
+# cross build cannot run its own programs, so it takes those of a Linux build
+# of the same tree (the Doc database has the same bytes on every OS).
+set(GUIDE_QUILLO_ADDIN $<TARGET_FILE:quillo-addin>)
+set(GUIDE_TEXTLINK $<TARGET_FILE:textlink>)
+if(CMAKE_CROSSCOMPILING)
+  set(BRIGHTFOLD_HOST_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH
+    "A Linux build of this tree whose quillo-addin writes the distribution's user guide")
+  set(GUIDE_QUILLO_ADDIN ${BRIGHTFOLD_HOST_BUILD_DIR}/bin/quillo-addin)
+  set(GUIDE_TEXTLINK ${BRIGHTFOLD_HOST_BUILD_DIR}/lib/libtextlink.so)
+endif()
+
 add_custom_target(dist
   COMMAND ${CMAKE_COMMAND}
     -DDIST_DIR=${BRIGHTFOLD_DIST_DIR}
@@ -35,8 +59,8 @@ add_custom_target(dist
     -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
     -DGUIDE_TEXT=${PROJECT_SOURCE_DIR}/docs/user-guide.txt
     -DGUIDE_DATABASE=${BRIGHTFOLD_GUIDE_DATABASE}
-    -DQUILLO_ADDIN=$<TARGET_FILE:quillo-addin>
-    -DTEXTLINK=$<TARGET_FILE:textlink>
+    -DQUILLO_ADDIN=${GUIDE_QUILLO_ADDIN}
+    -DTEXTLINK=${GUIDE_TEXTLINK}
     -P ${PROJECT_SOURCE_DIR}/cmake/dist_assemble.cmake
   DEPENDS ${DIST_DEPENDS}
   COMMENT "Assembling the setupwiz distribution in ${BRIGHTFOLD_DIST_DIR}"

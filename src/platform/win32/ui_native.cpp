@@ -55,5 +55,13 @@ bool readFile(const char* path, size_t limit, std::string& text) {
     return true;
 }
 
+// The GTK dialog module is built for Linux only.
+bool displayPresent() { return false; }
+
+void* loadModuleEntry(const char*, const char*, std::string& why) {
+    why = "no GTK module on Windows";
+    return nullptr;
+}
+
 }  // namespace native
 }  // namespace platform::ui
