@@ -37,6 +37,14 @@ if(TARGET setupwiz)
   list(APPEND DIST_PROGRAMS $<TARGET_FILE:setupwiz>)
   list(APPEND DIST_DEPENDS setupwiz)
 endif()
+set(DIST_FILES $<TARGET_FILE:gridlink> $<TARGET_FILE:textlink> ${PROJECT_SOURCE_DIR}/dist/dummy.xls
+  ${PROJECT_SOURCE_DIR}/dist/sync.dat ${CMAKE_BINARY_DIR}/dist-work/setup.inf)
+# The LibreOffice extension, without the libraries it finds in the system folder.
+if(TARGET libreoffice-addin-dist)
+  get_target_property(DIST_OXT libreoffice-addin-dist OXT_FILE)
+  list(APPEND DIST_FILES ${DIST_OXT})
+  list(APPEND DIST_DEPENDS libreoffice-addin-dist)
+endif()
 
 # The user guide is written by quillo-addin and libtextlink as built here; a
 # cross build cannot run its own programs, so it takes those of a Linux build
@@ -55,7 +63,7 @@ add_custom_target(dist
     -DDIST_DIR=${BRIGHTFOLD_DIST_DIR}
     -DWORK_DIR=${CMAKE_BINARY_DIR}/dist-work
     "-DPROGRAMS=${DIST_PROGRAMS}"
-    "-DFILES=$<TARGET_FILE:gridlink>;$<TARGET_FILE:textlink>;${PROJECT_SOURCE_DIR}/dist/dummy.xls;${PROJECT_SOURCE_DIR}/dist/sync.dat;${CMAKE_BINARY_DIR}/dist-work/setup.inf${DIST_MODULES}"
+    "-DFILES=${DIST_FILES}${DIST_MODULES}"
     -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
     -DGUIDE_TEXT=${PROJECT_SOURCE_DIR}/docs/user-guide.txt
     -DGUIDE_DATABASE=${BRIGHTFOLD_GUIDE_DATABASE}
