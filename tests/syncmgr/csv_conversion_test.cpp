@@ -166,16 +166,19 @@ TEST_F(CsvConversion, CsvFileWhoseSheetCannotNameADatabaseIsLeftOutForGood) {
     csv("Budget-a\x01"
         "b.csv",
         "never");
+    csv("Budget-Jan .csv", "space");  // a file on Windows, but no database name there
     csv("Budget-Jan.csv", "jan");
     box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), BF_ERR_WRITE);
+    EXPECT_FALSE(fs::exists(installed(ann, "Budget-Jan ")));
     EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
     // It would fail at every HotSync: the time moves past it all the same.
     EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(),
               std::max(*platform::lastWriteTime(sheets + "/Budget-a\x01"
                                                          "b.csv"),
-                       *platform::lastWriteTime(sheets + "/Budget-Jan.csv")));
+                       std::max(*platform::lastWriteTime(sheets + "/Budget-Jan .csv"),
+                                *platform::lastWriteTime(sheets + "/Budget-Jan.csv"))));
 }
 
 TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
@@ -230,7 +233,7 @@ TEST_F(CsvConversion, SheetNamesThatCannotNameAFileAreLeftOut) {
 
 TEST_F(CsvConversion, SheetNamesDifferingOnlyInCaseGiveOneFile) {
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "first"}}));
-    box.putInBackup(ann, sheetWithCells("Budget-jan", 1, {{1, 1, "second"}}));
+    box.putInBackup(ann, sheetWithCells("Budget-jan", 1, {{1, 1, "second"}}), "second.pdb");
     box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     platform::FileTime time = 0;
