@@ -261,6 +261,12 @@ int16_t HandheldToCsv(GridlinkState& state, TextRecord* bookList, std::string_vi
             const std::string path = oneSheet ? workbook::csvOneSheetFileName(prefix)
                                               : workbook::csvSheetFileName(prefix, sheetName);
             const std::string text = workbook::writeCsvSheet(std::move(cells), state.csvSeparators);
+            // Another sheet's file whose name differs only in letter case
+            // would be this file on Windows: it stays, this sheet is left out.
+            if (foundation::hasCaseTwin(path)) {
+                result = BF_ERR_WRITE;
+                continue;
+            }
             if (!platform::writeFileAtomically(path, text.data(), text.size())) {
                 result = BF_ERR_WRITE;
                 break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/file_names.h"
 #include "foundation/registry_access.h"
@@ -58,6 +59,11 @@ int16_t WriteSheetToUsers(workbook::TransferContext& context, std::string_view b
     foundation::LinkRegistry& registry = context.registry;
     const int32_t target = context.options.exportTargetUser;
     const bool everyUser = target < 0;
+    struct Target {
+        size_t user;
+        foundation::LinkEntry* link;
+    };
+    std::vector<Target> targets;
     for (size_t u = everyUser ? 0 : size_t(target); u < registry.userList.size(); ++u) {
         if (int(u) == excludedUser) {
             if (!everyUser) break;  // the one user asked for is excluded: no one else gets it
@@ -69,7 +75,23 @@ int16_t WriteSheetToUsers(workbook::TransferContext& context, std::string_view b
             if (!link || link->pcPath.empty() || link->syncRule == foundation::kSyncHandheldOverwrites)
                 continue;
         }
+        targets.push_back({u, link});
+        if (!everyUser) break;
+    }
+    // A file in an Install folder whose name differs from this one only in
+    // letter case is another database waiting there: on Windows this one would
+    // replace it. Checked for every user before any is written.
+    for (const Target& t : targets) {
+        const std::string folder = registry.userFolder(int(t.user));
+        if (!folder.empty() &&
+            foundation::hasCaseTwin(platform::joinPath(
+                platform::joinPath(folder, registry.settings.installFolderName), fileName)))
+            return BF_ERR_WRITE;
+    }
 
+    for (const Target& t : targets) {
+        const size_t u = t.user;
+        foundation::LinkEntry* link = t.link;
         // Every user's file starts from the image: what one user's handheld
         // copy decides never reaches another user.
         foundation::PdbImage copy = image;
@@ -106,7 +128,6 @@ int16_t WriteSheetToUsers(workbook::TransferContext& context, std::string_view b
         ++written;
         if (usersWritten) *usersWritten = written;
         foundation::MarkPendingInstall(registry.product(), int(u));
-        if (!everyUser) break;
     }
     // The checks may let a sheet through that no user takes (a Handheld
     // Overwrites link whose book is of an unknown version): the caller must

@@ -41,12 +41,30 @@ TEST(ByteReader, StickyFailureAtTheEnd) {
 
 #include "foundation/file_names.h"
 
-TEST(FileNames, OnlyPlainNamesAreSafe) {
-    EXPECT_TRUE(foundation::isSafeFileNamePart("Budget-Jan"));
-    EXPECT_TRUE(foundation::isSafeFileNamePart("A b.c"));
-    EXPECT_TRUE(foundation::isSafeFileNamePart("..."));
-    EXPECT_TRUE(foundation::isSafeFileNamePart("\xE9t\xE9"));  // ANSI letters
-    for (std::string_view bad : {"", ".", "..", "a/b", "..\\x", "a\tb", "a\nb", "x\x7F"})
-        EXPECT_FALSE(foundation::isSafeFileNamePart(bad)) << bad;
-    EXPECT_FALSE(foundation::isSafeFileNamePart(std::string_view("a\0b", 3)));
+TEST(FileNames, RulesOfEachFileSystem) {
+    using foundation::FileNameRules;
+    struct Case {
+        std::string_view name;
+        bool posix, windows;
+    };
+    const Case cases[] = {
+        {"Budget-Jan", true, true},  {"A b.c", true, true},     {"\xE9t\xE9", true, true},  // ANSI letters
+        {"", false, false},          {".", false, false},       {"..", false, false},
+        {"a/b", false, false},       {"..\\x", false, false},   {"a\tb", false, false},
+        {"a\nb", false, false},      {"x\x7F", false, false},   {std::string_view("a\0b", 3), false, false},
+        {"a:b", true, false},        {"a*", true, false},       {"a?", true, false},
+        {"\"a\"", true, false},      {"<a>", true, false},      {"a|b", true, false},
+        {"...", true, false},        {"Budget.", true, false},  {"Budget ", true, false},
+        {"CON", true, false},        {"con", true, false},      {"Prn.txt", true, false},
+        {"aux.tar.gz", true, false}, {"NUL .pdb", true, false}, {"COM1", true, false},
+        {"lpt9.csv", true, false},   {"COM\xB9", true, false},  // superscript one
+        {"CONOUT$", true, false},    {"COM0", true, true},      {"COM10", true, true},
+        {"LPT10", true, true},       {"CONSOLE", true, true},   {"NULL.pdb", true, true},
+        {"Budget-CON", true, true},  {".CON", true, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(foundation::isSafeFileNamePart(c.name, FileNameRules::Posix), c.posix) << c.name;
+        EXPECT_EQ(foundation::isSafeFileNamePart(c.name, FileNameRules::Windows), c.windows) << c.name;
+        EXPECT_EQ(foundation::isSafeFileNamePart(c.name), c.windows) << c.name;  // every build's default
+    }
 }

@@ -223,14 +223,17 @@ TEST_F(HotSyncProgram, InstallTakesDatabasesByTheirNameAndLeavesOtherFiles) {
     testsupport::writeFile(box.install(ann) + "/broken.pdb", std::string("not a database"));
     testsupport::writeFile(box.install(ann) + "/escape.pdb",
                            testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("../x", 1, {})));
+    testsupport::writeFile(box.install(ann) + "/device.pdb",
+                           testsupport::makeSheetDatabase(hotsynctest::sheetWithCells("Com1", 1, {})));
     testsupport::writeFile(box.install(ann) + "/readme.txt", std::string("text"));
     ProcessResult r = sync("Ann");
     EXPECT_NE(r.out.find("left broken.pdb in Install: not a Palm database"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("left escape.pdb in Install"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("left device.pdb in Install"), std::string::npos) << r.out;
     EXPECT_EQ(filesIn(handheld + "/Ann"), (std::vector<std::string>{"Notes-A.pdb", "Notes-B.pdb"}));
     EXPECT_EQ(counterOf(onHandheld("Ann", "Notes-B")), 8u);  // the book Notes had 7
     EXPECT_EQ(filesIn(box.install(ann)),
-              (std::vector<std::string>{"broken.pdb", "escape.pdb", "readme.txt"}));
+              (std::vector<std::string>{"broken.pdb", "device.pdb", "escape.pdb", "readme.txt"}));
     EXPECT_FALSE(fs::exists(handheld + "/x.pdb"));
 }
 

@@ -166,16 +166,19 @@ TEST_F(CsvConversion, CsvFileWhoseSheetCannotNameADatabaseIsLeftOutForGood) {
     csv("Budget-a\x01"
         "b.csv",
         "never");
+    csv("Budget-Jan .csv", "space");  // a file on Windows, but no database name there
     csv("Budget-Jan.csv", "jan");
     box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
     EXPECT_EQ(syncmgr::CsvToHandheld(state, ann), BF_ERR_WRITE);
+    EXPECT_FALSE(fs::exists(installed(ann, "Budget-Jan ")));
     EXPECT_EQ(cellsOf(installed(ann, "Budget-Jan")), (Cells{{1, 1, "jan"}}));
     // It would fail at every HotSync: the time moves past it all the same.
     EXPECT_EQ(link(ann, "Budget")->csvSyncTime.value(),
               std::max(*platform::lastWriteTime(sheets + "/Budget-a\x01"
                                                          "b.csv"),
-                       *platform::lastWriteTime(sheets + "/Budget-Jan.csv")));
+                       std::max(*platform::lastWriteTime(sheets + "/Budget-Jan .csv"),
+                                *platform::lastWriteTime(sheets + "/Budget-Jan.csv"))));
 }
 
 TEST_F(CsvConversion, HandheldSheetsWrittenWithRegionalSeparators) {
@@ -214,6 +217,8 @@ TEST_F(CsvConversion, OneSheetBookGoesBackToItsOwnFile) {
 TEST_F(CsvConversion, SheetNamesThatCannotNameAFileAreLeftOut) {
     box.putInBackup(ann, sheetWithCells("Budget-..", 1, {{1, 1, "dots"}}), "dots.pdb");
     box.putInBackup(ann, sheetWithCells("Budget-a\tb", 1, {{1, 1, "tab"}}), "tab.pdb");
+    box.putInBackup(ann, sheetWithCells("Budget-a:b", 1, {{1, 1, "colon"}}), "colon.pdb");
+    box.putInBackup(ann, sheetWithCells("Budget-Nul", 1, {{1, 1, "device"}}), "device.pdb");
     box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "fine"}}));
     box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
     load();
@@ -224,6 +229,17 @@ TEST_F(CsvConversion, SheetNamesThatCannotNameAFileAreLeftOut) {
     for (const auto& e : fs::directory_iterator(sheets)) files.push_back(e.path().filename().string());
     EXPECT_EQ(files, std::vector<std::string>{"Budget-Jan.csv"});
     EXPECT_FALSE(fs::exists(box.dir.path() + "/Budget-..csv"));
+}
+
+TEST_F(CsvConversion, SheetNamesDifferingOnlyInCaseGiveOneFile) {
+    box.putInBackup(ann, sheetWithCells("Budget-Jan", 1, {{1, 1, "first"}}));
+    box.putInBackup(ann, sheetWithCells("Budget-jan", 1, {{1, 1, "second"}}), "second.pdb");
+    box.writeLinks(linkSection("Ann", linkLine("Budget", 0, -1, sheets + "/Budget.csv")));
+    load();
+    platform::FileTime time = 0;
+    EXPECT_EQ(toCsv(ann, "Budget", sheets + "/Budget.csv", time), BF_ERR_WRITE);
+    EXPECT_EQ(textOf(sheets + "/Budget-Jan.csv"), "\"first\"");
+    EXPECT_FALSE(fs::exists(sheets + "/Budget-jan.csv"));
 }
 
 TEST_F(CsvConversion, PasswordSheetStopsButWrittenFilesKeepTheirTime) {

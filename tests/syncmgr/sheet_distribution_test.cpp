@@ -385,7 +385,7 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
     foundation::PdbImage image;
     ASSERT_EQ(start(), 1);
     ASSERT_EQ(sheet.finishSheet(context, closing, image), 1);
-    for (std::string bad : {"../../Budget", "a\\b", ".."}) {
+    for (std::string bad : {"../../Budget", "a\\b", "..", "CON", "lpt1.x", "Budget?", "Budget."}) {
         image.setName(bad);
         EXPECT_EQ(syncmgr::WriteSheetToUsers(context, "Budget", image, -1, 0), BF_ERR_WRITE) << bad;
     }
@@ -395,6 +395,18 @@ TEST_F(ExportUsers, RefusedDatabaseNameLeavesEveryFolderUntouched) {
     EXPECT_EQ(box.installFlag("1002"), -1);
     EXPECT_FALSE(fs::exists(box.userFolder(ann) + "/Budget.pdb"));
     EXPECT_FALSE(fs::exists(box.dir.file("palm/Budget.pdb")));
+}
+
+TEST_F(ExportUsers, WaitingFileWhoseNameDiffersOnlyInCaseIsKept) {
+    load();
+    testsupport::writeFile(box.install(bo) + "/budget-JAN.pdb", "waiting");
+    const auto before = filesOfUsers();
+    ASSERT_EQ(start(), 1);
+    EXPECT_EQ(close(), BF_ERR_WRITE);
+    const auto kept = testsupport::readFile(box.install(bo) + "/budget-JAN.pdb");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "waiting");
+    EXPECT_EQ(filesOfUsers(), before);  // Ann, before Bo, gets nothing either
+    EXPECT_EQ(box.installFlag("1001"), -1);
 }
 
 TEST_F(ExportUsers, AfterWriteRunsWhenUsersGotTheSheet) {

@@ -285,6 +285,7 @@ TEST_F(DocRegistryLoad, UnsafeNamesFromTheFileGiveNoDatabasePath) {
     writeRegistry("[Jo]\n../../x.pdb=0,0,0,0,0,/a\nok.pdb=0,0,0,0,0,/b\n");
     ASSERT_EQ(load(), 0);
     EXPECT_EQ(registry.backupDatabasePath(jo, "../../x.pdb"), "");
+    EXPECT_EQ(registry.backupDatabasePath(jo, "AUX.pdb"), "");
     EXPECT_EQ(registry.backupDatabasePath(jo, "ok.pdb"), box.backup(jo) + "/ok.pdb");
     EXPECT_EQ(registry.backupDatabasePath(-1, "ok.pdb"), "");
 }

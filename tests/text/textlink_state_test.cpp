@@ -91,6 +91,10 @@ TEST_F(TextlinkState, ExportRefusesUsersWithoutAFolderAndSourcesWithoutAName) {
     record.user = int16_t(jo);
     std::string folder = box.dir.path() + "/";
     EXPECT_EQ(text::exportToUser(state, &record, &folder), BF_ERR_PATH);
+    for (std::string name : {"con.txt", "what?.txt", "notes.txt."}) {  // no file of that name on Windows
+        std::string unsafe = source(name, "x");
+        EXPECT_EQ(text::exportToUser(state, &record, &unsafe), BF_ERR_PATH) << name;
+    }
     std::string missing = box.dir.file("missing.txt");
     EXPECT_EQ(text::exportToUser(state, &record, &missing), BF_ERR_OPEN);
     EXPECT_EQ(record.status, BF_ERR_OPEN);
