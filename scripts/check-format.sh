@@ -35,7 +35,14 @@ else
 fi
 # Files deleted in the working tree but still in the index are not checked.
 existing=()
-for f in "${files[@]}"; do [ -f "$f" ] && existing+=("$f"); done
+# Only C and C++ sources: clang-format would rewrite a script named here.
+for f in "${files[@]}"; do
+  [ -f "$f" ] || continue
+  case "$f" in
+    *.c | *.cpp | *.h | *.hpp) existing+=("$f") ;;
+    *) echo "check-format: $f is not a C or C++ source; left alone" >&2 ;;
+  esac
+done
 [ ${#existing[@]} -gt 0 ] || exit 0
 
 if [ $fix -eq 1 ]; then

@@ -13,6 +13,6 @@ trap 'kill "$xvfb" 2>/dev/null || true; rm -f "$fifo"' EXIT
 read -r -t 20 display <"$fifo" || { echo "with-xvfb.sh: Xvfb did not start" >&2; exit 77; }
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
-# No session bus or accessibility bus under Xvfb: keep GTK from looking.
+# No D-Bus or accessibility bus under Xvfb: keep GTK from looking.
 export NO_AT_BRIDGE=1 GTK_A11Y=none GDK_BACKEND=x11
 "$@"

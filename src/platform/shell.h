@@ -52,7 +52,7 @@ std::string findProgram(std::string_view name);
 // or -1 when it could not be started or did not end by itself.
 int runProgram(const std::vector<std::string>& args);
 
-// Top-level windows by class name, within this user's session.
+// Top-level windows by class name, among this user's programs.
 bool windowExists(std::string_view className);
 // Posts a message to the first window of that class; false when none.
 bool postMessage(std::string_view className, uint32_t message, uintptr_t wParam, intptr_t lParam);

@@ -249,7 +249,7 @@ std::string hex64(uint64_t value) {
     return out;
 }
 
-// The abstract socket address of a class in this user's session: the uid,
+// The abstract socket address of a class for this user and hive: the uid,
 // the hive (which tells sandboxes apart) and the class name folded to lower
 // case, as class names compare without regard to case.
 bool classAddress(std::string_view className, sockaddr_un& address, socklen_t& length) {
@@ -354,6 +354,11 @@ std::string programPath() {
     ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n <= 0 || size_t(n) >= buffer.size()) return std::string();
     buffer.resize(size_t(n));
+    // A program whose file was removed while it runs (an uninstall removes
+    // the installed setupwiz) reads as "PATH (deleted)": the path is PATH.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (buffer.size() > kDeleted.size() && buffer.ends_with(kDeleted) && ::access(buffer.c_str(), F_OK) != 0)
+        buffer.resize(buffer.size() - kDeleted.size());
     return buffer;
 }
 
