@@ -109,26 +109,6 @@ TEST(InstallationRun, FilesMissingOrUnnamedStopTheRun) {
                                    "/\nIf this is a network problem please read our manual");
 }
 
-TEST(InstallationRun, PlainFilesNeedNoPalmAndRecordTheUninstaller) {
-    Sandbox box;
-    box.component("App", "a.txt");
-    box.answer("yes\n");
-    ASSERT_EQ(box.install(), std::nullopt);
-    EXPECT_EQ(box.boxes(), (std::vector<std::string>{"Folder does not exist: Do you want to create folder " +
-                                                         box.target + "? => yes",
-                                                     "Installation Finished: Done! => ok"}));
-    for (const char* name : {"a.txt", "setup.inf", "setupwiz"})
-        EXPECT_TRUE(platform::isRegularFile(box.target + "/" + name));
-    std::string uninstallKey = std::string(installer::kUninstallRoot) + "Tabulo";
-    EXPECT_EQ(box.value(uninstallKey, "UninstallString"), box.target + "/setupwiz /d");
-    EXPECT_EQ(box.value(uninstallKey, "DisplayName"), "Brightfold Tabulo");
-    EXPECT_EQ(box.value(kProductKey, "Path"), box.target);
-    for (const std::string& key : box.hiveKeys()) {
-        EXPECT_EQ(key.find("User0"), std::string::npos) << key;
-        EXPECT_EQ(key.find("Pilot Desktop"), std::string::npos) << key;
-    }
-}
-
 TEST(InstallationRun, PalmEntriesNeedThePalmDesktop) {
     Sandbox box;
     box.component("Library", "lib.dll");
@@ -203,11 +183,27 @@ TEST(Uninstall, DeletesOnlyItsOwn) {
     for (const std::string& key : box.hiveKeys()) EXPECT_EQ(key.find("\\User"), std::string::npos) << key;
 }
 
-TEST(Uninstall, FileInUseIsLeftToTheUserAndTheFolderToTheRestart) {
+// Plain files need no Palm Desktop; the run records the uninstaller, and its
+// removal leaves files in use to the user and the folder to the restart.
+TEST(Uninstall, PlainInstallThenRemovalWithFilesInUse) {
     Sandbox box;
     box.component("App", "a.txt");
     box.answer("yes\n");
     ASSERT_EQ(box.install(), std::nullopt);
+    EXPECT_EQ(box.boxes(), (std::vector<std::string>{"Folder does not exist: Do you want to create folder " +
+                                                         box.target + "? => yes",
+                                                     "Installation Finished: Done! => ok"}));
+    for (const char* name : {"a.txt", "setup.inf", "setupwiz"})
+        EXPECT_TRUE(platform::isRegularFile(box.target + "/" + name));
+    std::string uninstallKey = std::string(installer::kUninstallRoot) + "Tabulo";
+    EXPECT_EQ(box.value(uninstallKey, "UninstallString"), box.target + "/setupwiz /d");
+    EXPECT_EQ(box.value(uninstallKey, "DisplayName"), "Brightfold Tabulo");
+    EXPECT_EQ(box.value(kProductKey, "Path"), box.target);
+    for (const std::string& key : box.hiveKeys()) {
+        EXPECT_EQ(key.find("User0"), std::string::npos) << key;
+        EXPECT_EQ(key.find("Pilot Desktop"), std::string::npos) << key;
+    }
+
     platform::faults::arm(platform::faults::Op::Delete, EACCES);
     box.answer("");
     ASSERT_EQ(box.uninstall(), std::nullopt);
