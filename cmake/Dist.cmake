@@ -13,13 +13,21 @@ if(TARGET setupwiz)
   list(APPEND DIST_PROGRAMS $<TARGET_FILE:setupwiz>)
   list(APPEND DIST_DEPENDS setupwiz)
 endif()
+set(DIST_FILES $<TARGET_FILE:gridlink> $<TARGET_FILE:textlink> ${PROJECT_SOURCE_DIR}/dist/dummy.xls
+  ${PROJECT_SOURCE_DIR}/dist/sync.dat ${CMAKE_BINARY_DIR}/dist-work/setup.inf)
+# The LibreOffice extension, without the libraries it finds in the system folder.
+if(TARGET libreoffice-addin-dist)
+  get_target_property(DIST_OXT libreoffice-addin-dist OXT_FILE)
+  list(APPEND DIST_FILES ${DIST_OXT})
+  list(APPEND DIST_DEPENDS libreoffice-addin-dist)
+endif()
 
 add_custom_target(dist
   COMMAND ${CMAKE_COMMAND}
     -DDIST_DIR=${BRIGHTFOLD_DIST_DIR}
     -DWORK_DIR=${CMAKE_BINARY_DIR}/dist-work
     "-DPROGRAMS=${DIST_PROGRAMS}"
-    "-DFILES=$<TARGET_FILE:gridlink>;$<TARGET_FILE:textlink>;${PROJECT_SOURCE_DIR}/dist/dummy.xls;${PROJECT_SOURCE_DIR}/dist/sync.dat;${CMAKE_BINARY_DIR}/dist-work/setup.inf"
+    "-DFILES=${DIST_FILES}"
     -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
     -DGUIDE_TEXT=${PROJECT_SOURCE_DIR}/docs/user-guide.txt
     -DGUIDE_DATABASE=${BRIGHTFOLD_GUIDE_DATABASE}

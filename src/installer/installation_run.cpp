@@ -9,6 +9,7 @@
 
 #include "foundation/registry_access.h"
 #include "installer/installer_places.h"
+#include "installer/libreoffice_placement.h"
 #include "installer/office_placement.h"
 #include "installer/palm_desktop.h"
 #include "installer/registry_lookup.h"
@@ -140,6 +141,10 @@ std::optional<std::string> workOutFolder(SetupState& state, FileEntry& entry, co
         absolute = recordPath = true;
         entry.targetFolder = officeTargetFolder(*office, entry, ctx.installFolder, ctx.appDataFolder,
                                                 ctx.officeNames, ctx.removing);
+    } else if (isLibreOfficeDestination(entry.destination)) {
+        // The extension lies in the install folder, where unopkg reads it.
+        entry.targetFolder = std::string(ctx.installFolder);
+        absolute = true;
     } else {
         base = std::string(ctx.installFolder);
     }
@@ -238,6 +243,8 @@ std::optional<std::string> copyEntries(SetupState& state, std::string_view sourc
         if (script.chosen(script.entries[i]) && !script.entries[i].targetFolder.empty()) {
             if (auto error = CopyEntryFile(state, int(i), sourceFolder, copied)) return error;
             const FileEntry& entry = script.entries[i];
+            if (isLibreOfficeDestination(entry.destination))
+                if (auto error = registerLibreOfficeExtension(copied)) return error;
             if (entry.desktopIcon != 0) {
                 std::string question = "Create desktop shortcut for " + entry.name + "?";
                 std::optional<std::string> link = shortcutPath(desktopFolder, entry.name);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "installer/installer_places.h"
+#include "installer/libreoffice_placement.h"
 #include "installer/office_placement.h"
 #include "installer/registry_lookup.h"
 #include "installer/setup_script.h"
@@ -36,12 +37,13 @@ std::optional<std::string> readScriptFile(const std::string& path) {
 }
 
 // Whether an entry's destination exists on this machine.
-bool destinationAvailable(const FileEntry& entry) {
+bool destinationAvailable(const FileEntry& entry, bool uninstallMode) {
     if (!entry.regKey.empty()) {
         if (!entry.regValue.empty() && entry.regValue.front() == '-') return keyExists(entry.regKey);
         return !lookupText(entry.regKey, entry.regValue).empty();
     }
     if (const OfficeTarget* target = findOfficeTarget(entry.destination)) return officeTargetPresent(*target);
+    if (isLibreOfficeDestination(entry.destination)) return libreOfficeAvailable(uninstallMode);
     return true;  // "Pilot", "\SYSTEM", "\NOTIFIER", "." and folders
 }
 
@@ -82,7 +84,7 @@ void MarkSelectable(SetupState& state) {
     }
     SetupScript& script = state.script();
     for (FileEntry& entry : script.entries) {
-        entry.selected = destinationAvailable(entry);
+        entry.selected = destinationAvailable(entry, state.uninstallMode);
         if (!entry.selected) script.setSelected(entry.component, false);
     }
     state.palm.unload();

@@ -6,6 +6,7 @@
 #include "foundation/registry_access.h"
 #include "installer/installation_run.h"
 #include "installer/installer_places.h"
+#include "installer/libreoffice_placement.h"
 #include "installer/run_removal.h"
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -48,6 +49,8 @@ void RemoveInstalledFiles(SetupState& state, std::string_view installFolder, std
     SetupScript& script = state.script();
     for (const FileEntry& entry : script.entries) {
         if (!entry.toPalmUser && !entry.targetFolder.empty()) {
+            // LibreOffice lets go of the extension before its file goes.
+            if (isLibreOfficeDestination(entry.destination)) unregisterLibreOfficeExtension();
             deletePlacedFile(entry);
             // Every shortcut the install could have offered, accepted or not.
             if (entry.desktopIcon != 0)

@@ -1,6 +1,6 @@
 // platform/shell.h - the shell services setupwiz needs: special folders,
-// shortcuts, deletion at the next restart, starting a command line, and
-// finding a program's main window by class to post it a message.
+// shortcuts, deletion at the next restart, starting a command line or a
+// program to wait for, and finding a program's main window by class to post it a message.
 //
 // Each has one answer per OS; the Linux answers are in docs/platform.md.
 #pragma once
@@ -42,6 +42,15 @@ std::vector<std::string> carryOutPendingDeletions();
 // hold blanks) without a shell and without waiting; the child inherits no
 // handles. Whether it started.
 bool launchCommand(std::string_view commandLine);
+
+// The program file a bare name starts, searched along the system's program
+// path; empty when there is none.
+std::string findProgram(std::string_view name);
+// Runs a program (args[0], searched like findProgram when it has no folder)
+// with its arguments, without a shell, and waits for it to end. Standard
+// input reads nothing; output and error are the caller's. Its exit status,
+// or -1 when it could not be started or did not end by itself.
+int runProgram(const std::vector<std::string>& args);
 
 // Top-level windows by class name, within this user's session.
 bool windowExists(std::string_view className);

@@ -28,4 +28,21 @@ done
 guide=$(printf '%s\n' "${expected[@]}" | grep '\.pdb$')
 [ "$(dd if="$dist/$guide" bs=1 skip=60 count=8 status=none)" = TEXtREAd ] || { echo "$guide is no Doc database"; exit 1; }
 [ -x "$dist/tabulo-addin" ] && [ -x "$dist/quillo-addin" ]
+
+# The LibreOffice extension carries no libraries: it takes the installed ones
+# from the system folder.
+if [ -f "$dist/brightfold-addins.oxt" ]; then
+  env -u BRIGHTFOLD_GRIDLINK -u BRIGHTFOLD_TEXTLINK BRIGHTFOLD_SYSTEM_DIR="$dist" python3 - "$dist" <<'PY'
+import os, sys, tempfile, zipfile
+dist = sys.argv[1]
+with zipfile.ZipFile(os.path.join(dist, "brightfold-addins.oxt")) as oxt, tempfile.TemporaryDirectory() as box:
+    assert not [n for n in oxt.namelist() if n.startswith("lib/")], "libraries bundled"
+    oxt.extractall(box)
+    sys.path.insert(0, os.path.join(box, "python", "pythonpath"))
+    import bf_records
+    bf_records.Library = lambda path, exports: path
+    found = [bf_records.gridlink(), bf_records.textlink()]
+    assert found == [os.path.join(dist, n) for n in ("libgridlink.so", "libtextlink.so")], found
+PY
+fi
 echo "dist complete: ${#expected[@]} files"

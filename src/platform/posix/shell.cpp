@@ -153,7 +153,7 @@ bool isExecutableFile(const std::string& path) {
 
 // The program file for argv[0]: a name with '/' as it is, else the first
 // executable of that name along PATH.
-std::string findProgram(const std::string& name) {
+std::string programOnPath(const std::string& name) {
     if (name.empty()) return std::string();
     if (name.find('/') != std::string::npos) return name;
     std::string path = environment("PATH").value_or("/usr/local/bin:/usr/bin:/bin");
@@ -446,7 +446,7 @@ std::vector<std::string> carryOutPendingDeletions() {
 bool launchCommand(std::string_view commandLine) {
     std::vector<std::string> args = splitCommandLine(commandLine);
     if (args.empty()) return false;
-    std::string program = findProgram(args[0]);
+    std::string program = programOnPath(args[0]);
     if (program.empty() || !isExecutableFile(program)) return false;
     // Everything the child needs is made before forking.
     std::vector<char*> argv;
@@ -490,6 +490,63 @@ bool launchCommand(std::string_view commandLine) {
     close(report[0]);
     if (got != 0) return false;
     return !(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+}
+
+std::string findProgram(std::string_view name) {
+    if (name.empty() || name.find('/') != std::string_view::npos) return std::string();
+    return programOnPath(std::string(name));
+}
+
+int runProgram(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return -1;
+    std::vector<std::string> args = arguments;
+    std::string program = programOnPath(args[0]);
+    if (program.empty() || !isExecutableFile(program)) return -1;
+    // Everything the child needs is made before forking.
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (input < 0) return -1;
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        close(input);
+        return -1;
+    }
+    pid_t child = fork();
+    if (child < 0) {
+        close(input);
+        close(report[0]);
+        close(report[1]);
+        return -1;
+    }
+    if (child == 0) {
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        signal(SIGPIPE, SIG_DFL);
+        dup2(input, 0);
+        closeOnExecFrom3();
+        execve(program.c_str(), argv.data(), environ);
+        int error = errno;
+        ssize_t ignored = write(report[1], &error, sizeof error);
+        (void)ignored;
+        _exit(127);
+    }
+    close(input);
+    close(report[1]);
+    // The report pipe closes on exec (nothing read) or carries the error.
+    int error = 0;
+    ssize_t got;
+    do got = read(report[0], &error, sizeof error);
+    while (got < 0 && errno == EINTR);
+    close(report[0]);
+    int status = 0;
+    pid_t waited;
+    do waited = waitpid(child, &status, 0);
+    while (waited < 0 && errno == EINTR);
+    if (got != 0 || waited != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }
 
 bool windowExists(std::string_view className) {

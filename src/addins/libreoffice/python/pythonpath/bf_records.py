@@ -185,18 +185,35 @@ _loaded = {}
 EXTENSION = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
+def system_folder():
+    """Where setupwiz puts the libraries ("\\SYSTEM", "\\NOTIFIER"), as the
+    platform layer names it: $BRIGHTFOLD_SYSTEM_DIR, else
+    $XDG_DATA_HOME/brightfold/lib, else ~/.local/share/brightfold/lib."""
+    def absolute(variable):
+        value = os.environ.get(variable, "")
+        return value if value.startswith("/") else ""
+    data = absolute("XDG_DATA_HOME") or os.path.join(os.path.expanduser("~"), ".local", "share")
+    return absolute("BRIGHTFOLD_SYSTEM_DIR") or os.path.join(data, "brightfold", "lib")
+
+
 def _library(name, variable, exports, folder):
     if name not in _loaded:
         path = os.environ.get(variable) or os.path.join(folder or EXTENSION, "lib", name)
+        # The extension of the distribution carries no libraries: the
+        # installer has put them into the system folder.
+        if not os.environ.get(variable) and not os.path.exists(path):
+            path = os.path.join(system_folder(), name)
         _loaded[name] = Library(path, exports)
     return _loaded[name]
 
 
 def gridlink(folder=None):
-    """libgridlink: $BRIGHTFOLD_GRIDLINK, else lib/ of the extension (folder)."""
+    """libgridlink: $BRIGHTFOLD_GRIDLINK, else lib/ of the extension (folder),
+    else the system folder."""
     return _library("libgridlink.so", "BRIGHTFOLD_GRIDLINK", GRIDLINK_EXPORTS, folder)
 
 
 def textlink(folder=None):
-    """libtextlink: $BRIGHTFOLD_TEXTLINK, else lib/ of the extension (folder)."""
+    """libtextlink: $BRIGHTFOLD_TEXTLINK, else lib/ of the extension (folder),
+    else the system folder."""
     return _library("libtextlink.so", "BRIGHTFOLD_TEXTLINK", TEXTLINK_EXPORTS, folder)
