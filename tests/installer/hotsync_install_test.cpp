@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "installer_testing.h"
 #include "platform/shell.h"
-#include "setupwiz_testing.h"
 
 namespace {
 
@@ -27,8 +27,7 @@ bool windowBecomes(bool exists) {
 
 class HotSyncInstallTest : public ::testing::Test {
 protected:
-    installer_testing::SetupwizSandbox box;
-    std::string target = box.dir.file("target");
+    installer_testing::Sandbox box;
 
     // A HotSync Manager the installer started again never outlives the test.
     void TearDown() override {
@@ -40,7 +39,7 @@ protected:
         auto env = box.environment();
         env.emplace_back("BRIGHTFOLD_HANDHELD", box.dir.file("handheld"));
         env.emplace_back("BRIGHTFOLD_UI", "headless");
-        return testsupport::runProgram(testsupport::buildDir() + "/bin/hotsync", args, env);
+        return testsupport::runProgram(installer_testing::binary("hotsync"), args, env);
     }
 };
 
@@ -49,11 +48,12 @@ TEST_F(HotSyncInstallTest, InstallShutsDownRegistersRestartsAndUninstallRemoves)
     ASSERT_EQ(hotsync({"users", "add", "Ann", "--id", "1001", "--folder", box.dir.makeDir("palm") + "/Ann"})
                   .exitCode,
               0);
-    box.writeDistribution(
+    box.writeDist(
+        "setup.inf",
         "[Installation]\nApplication=Tabulo\n[Tabulo]\nAppName0=Sheets, Workbooks for the handheld\n"
         "[Sheets]\nFile0=libgridlink.so\nDestination0=\\NOTIFIER\nFile1=sync.dat\n");
     box.writeDist("sync.dat", std::string(4, '\0'));
-    fs::copy_file(testsupport::buildDir() + "/lib/libgridlink.so", box.distFolder + "/libgridlink.so");
+    fs::copy_file(testsupport::buildDir() + "/lib/libgridlink.so", box.dist + "/libgridlink.so");
 
     ProcessResult manager;
     std::atomic<bool> managerEnded = false;
@@ -62,7 +62,11 @@ TEST_F(HotSyncInstallTest, InstallShutsDownRegistersRestartsAndUninstallRemoves)
         managerEnded = true;
     });
     ASSERT_TRUE(windowBecomes(true));
-    box.run({}, "dialog 129\nclick 1\ndialog 102\ntype 1008 " + target + "\nclick 1\nok\nyes\nyes\nok\n");
+    // Another message, or the shut-down message with another parameter, is ignored.
+    platform::shell::postMessage(kHotSyncClass, 0xBEC5, 0, 0);
+    platform::shell::postMessage(kHotSyncClass, 0x0400, 1, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    box.run({}, "dialog 129\nclick 1\ndialog 102\ntype 1008 " + box.target + "\nclick 1\nok\nyes\nyes\nok\n");
     for (int i = 0; i < 500 && !managerEnded; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!managerEnded) platform::shell::postMessage(kHotSyncClass, 0xBEC5, 1, 0);  // not to hang the test
     running.join();
@@ -80,11 +84,11 @@ TEST_F(HotSyncInstallTest, InstallShutsDownRegistersRestartsAndUninstallRemoves)
 
     EXPECT_EQ(hotsync({"notifiers", "list"}).out, "0\tlibgridlink.so\n");
     ProcessResult sync = hotsync({"sync", "--user", "Ann"});
-    EXPECT_NE(sync.out.find("notifier " + box.systemFolder + "/libgridlink.so loaded"), std::string::npos)
+    EXPECT_NE(sync.out.find("notifier " + box.system + "/libgridlink.so loaded"), std::string::npos)
         << sync.out << sync.err;
     EXPECT_NE(sync.out.find("HS_SYNC_SUCCESS to 1 notifier(s)"), std::string::npos) << sync.out << sync.err;
 
-    box.run({"/d"}, "dialog 102\nclick 1\nok\nok\n", target + "/setupwiz");
+    box.run({"/d"}, "dialog 102\nclick 1\nok\nok\n", box.target + "/setupwiz");
     EXPECT_TRUE(windowBecomes(false)) << box.log();
     EXPECT_EQ(hotsync({"notifiers", "list"}).out, "");
 }

@@ -8,19 +8,19 @@
 #include <sstream>
 
 #include "installer/setup_script.h"
+#include "installer_testing.h"
 #include "platform/files.h"
-#include "run_testing.h"
 
 namespace {
 
-using testsupport::RunSandbox;
+using installer_testing::Sandbox;
 
 constexpr const char* kOxt = "brightfold-addins.oxt";
 
 // A sandbox whose program path holds only a fake unopkg (or nothing) that
 // appends its arguments to calls.log, notes whether the installed .oxt is
 // still there, and ends with the given status.
-struct LibreOfficeBox : RunSandbox {
+struct LibreOfficeBox : Sandbox {
     explicit LibreOfficeBox(bool withUnopkg, int status = 0) : path_("PATH", dir.makeDir("bin").c_str()) {
         dir.makeDir("Brightfold");
         if (!withUnopkg) return;

@@ -5,7 +5,7 @@
 #include "foundation/registry_access.h"
 #include "installer/palm_desktop.h"
 #include "installer/registry_lookup.h"
-#include "support/test_support.h"
+#include "installer_testing.h"
 
 namespace {
 
@@ -17,17 +17,7 @@ constexpr const char* kExcel97Settings =
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel";
 constexpr const char* kGeneral11 = "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Common\\General";
 
-class OfficePlacementTest : public ::testing::Test {
-protected:
-    testsupport::TempDir dir;
-    testsupport::ScopedHive hive{dir.file("registry.reg")};
-
-    static void set(const char* key, const char* name, std::string text) {
-        foundation::RegistryValue(key, name, text);
-    }
-};
-
-TEST_F(OfficePlacementTest, KeywordsAreExactAndNameTheProgramsToClose) {
+TEST(OfficePlacementTest, KeywordsAreExactAndNameTheProgramsToClose) {
     const struct {
         const char* destination;
         bool keyword;
@@ -49,10 +39,11 @@ TEST_F(OfficePlacementTest, KeywordsAreExactAndNameTheProgramsToClose) {
     }
 }
 
-TEST_F(OfficePlacementTest, AVersionIsPresentWithItsKey) {
+TEST(OfficePlacementTest, AVersionIsPresentWithItsKey) {
+    installer_testing::Sandbox box;
     const installer::OfficeTarget* excel95 = installer::findOfficeTarget("\\Excel95");
     EXPECT_FALSE(installer::officeTargetPresent(*excel95));
-    set("HKEY_CURRENT_USER\\Software\\Microsoft\\Excel\\7.0", "x", "1");
+    box.setValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Excel\\7.0", "x", "1");
     EXPECT_TRUE(installer::officeTargetPresent(*excel95));
 }
 
@@ -68,9 +59,7 @@ struct FolderCase {
     bool written;          // the last resort wrote the setting
 };
 
-TEST_F(OfficePlacementTest, FolderFromSettingAppDataOrLastResort) {
-    const std::string install = dir.file("Install");
-    const std::string appData = dir.file("config");
+TEST(OfficePlacementTest, FolderFromSettingAppDataOrLastResort) {
     const FolderCase cases[] = {
         {"Word 2003 with its setting", "\\Word2003", kWord2003Options, "STARTUP-PATH", "/opt/word/start", "",
          false, "/opt/word/start", false},
@@ -89,17 +78,16 @@ TEST_F(OfficePlacementTest, FolderFromSettingAppDataOrLastResort) {
     };
     for (const FolderCase& c : cases) {
         SCOPED_TRACE(c.name);
-        testsupport::TempDir caseDir;
-        testsupport::ScopedHive caseHive(caseDir.file("registry.reg"));
-        set(kGeneral11, "Startup", "Demarrage");
-        if (*c.preset) set(c.settingsKey, c.settingsValue, c.preset);
-        const std::string given = std::string(c.appData) == "config" ? appData : c.appData;
+        installer_testing::Sandbox box;
+        box.setValue(kGeneral11, "Startup", "Demarrage");
+        if (*c.preset) box.setValue(c.settingsKey, c.settingsValue, c.preset);
+        const std::string given = std::string(c.appData) == "config" ? box.dir.file("config") : c.appData;
         FileEntry entry;
-        const std::string folder =
-            installer::officeTargetFolder(*installer::findOfficeTarget(c.keyword), entry, install, given,
-                                          installer::readOfficeFolderNames(), c.removing);
+        const std::string folder = installer::officeTargetFolder(
+            *installer::findOfficeTarget(c.keyword), entry, box.dir.file("Install"), given,
+            installer::readOfficeFolderNames(), c.removing);
         const bool relative = !c.expected.empty() && c.expected[0] != '/';
-        EXPECT_EQ(folder, relative ? dir.file(c.expected) : c.expected);
+        EXPECT_EQ(folder, relative ? box.dir.file(c.expected) : c.expected);
         EXPECT_EQ(entry.officePathWritten, c.written);
         const std::string setting = installer::lookupText(c.settingsKey, c.settingsValue);
         EXPECT_EQ(setting, c.written ? folder : std::string(c.preset));

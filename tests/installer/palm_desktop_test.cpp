@@ -9,43 +9,28 @@
 #include "installer/installer_places.h"
 #include "installer/palm_desktop.h"
 #include "installer/pilot_users_dialog.h"
-#include "palm_testing.h"
+#include "installer_testing.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-namespace ui = platform::ui;
 using installer::PalmDesktop;
 using installer::PalmUser;
-using palmtest::ScopedUi;
+using installer_testing::binary;
+using installer_testing::Sandbox;
 
-std::string buildModule(const char* file) { return testsupport::buildDir() + "/bin/" + file; }
+const std::string kProductKey = std::string(installer::kProductRoot) + "Tabulo";
 
-class PalmDesktopTest : public ::testing::Test {
-protected:
-    palmtest::PalmSandbox box;
-    PalmDesktop palm;
-
-    void loadLibraries() { ASSERT_EQ(palm.load(), installer::kPalmLoaded); }
-    std::string productValue(const std::string& subkey, const char* name) {
-        return foundation::RegistryRead(std::string(installer::kProductRoot) + "Tabulo" + subkey, name);
-    }
-};
-
-// Each case lays out the HotSync Manager's folder: which files lie there as
-// the Conduit Manager and the install aide (empty: none).
-struct LoadCase {
-    const char* name;
-    const char* hotSyncFolder;  // nullptr: the value is missing; "": the case's own folder
-    const char* conduitManagerFrom;
-    const char* installAideFrom;
-    int expected;
-};
-
-TEST_F(PalmDesktopTest, LoadReportsWhichLibraryIsUnusable) {
-    const LoadCase cases[] = {
+TEST(PalmDesktopTest, LoadReportsWhichLibraryIsUnusable) {
+    const struct {
+        const char* name;
+        const char* hotSyncFolder;       // nullptr: the value is missing; "": the case's own folder
+        const char* conduitManagerFrom;  // the module copied as the Conduit Manager; "": none
+        const char* installAideFrom;
+        int expected;
+    } cases[] = {
         {"no HotSyncPath", nullptr, "libCondMgr.so", "libInstaide.so", installer::kPalmNoHotSync},
         {"a folder that cannot be entered", "/nonexistent", "libCondMgr.so", "libInstaide.so",
          installer::kPalmNoHotSync},
@@ -57,15 +42,16 @@ TEST_F(PalmDesktopTest, LoadReportsWhichLibraryIsUnusable) {
          installer::kPalmNoInstallAide},
         {"both usable", "", "libCondMgr.so", "libInstaide.so", installer::kPalmLoaded},
     };
-    for (const LoadCase& c : cases) {
+    Sandbox box;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string folder = box.dir.makeDir(std::string("desktop/") + c.name);
-        if (*c.conduitManagerFrom)
-            fs::copy_file(buildModule(c.conduitManagerFrom), folder + "/libCondMgr.so");
-        if (*c.installAideFrom) fs::copy_file(buildModule(c.installAideFrom), folder + "/libInstaide.so");
         foundation::RegistryDeleteKey(installer::kPalmCoreKey);
+        if (*c.conduitManagerFrom) fs::copy_file(binary(c.conduitManagerFrom), folder + "/libCondMgr.so");
+        if (*c.installAideFrom) fs::copy_file(binary(c.installAideFrom), folder + "/libInstaide.so");
         if (c.hotSyncFolder)
-            box.setHotSyncPath((*c.hotSyncFolder ? std::string(c.hotSyncFolder) : folder) + "/hotsync");
+            box.setValue(std::string(installer::kPalmCoreKey), "HotSyncPath",
+                         (*c.hotSyncFolder ? std::string(c.hotSyncFolder) : folder) + "/hotsync");
         const std::string before = platform::currentDirectory();
         PalmDesktop desktop;
         EXPECT_EQ(desktop.load(), c.expected);
@@ -77,130 +63,99 @@ TEST_F(PalmDesktopTest, LoadReportsWhichLibraryIsUnusable) {
     }
 }
 
-struct ChooseCase {
-    const char* name;
-    std::vector<std::string> users;  // IDs 1001, 1002, ... in this order
-    ScopedUi::Play play;
-    std::string expected;  // empty: no user
-    bool dialog;
-};
-
-TEST_F(PalmDesktopTest, ChooseUserAsksOnlyAmongSeveral) {
-    using Model = ui::DialogModel;
+TEST(PalmDesktopTest, ChooseUserAsksOnlyAmongSeveral) {
     const std::string tooLong(64, 'x');
-    const ChooseCase cases[] = {
-        {"one user", {"Ann"}, {}, "Ann", false},
-        {"OK on the second",
-         {"Ann", "Bob"},
-         [](Model& m) {
-             m.choose(installer::kPilotUsersList, 1);
-             m.click(ui::IdOk);
-         },
-         "Bob",
-         true},
-        {"double click",
-         {"Ann", "Bob"},
-         [](Model& m) { m.doubleClick(installer::kPilotUsersList, 0); },
-         "Ann",
-         true},
-        {"OK at once takes the first", {"Ann", "Bob"}, [](Model& m) { m.click(ui::IdOk); }, "Ann", true},
-        {"Cancel", {"Ann", "Bob"}, [](Model& m) { m.click(ui::IdCancel); }, "", true},
-        {"Escape", {"Ann", "Bob"}, {}, "", true},
-        {"a name too long for the record is left out", {"Ann", tooLong}, {}, "Ann", false},
-        {"only a name too long", {tooLong}, {}, "", false},
+    const std::string deep = "/" + std::string(40, 'f');
+    const struct {
+        const char* name;
+        std::vector<std::string> users;  // IDs 1001, 1002, ... in this order
+        std::string script;
+        std::string expected;         // empty: no user
+        std::string folderTail = "";  // added to the first user's folder
+    } cases[] = {
+        {"one user: no dialog", {"Ann"}, "", "Ann"},
+        {"OK on the second", {"Ann", "Bob"}, "dialog 131\nselect 1003 1\nclick 1\n", "Bob"},
+        {"double click", {"Ann", "Bob"}, "dialog 131\ndblclick 1003 0\n", "Ann"},
+        {"OK at once takes the first", {"Ann", "Bob"}, "dialog 131\nclick 1\n", "Ann"},
+        {"Cancel", {"Ann", "Bob"}, "dialog 131\nclick 2\n", ""},
+        // The dialog's IdCancel (2) is not Cy's index.
+        {"Escape", {"Ann", "Bob", "Cy"}, "dialog 131\n", ""},
+        {"a name too long for the record is left out", {"Ann", tooLong}, "", "Ann"},
+        {"only a name too long", {tooLong}, "", ""},
+        {"a folder too long for the record", {"Ann"}, "", "", deep + deep + deep + deep + deep + deep + deep},
     };
-    for (const ChooseCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        palmtest::PalmSandbox sandbox;
+        Sandbox box;
+        box.palmDesktop();
         std::vector<std::string> folders;
-        for (size_t i = 0; i < c.users.size(); ++i)
-            folders.push_back(sandbox.addUser(c.users[i], std::to_string(1001 + i)));
+        for (size_t i = 0; i < c.users.size(); ++i) {
+            folders.push_back(box.dir.makeDir("palm/" + c.users[i] + (i ? "" : c.folderTail)));
+            std::string error;
+            ASSERT_TRUE(foundation::addUser({c.users[i], folders[i], std::to_string(1001 + i)}, error))
+                << error;
+        }
         PalmDesktop desktop;
         ASSERT_EQ(desktop.load(), installer::kPalmLoaded);
-        ScopedUi ui({}, c.play);
+        box.answer(c.script);
         PalmUser user;
         const int32_t id = desktop.chooseUser(user);
-        EXPECT_EQ(ui.record().dialogs,
-                  c.dialog ? std::vector<int>{installer::kPilotUsersResource} : std::vector<int>{});
-        if (c.expected.empty()) {
-            EXPECT_EQ(id, -1);
-            continue;
-        }
+        EXPECT_EQ(box.log().starts_with("dialog 131"), !c.script.empty()) << box.log();
+        EXPECT_EQ(box.log().find("FAIL"), std::string::npos) << box.log();
         const size_t index = size_t(std::find(c.users.begin(), c.users.end(), c.expected) - c.users.begin());
-        EXPECT_EQ(id, int32_t(1001 + index));
-        EXPECT_EQ(user.id, id);
-        EXPECT_EQ(user.name, c.expected);
-        EXPECT_EQ(user.folder, folders[index]);
+        EXPECT_EQ(id, c.expected.empty() ? -1 : int32_t(1001 + index));
+        EXPECT_EQ(user.folder, c.expected.empty() ? "" : folders[index]);
+        if (!c.expected.empty()) {
+            EXPECT_EQ(user.id, id);
+            EXPECT_EQ(user.name, c.expected);
+        }
     }
 }
 
-TEST_F(PalmDesktopTest, ChooseUserWithoutADisplayChoosesNobody) {
-    for (const char* name : {"Ann", "Bob", "Cy"}) box.addUser(name, "1001");
-    loadLibraries();
-    ScopedUi ui;
-    ui.record().showDialogs = false;  // the backend answers IdCancel (2), which is also Cy's index
-    PalmUser user;
-    EXPECT_EQ(palm.chooseUser(user), -1);
-}
-
-TEST_F(PalmDesktopTest, ChooseUserRefusesAFolderTooLongForTheRecord) {
-    std::string folder = box.dir.path();
-    while (folder.size() <= 259) folder += "/" + std::string(40, 'f');
-    std::string error;
-    ASSERT_TRUE(fs::create_directories(folder));
-    ASSERT_TRUE(foundation::addUser({"Ann", folder, "1001"}, error)) << error;
-    loadLibraries();
-    PalmUser user;
-    EXPECT_EQ(palm.chooseUser(user), -1);
-    EXPECT_TRUE(user.folder.empty());
-}
-
-TEST_F(PalmDesktopTest, RecordingAUserAgainReusesTheUsersSlot) {
+TEST(PalmDesktopTest, RecordingAUserAgainReusesTheUsersSlot) {
+    Sandbox box;
     const PalmUser ann{"Ann", box.addUser("Ann", "1001"), 1001};
     const PalmUser bob{"Bob", box.addUser("Bob", "2002"), 2002};
     installer::RecordHotSyncUser("Tabulo", ann);
     installer::RecordHotSyncUser("Tabulo", bob);
     installer::RecordHotSyncUser("Tabulo", bob);
     EXPECT_EQ(foundation::installFlag({"Bob", bob.folder, "2002"}), std::optional<uint32_t>(1));
-    EXPECT_EQ(productValue("\\User0", "Name"), "Ann");
-    EXPECT_EQ(productValue("\\User1", "Name"), "Bob");
-    EXPECT_EQ(productValue("\\User1", "Path"), bob.folder);
-    EXPECT_EQ(productValue("\\User1", "ID"), "2002");
-    EXPECT_EQ(productValue("\\User2", "Name"), "");
-    EXPECT_EQ(productValue("", "Install"), "Install");
+    EXPECT_EQ(box.value(kProductKey + "\\User0", "Name"), "Ann");
+    EXPECT_EQ(box.value(kProductKey + "\\User1", "Name"), "Bob");
+    EXPECT_EQ(box.value(kProductKey + "\\User1", "Path"), bob.folder);
+    EXPECT_EQ(box.value(kProductKey + "\\User1", "ID"), "2002");
+    EXPECT_EQ(box.value(kProductKey + "\\User2", "Name"), "");
+    EXPECT_EQ(box.value(kProductKey, "Install"), "Install");
 }
 
-TEST_F(PalmDesktopTest, BackupNameFollowsTheFirstUsersFolderAndStays) {
+TEST(PalmDesktopTest, BackupNameFollowsTheFirstUsersFolderAndStays) {
     for (bool sauvegarde : {true, false}) {
         SCOPED_TRACE(sauvegarde ? "Sauvegarde" : "Backup");
-        palmtest::PalmSandbox sandbox;
-        const PalmUser ann{"Ann", sandbox.addUser("Ann", "1001"), 1001};
+        Sandbox box;
+        const PalmUser ann{"Ann", box.addUser("Ann", "1001"), 1001};
         if (sauvegarde) fs::create_directory(ann.folder + "/Sauvegarde");
         installer::RecordHotSyncUser("Tabulo", ann);
-        const std::string first = productValue("", "Backup");
-        EXPECT_EQ(first, sauvegarde ? "Sauvegarde" : "Backup");
+        EXPECT_EQ(box.value(kProductKey, "Backup"), sauvegarde ? "Sauvegarde" : "Backup");
         // Later installs leave the name as it is.
         if (sauvegarde)
             fs::remove(ann.folder + "/Sauvegarde");
         else
             fs::create_directory(ann.folder + "/Sauvegarde");
         installer::RecordHotSyncUser("Tabulo", ann);
-        EXPECT_EQ(productValue("", "Backup"), first);
+        EXPECT_EQ(box.value(kProductKey, "Backup"), sauvegarde ? "Sauvegarde" : "Backup");
     }
 }
 
-struct NotifierCase {
-    const char* name;
-    std::vector<std::string> listed;
-    bool registering;
-    const char* fileName;
-    std::vector<std::string> expected;
-};
-
-TEST_F(PalmDesktopTest, NotifiersAreMatchedWithoutRegardToCase) {
-    const NotifierCase cases[] = {
+TEST(PalmDesktopTest, NotifiersAreMatchedWithoutRegardToCase) {
+    const struct {
+        const char* name;
+        std::vector<std::string> listed;
+        bool registering;
+        const char* fileName;
+        std::vector<std::string> expected;
+    } cases[] = {
         {"listed in other case", {"libgridlink.so"}, true, "LibGridlink.SO", {"libgridlink.so"}},
-        {"three listed",
+        {"three listed: added at index 3",
          {"a.so", "b.so", "c.so"},
          true,
          "libgridlink.so",
@@ -212,9 +167,10 @@ TEST_F(PalmDesktopTest, NotifiersAreMatchedWithoutRegardToCase) {
          {"a.so", "c.so"}},
         {"removing one not listed", {"a.so"}, false, "libgridlink.so", {"a.so"}},
     };
-    for (const NotifierCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        palmtest::PalmSandbox sandbox;
+        Sandbox box;
+        box.palmDesktop();
         std::string message;
         for (const std::string& entry : c.listed) ASSERT_TRUE(foundation::addNotifier(entry, message));
         PalmDesktop desktop;
@@ -227,43 +183,39 @@ TEST_F(PalmDesktopTest, NotifiersAreMatchedWithoutRegardToCase) {
     }
 }
 
-// Windows of the programs that may have to close, as test helpers play them.
-struct StopCase {
-    const char* name;
-    int flags;
-    std::vector<const char*> running;
-    std::vector<ui::Answer> answers;
-    int expected;
-    size_t questions;
-};
-
-TEST_F(PalmDesktopTest, StopRunningAppsAsksOnlyWhatRuns) {
+TEST(PalmDesktopTest, StopRunningAppsAsksOnlyWhatRuns) {
     using installer::kCloseExcel;
     using installer::kCloseHotSync;
     using installer::kCloseWord;
-    const StopCase cases[] = {
-        {"nothing running", kCloseHotSync | kCloseExcel | kCloseWord, {}, {}, 1, 0},
-        {"HotSync Manager shut down", kCloseHotSync, {"KittyHawk"}, {ui::IdOk}, 2, 1},
-        {"HotSync Manager left running", kCloseHotSync, {"KittyHawk"}, {ui::IdCancel}, 0, 1},
-        {"Excel closed by the user", kCloseExcel, {"XLMAIN"}, {ui::IdOk}, 1, 1},
-        {"Word left open", kCloseWord, {"OpusApp"}, {ui::IdCancel}, 0, 1},
-        {"Excel running but not asked about", kCloseWord, {"XLMAIN"}, {}, 1, 0},
+    const struct {
+        const char* name;
+        int flags;
+        const char* running;  // a window class, or nullptr
+        const char* answers;
+        int expected;
+        size_t questions;
+    } cases[] = {
+        {"nothing running", kCloseHotSync | kCloseExcel | kCloseWord, nullptr, "", 1, 0},
+        {"HotSync Manager shut down", kCloseHotSync, "KittyHawk", "ok\n", 2, 1},
+        {"HotSync Manager left running", kCloseHotSync, "KittyHawk", "cancel\n", 0, 1},
+        {"Excel closed by the user", kCloseExcel, "XLMAIN", "ok\n", 1, 1},
+        {"Word left open", kCloseWord, "OpusApp", "cancel\n", 0, 1},
+        {"Excel running but not asked about", kCloseWord, "XLMAIN", "", 1, 0},
     };
-    for (const StopCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::unique_ptr<platform::shell::WindowClass>> windows;
-        for (const char* cls : c.running) windows.push_back(platform::shell::WindowClass::create(cls));
-        ScopedUi ui(c.answers);
+        Sandbox box;
+        std::unique_ptr<platform::shell::WindowClass> window;
+        if (c.running) window = platform::shell::WindowClass::create(c.running);
         // The user closes Excel or Word before answering.
-        ui.record().afterBox = [&] {
-            if (c.running.empty() || c.running[0] != std::string("KittyHawk")) windows.clear();
-        };
+        if (c.running && c.running != std::string("KittyHawk")) box.afterBox = [&] { window.reset(); };
+        box.answer(c.answers);
         EXPECT_EQ(installer::StopRunningApps(c.flags), c.expected);
-        EXPECT_EQ(ui.record().boxes.size(), c.questions);
+        EXPECT_EQ(box.boxes().size(), c.questions);
         if (c.expected == 2) {
-            EXPECT_EQ(ui.record().boxes[0],
-                      "Can not continue: HotSync Manager is running. Click OK to shut it down.");
-            auto message = windows[0]->wait(0);
+            EXPECT_EQ(box.boxes()[0],
+                      "Can not continue: HotSync Manager is running. Click OK to shut it down. => ok");
+            auto message = window->wait(0);
             ASSERT_TRUE(message);
             EXPECT_EQ(message->message, 0xBEC5u);
             EXPECT_EQ(message->wParam, 1u);

@@ -5,8 +5,8 @@
 #include "installer/installer_places.h"
 #include "installer/setup_script.h"
 #include "installer/setup_state.h"
+#include "installer_testing.h"
 #include "platform/ui_script.h"
-#include "setupwiz_testing.h"
 
 namespace installer {
 namespace {
@@ -152,31 +152,21 @@ TEST(SetupScriptTest, RefusalNamesEveryProblemUpToALimit) {
     EXPECT_NE(text.find("\n- and 5 more"), std::string::npos);
 }
 
-// LoadScript on files, with the load-time check against a private hive and
-// the boxes played by the scripted backend.
+// LoadScript on files, with the load-time check against the sandbox's hive.
 class LoadScriptTest : public ::testing::Test {
 protected:
-    LoadScriptTest() {
-        platform::ui::setBackend(platform::ui::makeScriptedBackend("", sandbox.dir.file("log")));
-    }
-    ~LoadScriptTest() override { platform::ui::setBackend(nullptr); }
-
     size_t load(const std::string& text, bool* refused = nullptr) {
-        return LoadScript(state, sandbox.writeDist("setup.inf", text), refused);
-    }
-    std::string log() const {
-        std::vector<uint8_t> bytes = testsupport::readFile(sandbox.dir.file("log"));
-        return std::string(bytes.begin(), bytes.end());
+        return LoadScript(state, box.writeDist("setup.inf", text), refused);
     }
 
-    installer_testing::SetupwizSandbox sandbox;
+    installer_testing::Sandbox box;
     SetupState state;
 };
 
 // Any root but "HKEY_LOCAL_MACHINE" names the current user's hive.
 TEST_F(LoadScriptTest, ComponentsAreSelectableWhenEveryDestinationIsAvailable) {
-    sandbox.setValue("HKEY_CURRENT_USER\\Software\\Ed", "Folder", "/opt/ed");
-    sandbox.setValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Word", "x", "1");
+    box.setValue("HKEY_CURRENT_USER\\Software\\Ed", "Folder", "/opt/ed");
+    box.setValue("HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Word", "x", "1");
     ASSERT_EQ(load(script("AppName0=Here\nAppName1=Named\nAppName2=Missing\nAppName3=Word\nAppName4=Old\n",
                           "[Here]\nFile0=a\nDestination0=\\word2003\nFile1=b\nDestination1=\\SYSTEM\n"
                           "[Named]\nFile0=c\nRegKey0=HKEY_CLASSES_ROOT\\Software\\Ed\nRegValue0=Folder\n"
@@ -190,36 +180,35 @@ TEST_F(LoadScriptTest, ComponentsAreSelectableWhenEveryDestinationIsAvailable) {
     for (const ComponentItem& item : componentListing(state.script())) selectable.push_back(item.selected);
     EXPECT_EQ(selectable, (std::vector<bool>{true, true, false, true, false}));
     EXPECT_EQ(state.defaultFolder, "/opt/tabulo");
-    EXPECT_EQ(log(), "");
+    EXPECT_EQ(box.log(), "");
 }
 
 TEST_F(LoadScriptTest, TheScriptReadLastSetsTheDefaultFolder) {
     load(script("AppName0=C\n"));
     state.current = ScriptSlot::OldSetup;
-    EXPECT_EQ(LoadScript(state, sandbox.writeDist("oldSetup.inf", "[Installation]\nDefDir=/old\n")), 0u);
+    EXPECT_EQ(LoadScript(state, box.writeDist("oldSetup.inf", "[Installation]\nDefDir=/old\n")), 0u);
     EXPECT_EQ(state.defaultFolder, "/old");
     EXPECT_EQ(state.scripts[0].entries.size(), 1u);
-    EXPECT_EQ(LoadScript(state, sandbox.dir.file("none.inf")), 0u);
-    EXPECT_EQ(log(), "");
+    EXPECT_EQ(LoadScript(state, box.dir.file("none.inf")), 0u);
+    EXPECT_EQ(box.log(), "");
 }
 
 TEST_F(LoadScriptTest, ARefusedScriptShowsOneBoxAndYieldsNoEntries) {
     bool refused = false;
     EXPECT_EQ(load(script("AppName0=C\n", "[C]\nFile0=../a\nFile1=b/c\n"), &refused), 0u);
     EXPECT_TRUE(refused);
-    const std::string text = log();
-    EXPECT_EQ(text.rfind("Setup: The setup script " + sandbox.distFolder + "/setup.inf cannot be used;", 0),
-              0u);
+    const std::string text = box.log();
+    EXPECT_EQ(text.rfind("Setup: The setup script " + box.dist + "/setup.inf cannot be used;", 0), 0u);
     EXPECT_NE(text.find("File0 of [C]"), std::string::npos);
     EXPECT_NE(text.find("File1 of [C]"), std::string::npos);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
 }
 
 TEST_F(LoadScriptTest, APalmLibraryFailureIsReportedOnceAtLoad) {
-    sandbox.setValue(std::string(kPalmCoreKey), "Path", sandbox.dir.makeDir("palm"));
-    sandbox.setValue(std::string(kPalmCoreKey), "HotSyncPath", sandbox.dir.file("palm/HotSync.exe"));
+    box.setValue(std::string(kPalmCoreKey), "Path", box.dir.makeDir("palm"));
+    box.setValue(std::string(kPalmCoreKey), "HotSyncPath", box.dir.file("palm/HotSync.exe"));
     EXPECT_EQ(load(script("AppName0=C\n", "[C]\nFile0=a\nDestination0=Pilot\n")), 1u);
-    EXPECT_EQ(log(), "Error: Error with CondMgr.dll, please contact support@brightfold.example => ok\n");
+    EXPECT_EQ(box.log(), "Error: Error with CondMgr.dll, please contact support@brightfold.example => ok\n");
     EXPECT_EQ(state.palmDesktopPath, "");
     EXPECT_TRUE(state.script().selected(0));
 }
