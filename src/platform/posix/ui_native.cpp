@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "platform/ui_module.h"
 
 namespace platform::ui {
 namespace {
@@ -97,6 +98,13 @@ void* loadModuleEntry(const char* fileName, const char* entry, std::string& why)
     }
     return nullptr;
 }
+
+const char* windowBackendName() { return "gtk"; }
+std::unique_ptr<Backend> openWindowBackend(std::string& why) { return openGtkBackend(why); }
+
+// GTK dialogs show no busy pointer of their own.
+void beginWaitCursor() {}
+void endWaitCursor() {}
 
 }  // namespace native
 }  // namespace platform::ui
