@@ -8,9 +8,11 @@
 //   dialog_layouts REPORT
 #include <cstdio>
 
+#include "platform/dialog.h"
+#ifndef DIALOG_LAYOUTS_NO_SETUPWIZ
 #include "installer/pilot_users_dialog.h"
 #include "installer/setup_dialogs.h"
-#include "platform/dialog.h"
+#endif
 #include "syncmgr/sync_manager_dialog.h"
 #include "syncmgr/transfer_dialogs.h"
 #include "text/text_dialogs.h"
@@ -58,9 +60,11 @@ int main(int argc, char** argv) {
         {"textlink-export", text::exportDialogSpec()},
         {"textlink-import", text::importDialogSpec()},
         {"textlink-about", text::aboutDialogSpec()},
+#ifndef DIALOG_LAYOUTS_NO_SETUPWIZ
         {"setupwiz-license", installer::licenseDialogSpec()},
         {"setupwiz-main", installer::mainDialogSpec()},
         {"setupwiz-pilot-users", installer::pilotUsersDialogSpec()},
+#endif
     };
     for (const auto& d : dialogs) {
         if (std::FILE* report = std::fopen(argv[1], "ab")) {

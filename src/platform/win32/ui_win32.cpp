@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
+#undef MessageBox  // ui.h's MessageBox, not user32's MessageBoxA
 
 #include <algorithm>
 #include <cstdint>
