@@ -291,7 +291,7 @@ public:
 
     // Modeless, for a script: the owner is disabled while it shows.
     void openModeless(HWND owner) {
-        owner_ = owner;
+        owner_ = owner ? ::GetAncestor(owner, GA_ROOT) : nullptr;  // the focus window may be a control
         std::vector<DWORD> dlg = buildTemplate(spec_, caption_);
         ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr),
                                      reinterpret_cast<LPCDLGTEMPLATEA>(dlg.data()), owner,
