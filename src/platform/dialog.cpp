@@ -15,9 +15,8 @@ int Backend::runDialog(Window, DialogController& controller) {
 
 std::optional<std::string> Backend::chooseFile(const FileChooser&) { return std::nullopt; }
 
-// No backend here has a pointer of its own to change.
-WaitCursor::WaitCursor() = default;
-WaitCursor::~WaitCursor() = default;
+WaitCursor::WaitCursor() { native::beginWaitCursor(); }
+WaitCursor::~WaitCursor() { native::endWaitCursor(); }
 
 int runDialog(Window owner, DialogController& controller) {
     return currentBackend().runDialog(owner, controller);

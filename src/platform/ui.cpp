@@ -30,18 +30,20 @@ public:
     }
 };
 
-// BRIGHTFOLD_UI: "scripted", "headless", "gtk" (forced: when it cannot
-// start, one line on standard error says why), or unset: GTK when a display
-// is there and GTK starts, else headless. Anything else is headless.
+// BRIGHTFOLD_UI: "scripted", "headless", the window system's backend ("gtk"
+// on Linux, "win32" on Windows; forced: when it cannot start, one line on
+// standard error says why), or unset: the window system's backend when a
+// display is there and it starts, else headless. Anything else is headless.
 std::unique_ptr<Backend> chooseBackend() {
     const char* variable = std::getenv("BRIGHTFOLD_UI");
     std::string kind = variable ? variable : "";
     if (kind == "scripted") return makeScriptedBackendFromEnvironment();
-    if (kind == "gtk" || (kind.empty() && native::displayPresent())) {
+    const std::string windows = native::windowBackendName();
+    if (kind == windows || (kind.empty() && native::displayPresent())) {
         std::string why;
-        if (std::unique_ptr<Backend> gtk = openGtkBackend(why)) return gtk;
-        if (kind == "gtk")
-            native::writeStandardError("BRIGHTFOLD_UI=gtk: " + why + "; no windows will show\n");
+        if (std::unique_ptr<Backend> gui = native::openWindowBackend(why)) return gui;
+        if (kind == windows)
+            native::writeStandardError("BRIGHTFOLD_UI=" + windows + ": " + why + "; no windows will show\n");
     }
     return std::make_unique<HeadlessBackend>();
 }

@@ -5,8 +5,13 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
+
+namespace platform::ui {
+class Backend;
+}
 
 namespace platform::ui::native {
 
@@ -25,5 +30,14 @@ bool displayPresent();
 // ../lib from there) and returns its function `entry`; nullptr with `why`
 // set when it cannot. The module stays loaded.
 void* loadModuleEntry(const char* fileName, const char* entry, std::string& why);
+
+// The window system's backend: its BRIGHTFOLD_UI name ("gtk", "win32"), and
+// the backend itself, nullptr with `why` set when it cannot start.
+const char* windowBackendName();
+std::unique_ptr<Backend> openWindowBackend(std::string& why);
+
+// The busy cursor of WaitCursor: shown from the first begin to the last end.
+void beginWaitCursor();
+void endWaitCursor();
 
 }  // namespace platform::ui::native

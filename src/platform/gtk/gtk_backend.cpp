@@ -1036,9 +1036,12 @@ void GtkDialogView::writeReport(const std::string& path) const {
     for (const Control& c : controls_) {
         PixelRect r = clientRect(c.spec->id);
         if (c.spec->id == -1) {  // statics nobody addresses share an id: the widget itself
-            GtkAllocation a;
-            gtk_widget_get_allocation(c.outer, &a);
-            r = {a.x, a.y, a.width, a.height};
+            r = c.rect;          // hidden: where it was put (a hidden widget has no allocation)
+            if (gtk_widget_get_mapped(c.outer)) {
+                GtkAllocation a;
+                gtk_widget_get_allocation(c.outer, &a);
+                r = {a.x, a.y, a.width, a.height};
+            }
         }
         out += "control " + std::to_string(c.spec->id) + " " + std::to_string(int(c.spec->kind)) + " " +
                std::to_string(r.x) + " " + std::to_string(r.y) + " " + std::to_string(r.width) + " " +

@@ -14,6 +14,7 @@
 
 #include "platform/shell.h"
 #include "platform/ui.h"
+#include "platform/ui_module.h"
 
 namespace platform::ui {
 namespace {
@@ -107,6 +108,13 @@ void* loadModuleEntry(const char* fileName, const char* entry, std::string& why)
     }
     return nullptr;
 }
+
+const char* windowBackendName() { return "gtk"; }
+std::unique_ptr<Backend> openWindowBackend(std::string& why) { return openGtkBackend(why); }
+
+// GTK dialogs show no busy pointer of their own.
+void beginWaitCursor() {}
+void endWaitCursor() {}
 
 }  // namespace native
 }  // namespace platform::ui
